@@ -1,0 +1,31 @@
+// Constant-time idioms: masks are all ones for true and zero for false and pass through a
+// value barrier, so the compiler cannot turn them back into branches.
+#ifndef QL_INTERNAL_CT_H
+#define QL_INTERNAL_CT_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace ql {
+namespace ct {
+
+inline uint32_t barrier(uint32_t x) {
+#if defined(__GNUC__)
+  __asm__("" : "+r"(x));
+#endif
+  return x;
+}
+inline uint32_t is_zero(uint32_t x) { return barrier(0u - (((x | (0u - x)) >> 31) ^ 1u)); }
+inline uint32_t select(uint32_t mask, uint32_t a, uint32_t b) { return b ^ (mask & (a ^ b)); }
+
+// 1 when the `n` bytes at `a` and `b` are equal, 0 otherwise, in time that depends only on `n`.
+inline int bytes_eq(const uint8_t *a, const uint8_t *b, size_t n) {
+  uint32_t d = 0;
+  for (size_t i = 0; i < n; i++) { d |= static_cast<uint32_t>(a[i] ^ b[i]); }
+  return static_cast<int>(is_zero(d) & 1u);
+}
+
+}  // namespace ct
+}  // namespace ql
+
+#endif  // QL_INTERNAL_CT_H

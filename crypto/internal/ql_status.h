@@ -1,0 +1,66 @@
+// Status codes and the critical form. A status is a signed 32-bit value: 0 for success,
+// a negative code otherwise. Every ordinary code has bit 30 set; a lower layer marks a failure
+// that must stop the module by clearing that bit, and only the module boundary acts on it.
+#ifndef QL_INTERNAL_STATUS_H
+#define QL_INTERNAL_STATUS_H
+
+#include <cstdint>
+
+namespace ql {
+
+using Status = int32_t;
+
+constexpr Status kOk = 0;
+constexpr uint32_t kCriticalBit = 0x40000000u;
+
+// The code `s` in critical form: bit 30 cleared.
+constexpr Status critical(Status s) {
+  return static_cast<Status>(static_cast<uint32_t>(s) & ~kCriticalBit);
+}
+// True for any non-zero status whose bit 30 is clear, whatever produced it.
+constexpr bool is_critical(Status s) {
+  return s != kOk && (static_cast<uint32_t>(s) & kCriticalBit) == 0;
+}
+// The ordinary form of `s`: bit 30 set again.
+constexpr Status uncritical(Status s) {
+  return static_cast<Status>(static_cast<uint32_t>(s) | kCriticalBit);
+}
+
+static_assert(critical(-6085) == static_cast<Status>(0xBFFFE83Bu), "critical form");
+static_assert(uncritical(critical(-6085)) == -6085, "critical form round trip");
+
+// Module boundary: states and transitions.
+constexpr Status kErrNotInitialized = -6061;     // public transition from state 1
+constexpr Status kErrSelfTestFailed = -6062;     // power-up self-test failed
+constexpr Status kErrStateNotAllowed = -6063;    // target not reachable from this state
+constexpr Status kErrStateUnknown = -6064;       // target is not a state
+constexpr Status kErrFinalized = -6065;          // module is finalised
+constexpr Status kErrErrorState = -6066;         // module is in its error state
+constexpr Status kErrMoveFromError = -5531;      // internal move out of state 9 (to 9 or 11)
+// Module boundary: approval checks.
+constexpr Status kErrSymIdUnsupported = -6067;   // AES, SEED-256 in the approved state
+constexpr Status kErrSymIdUnknown = -6068;       // no such symmetric cipher
+constexpr Status kErrHashIdUnsupported = -6069;  // digest identifier not approved
+constexpr Status kErrHmacIdUnsupported = -6070;  // HMAC identifier not approved
+constexpr Status kErrPKeyIdUnsupported = -6071;  // key-pair algorithm not approved
+constexpr Status kErrPEncIdUnsupported = -6072;  // public-key encryption not approved
+constexpr Status kErrPEncIdUnknown = -6073;      // no such public-key encryption
+constexpr Status kErrSignIdUnsupported = -6074;  // signature scheme not approved
+// Module boundary: context stamps.
+constexpr Status kErrSymCtxNull = -6142;         // null symmetric context
+constexpr Status kErrSymCtxStale = -6143;        // symmetric context stamped in another state
+constexpr Status kErrHashCtxNull = -6144;        // null digest context
+constexpr Status kErrHashCtxStale = -6145;       // digest context stamped in another state
+constexpr Status kErrHmacCtxNull = -6146;        // null HMAC context
+constexpr Status kErrHmacCtxStale = -6147;       // HMAC context stamped in another state
+
+}  // namespace ql
+
+// Returns the status of `expr` from the enclosing function unless it is success.
+#define QL_TRY(expr)                          \
+  do {                                        \
+    const ::ql::Status ql_s_ = (expr);        \
+    if (ql_s_ != ::ql::kOk) { return ql_s_; } \
+  } while (false)
+
+#endif  // QL_INTERNAL_STATUS_H
