@@ -54,6 +54,16 @@ constexpr Status kErrHashCtxStale = -6145;       // digest context stamped in an
 constexpr Status kErrHmacCtxNull = -6146;        // null HMAC context
 constexpr Status kErrHmacCtxStale = -6147;       // HMAC context stamped in another state
 
+// Random generators and entropy.
+
+// Multi-precision integers and prime tests.
+
+// Digest dispatcher and HMAC.
+
+// Symmetric dispatcher and mode functions.
+
+// Module boundary services.
+
 }  // namespace ql
 
 // Returns the status of `expr` from the enclosing function unless it is success.
