@@ -1,0 +1,164 @@
+// Internals shared by the integer units: reading a record's length safely, normal form, and
+// the word kernels. The kernels are templates over the limb type: 32-bit words everywhere, and
+// 64-bit limbs with a 128-bit product where the compiler has one (QL_BIG_LIMB64).
+#ifndef QL_BIG_H
+#define QL_BIG_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "QuillonCrypto.h"
+#include "internal/ql_status.h"
+
+#if defined(__SIZEOF_INT128__)
+#define QL_BIG_LIMB64 1
+#endif
+
+namespace ql {
+
+constexpr int kBigWords = QL_BIG_WORDS;
+// Longest modulus of the Montgomery functions: their double-length intermediate (2n + 1
+// words) must fit one record.
+constexpr int kMontMaxWords = 128;
+
+// The number of significant words of `a`: its length clamped to the capacity, with leading
+// zero words skipped (0 for zero). Every routine reads operands through this, so a record with
+// length 0, stray leading zeros or a corrupt length never leads outside the record.
+inline int big_used(const Big &a) {
+  int n = a.length;
+  if (n > kBigWords) { n = kBigWords; }
+  while (n > 0 && a.words[n - 1] == 0) { n--; }
+  return n;
+}
+
+// Sets the result record to `words[0..n)` in normal form: leading zero words stripped down to
+// length 1, sign 0 for a zero value. `words` may alias r.words. Words from the new length up
+// to the record's old length are zeroed (words above a normal record's length already are).
+void big_set_words(Big &r, const uint32_t *words, int n, uint32_t sign);
+
+// Makes `r` a cleared record (value zero, length 1, sign 0).
+void big_clear(Big &r);
+
+// Strips leading zero words of `r` (down to length 1) and gives zero the sign 0.
+void big_normalize(Big &r);
+
+// Magnitude and signed comparisons: -1, 0 or 1. Zero compares equal whatever its sign.
+int big_ucomp(const Big &a, const Big &b);
+int big_comp(const Big &a, const Big &b);
+
+template <typename L>
+struct Wide;
+template <>
+struct Wide<uint32_t> {
+  using type = uint64_t;
+};
+#if defined(QL_BIG_LIMB64)
+template <>
+struct Wide<uint64_t> {
+  using type = unsigned __int128;
+};
+#endif
+
+template <typename L>
+constexpr unsigned kLimbBits = sizeof(L) * 8;
+
+// out[0..n) += in[0..n) * w; returns the carry limb.
+template <typename L>
+inline L mul_add_row(L *out, const L *in, size_t n, L w) {
+  using W = typename Wide<L>::type;
+  L carry = 0;
+  for (size_t i = 0; i < n; i++) {
+    const W t = W{in[i]} * w + out[i] + carry;
+    out[i] = static_cast<L>(t);
+    carry = static_cast<L>(t >> kLimbBits<L>);
+  }
+  return carry;
+}
+
+// out[0..n) = in[0..n) * w; returns the carry limb. `out` may be `in`.
+template <typename L>
+inline L mul_row(L *out, const L *in, size_t n, L w) {
+  using W = typename Wide<L>::type;
+  L carry = 0;
+  for (size_t i = 0; i < n; i++) {
+    const W t = W{in[i]} * w + carry;
+    out[i] = static_cast<L>(t);
+    carry = static_cast<L>(t >> kLimbBits<L>);
+  }
+  return carry;
+}
+
+// r[0..n) = a - b; returns the borrow (0 or 1). `r` may be `a` or `b`.
+template <typename L>
+inline L sub_limbs(L *r, const L *a, const L *b, size_t n) {
+  L borrow = 0;
+  for (size_t i = 0; i < n; i++) {
+    const L ai = a[i];
+    const L d = ai - b[i];
+    const L nb = static_cast<L>((ai < b[i]) | (d < borrow));
+    r[i] = d - borrow;
+    borrow = nb;
+  }
+  return borrow;
+}
+
+// r[0..n) = a + b; returns the carry (0 or 1). `r` may be `a` or `b`.
+template <typename L>
+inline L add_limbs(L *r, const L *a, const L *b, size_t n) {
+  L carry = 0;
+  for (size_t i = 0; i < n; i++) {
+    const L s = a[i] + carry;
+    const L c1 = static_cast<L>(s < carry);
+    const L t = s + b[i];
+    carry = c1 | static_cast<L>(t < s);
+    r[i] = t;
+  }
+  return carry;
+}
+
+// Compares a[0..n) with b[0..n) as numbers: -1, 0 or 1.
+template <typename L>
+inline int cmp_limbs(const L *a, const L *b, size_t n) {
+  for (size_t i = n; i-- > 0;) {
+    if (a[i] != b[i]) { return a[i] > b[i] ? 1 : -1; }
+  }
+  return 0;
+}
+
+// r[0..na+nb) = a * b (schoolbook); `r` distinct from both, na, nb >= 1.
+template <typename L>
+inline void mul_limbs(L *r, const L *a, size_t na, const L *b, size_t nb) {
+  for (size_t i = 0; i < na; i++) { r[i] = 0; }
+  for (size_t j = 0; j < nb; j++) { r[na + j] = mul_add_row(r + j, a, na, b[j]); }
+}
+
+// r[0..2n) = a^2: cross products once, doubled, then the squares on the diagonal. `r` is
+// distinct from `a`, n >= 1.
+template <typename L>
+inline void sqr_limbs(L *r, const L *a, size_t n) {
+  using W = typename Wide<L>::type;
+  for (size_t i = 0; i < 2 * n; i++) { r[i] = 0; }
+  for (size_t i = 0; i + 1 < n; i++) {
+    r[i + n] = mul_add_row(r + 2 * i + 1, a + i + 1, n - i - 1, a[i]);
+  }
+  // Double the cross products (they occupy r[1..2n-1)), then add a_i^2 at 2i.
+  L top = 0;
+  for (size_t i = 0; i < 2 * n; i++) {
+    const L v = r[i];
+    r[i] = static_cast<L>((v << 1) | top);
+    top = static_cast<L>(v >> (kLimbBits<L> - 1));
+  }
+  L carry = 0;
+  for (size_t i = 0; i < n; i++) {
+    const W sq = W{a[i]} * a[i];
+    W t = W{r[2 * i]} + static_cast<L>(sq) + carry;
+    r[2 * i] = static_cast<L>(t);
+    t = W{r[2 * i + 1]} + static_cast<L>(sq >> kLimbBits<L>) + static_cast<L>(t >> kLimbBits<L>);
+    r[2 * i + 1] = static_cast<L>(t);
+    carry = static_cast<L>(t >> kLimbBits<L>);
+  }
+}
+
+}  // namespace ql
+
+#endif  // QL_BIG_H
