@@ -32,8 +32,8 @@ inline int big_used(const Big &a) {
 }
 
 // Sets the result record to `words[0..n)` in normal form: leading zero words stripped down to
-// length 1, sign 0 for a zero value. `words` may alias r.words. Words from the new length up
-// to the record's old length are zeroed (words above a normal record's length already are).
+// length 1, sign 0 for a zero value, every word above the length zero. `words` may alias
+// r.words.
 void big_set_words(Big &r, const uint32_t *words, int n, uint32_t sign);
 
 // Makes `r` a cleared record (value zero, length 1, sign 0).

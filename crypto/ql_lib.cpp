@@ -80,11 +80,9 @@ void store_bytes(uint8_t *out, const Big &a, uint32_t n) {
 }  // namespace
 
 void big_set_words(Big &r, const uint32_t *words, int n, uint32_t sign) {
-  int old_len = r.length;
-  if (old_len > kBigWords || old_len < 0) { old_len = kBigWords; }
   while (n > 0 && words[n - 1] == 0) { n--; }
   if (words != r.words) { std::memmove(r.words, words, sizeof(uint32_t) * static_cast<size_t>(n)); }
-  for (int i = n; i < old_len; i++) { r.words[i] = 0; }
+  std::memset(r.words + n, 0, sizeof(uint32_t) * static_cast<size_t>(kBigWords - n));
   r.length = n == 0 ? 1 : n;
   r.sign = n == 0 ? 0 : sign;
 }
