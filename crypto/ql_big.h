@@ -125,38 +125,69 @@ inline int cmp_limbs(const L *a, const L *b, size_t n) {
   return 0;
 }
 
-// r[0..na+nb) = a * b (schoolbook); `r` distinct from both, na, nb >= 1.
+// Three-limb column accumulator (c2, c1, c0) of the product-scanning loops. Written as a
+// two-limb addition with a carry into c2, which compilers turn into add/adc/adc.
+template <typename L>
+struct Acc {
+  using W = typename Wide<L>::type;
+  L c0 = 0;
+  L c1 = 0;
+  L c2 = 0;
+  // this += x * y
+  void mac(L x, L y) {
+    const W p = W{x} * y;
+    const W s = ((W{c1} << kLimbBits<L>) | c0) + p;
+    c2 = static_cast<L>(c2 + static_cast<L>(s < p));
+    c0 = static_cast<L>(s);
+    c1 = static_cast<L>(s >> kLimbBits<L>);
+  }
+  // this += 2 * d
+  void add_doubled(const Acc &d) {
+    const W dl = (W{d.c1} << kLimbBits<L>) | d.c0;
+    const W twice = dl << 1;
+    const W s = ((W{c1} << kLimbBits<L>) | c0) + twice;
+    c2 = static_cast<L>(c2 + static_cast<L>(d.c2 << 1) + static_cast<L>(dl >> (2 * kLimbBits<L> - 1)) +
+                        static_cast<L>(s < twice));
+    c0 = static_cast<L>(s);
+    c1 = static_cast<L>(s >> kLimbBits<L>);
+  }
+};
+
+// r[0..na+nb) = a * b, column by column (product scanning); `r` distinct from both,
+// na, nb >= 1.
 template <typename L>
 inline void mul_limbs(L *r, const L *a, size_t na, const L *b, size_t nb) {
-  for (size_t i = 0; i < na; i++) { r[i] = 0; }
-  for (size_t j = 0; j < nb; j++) { r[na + j] = mul_add_row(r + j, a, na, b[j]); }
+  Acc<L> acc;
+  for (size_t k = 0; k + 1 < na + nb; k++) {
+    const size_t lo = k < nb ? 0 : k - nb + 1;
+    const size_t hi = k < na ? k : na - 1;
+    for (size_t i = lo; i <= hi; i++) { acc.mac(a[i], b[k - i]); }
+    r[k] = acc.c0;
+    acc.c0 = acc.c1;
+    acc.c1 = acc.c2;
+    acc.c2 = 0;
+  }
+  r[na + nb - 1] = acc.c0;
 }
 
-// r[0..2n) = a^2: cross products once, doubled, then the squares on the diagonal. `r` is
-// distinct from `a`, n >= 1.
+// r[0..2n) = a^2 by columns: the cross products a_i a_j (i < j) once and doubled, then the
+// square on the diagonal. `r` is distinct from `a`, n >= 1.
 template <typename L>
 inline void sqr_limbs(L *r, const L *a, size_t n) {
-  using W = typename Wide<L>::type;
-  for (size_t i = 0; i < 2 * n; i++) { r[i] = 0; }
-  for (size_t i = 0; i + 1 < n; i++) {
-    r[i + n] = mul_add_row(r + 2 * i + 1, a + i + 1, n - i - 1, a[i]);
+  Acc<L> acc;
+  for (size_t k = 0; k + 1 < 2 * n; k++) {
+    const size_t lo = k < n ? 0 : k - n + 1;
+    Acc<L> cross;
+    size_t i = lo;
+    for (; i < k - i; i++) { cross.mac(a[i], a[k - i]); }
+    acc.add_doubled(cross);
+    if (i == k - i) { acc.mac(a[i], a[i]); }
+    r[k] = acc.c0;
+    acc.c0 = acc.c1;
+    acc.c1 = acc.c2;
+    acc.c2 = 0;
   }
-  // Double the cross products (they occupy r[1..2n-1)), then add a_i^2 at 2i.
-  L top = 0;
-  for (size_t i = 0; i < 2 * n; i++) {
-    const L v = r[i];
-    r[i] = static_cast<L>((v << 1) | top);
-    top = static_cast<L>(v >> (kLimbBits<L> - 1));
-  }
-  L carry = 0;
-  for (size_t i = 0; i < n; i++) {
-    const W sq = W{a[i]} * a[i];
-    W t = W{r[2 * i]} + static_cast<L>(sq) + carry;
-    r[2 * i] = static_cast<L>(t);
-    t = W{r[2 * i + 1]} + static_cast<L>(sq >> kLimbBits<L>) + static_cast<L>(t >> kLimbBits<L>);
-    r[2 * i + 1] = static_cast<L>(t);
-    carry = static_cast<L>(t >> kLimbBits<L>);
-  }
+  r[2 * n - 1] = acc.c0;
 }
 
 }  // namespace ql

@@ -522,34 +522,48 @@ void final_sub(L *r, const L *t, L top, const Mont<L> &m) {
   }
 }
 
-// r = a * b * R^-1 mod n for a, b < n, interleaving one limb of a with one reduction step so
-// that t stays below 2n (len + 1 limbs). r may be a or b; t is len + 1 scratch limbs.
+// Montgomery product by product scanning: column k of a * b + m * n is summed in registers,
+// m[k] chosen to clear its low limb, and the column shifted out. With `kSquare` the cross
+// products a_i a_j (i < j) are summed once and doubled. The result before the final
+// subtraction is below 2n. r may be a or b; t is 2len + 1 scratch limbs (m and the result).
+template <typename L, bool kSquare>
+void mont_product(L *r, const L *a, const L *b, const Mont<L> &m, L *t) {
+  const size_t n = m.len;
+  L *mk = t;
+  L *out = t + n;
+  Acc<L> acc;
+  for (size_t k = 0; k < 2 * n - 1; k++) {
+    const size_t lo = k < n ? 0 : k - n + 1;
+    const size_t hi = k < n ? k : n - 1;  // a_i b_{k-i} for lo <= i <= hi
+    if (kSquare) {
+      Acc<L> cross;
+      size_t i = lo;
+      for (; i < k - i; i++) { cross.mac(a[i], a[k - i]); }
+      acc.add_doubled(cross);
+      if (i == k - i) { acc.mac(a[i], a[i]); }
+    } else {
+      for (size_t i = lo; i <= hi; i++) { acc.mac(a[i], b[k - i]); }
+    }
+    const size_t mhi = k < n ? k : n;  // m_i n_{k-i} for lo <= i < mhi
+    for (size_t i = lo; i < mhi; i++) { acc.mac(mk[i], m.n[k - i]); }
+    if (k < n) {
+      mk[k] = static_cast<L>(acc.c0 * m.n0);
+      acc.mac(mk[k], m.n[0]);  // clears the low limb
+    } else {
+      out[k - n] = acc.c0;
+    }
+    acc.c0 = acc.c1;
+    acc.c1 = acc.c2;
+    acc.c2 = 0;
+  }
+  out[n - 1] = acc.c0;
+  final_sub(r, out, acc.c1, m);
+}
+
+// r = a * b * R^-1 mod n for a, b < n.
 template <typename L>
 void mont_mul(L *r, const L *a, const L *b, const Mont<L> &m, L *t) {
-  using W = typename Wide<L>::type;
-  constexpr unsigned kB = kLimbBits<L>;
-  const size_t n = m.len;
-  for (size_t j = 0; j <= n; j++) { t[j] = 0; }
-  for (size_t i = 0; i < n; i++) {
-    const L ai = a[i];
-    W p = W{ai} * b[0] + t[0];
-    L c1 = static_cast<L>(p >> kB);
-    const L lo = static_cast<L>(p);
-    const L mi = static_cast<L>(lo * m.n0);
-    W q = W{mi} * m.n[0] + lo;  // low limb is zero by the choice of mi
-    L c2 = static_cast<L>(q >> kB);
-    for (size_t j = 1; j < n; j++) {
-      p = W{ai} * b[j] + t[j] + c1;
-      c1 = static_cast<L>(p >> kB);
-      q = W{mi} * m.n[j] + static_cast<L>(p) + c2;
-      c2 = static_cast<L>(q >> kB);
-      t[j - 1] = static_cast<L>(q);
-    }
-    const W s = W{t[n]} + c1 + c2;
-    t[n - 1] = static_cast<L>(s);
-    t[n] = static_cast<L>(s >> kB);
-  }
-  final_sub(r, t, t[n], m);
+  mont_product<L, false>(r, a, b, m, t);
 }
 
 // r = T * R^-1 mod n for T < n * R held in t[0..2len); t is destroyed.
@@ -568,11 +582,10 @@ void mont_redc(L *r, L *t, const Mont<L> &m) {
   final_sub(r, t + n, extra, m);
 }
 
-// r = a^2 * R^-1 mod n for a < n: the square once, then the reduction. t: 2len scratch limbs.
+// r = a^2 * R^-1 mod n for a < n.
 template <typename L>
 void mont_sqr(L *r, const L *a, const Mont<L> &m, L *t) {
-  sqr_limbs(t, a, m.len);
-  mont_redc(r, t, m);
+  mont_product<L, true>(r, a, a, m, t);
 }
 
 template <typename L>
