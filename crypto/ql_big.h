@@ -42,6 +42,36 @@ void big_clear(Big &r);
 // Strips leading zero words of `r` (down to length 1) and gives zero the sign 0.
 void big_normalize(Big &r);
 
+// Leading and trailing zero bits and one bits of a non-zero word (any word for popcount32):
+// compiler builtins where the compiler has them, plain loops elsewhere.
+inline int clz32(uint32_t x) {
+#if defined(__GNUC__)
+  return __builtin_clz(x);
+#else
+  int n = 0;
+  for (uint32_t bit = 0x80000000u; (x & bit) == 0; bit >>= 1) { n++; }
+  return n;
+#endif
+}
+inline int ctz32(uint32_t x) {
+#if defined(__GNUC__)
+  return __builtin_ctz(x);
+#else
+  int n = 0;
+  for (uint32_t bit = 1; (x & bit) == 0; bit <<= 1) { n++; }
+  return n;
+#endif
+}
+inline int popcount32(uint32_t x) {
+#if defined(__GNUC__)
+  return __builtin_popcount(x);
+#else
+  int n = 0;
+  for (; x != 0; x &= x - 1) { n++; }
+  return n;
+#endif
+}
+
 // Magnitude and signed comparisons: -1, 0 or 1. Zero compares equal whatever its sign.
 int big_ucomp(const Big &a, const Big &b);
 int big_comp(const Big &a, const Big &b);

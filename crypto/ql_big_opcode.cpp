@@ -217,7 +217,7 @@ Status big_div(Big *q, Big *r, const Big &a, const Big &b) {
   Wiped<std::array<uint32_t, kBigWords>> vn_store;
   uint32_t *un = un_store.get().data();
   uint32_t *vn = vn_store.get().data();
-  const unsigned s = static_cast<unsigned>(__builtin_clz(b.words[nb - 1]));
+  const unsigned s = static_cast<unsigned>(clz32(b.words[nb - 1]));
   for (int i = nb - 1; i > 0; i--) {
     vn[i] = s == 0 ? b.words[i] : (b.words[i] << s) | (b.words[i - 1] >> (32 - s));
   }
@@ -313,7 +313,7 @@ Status big_lshift(Big &r, const Big &a, uint32_t n) {
     big_set_words(r, r.words, 0, 0);
     return kOk;
   }
-  const uint32_t top_bits = 32 - static_cast<uint32_t>(__builtin_clz(a.words[na - 1]));
+  const uint32_t top_bits = 32 - static_cast<uint32_t>(clz32(a.words[na - 1]));
   const uint64_t total_bits = 32 * uint64_t(na - 1) + top_bits + n;
   if (total_bits > 32 * uint64_t{kBigWords}) { return kErrBigOverflow; }
   const int words = static_cast<int>(n / 32);
@@ -356,7 +356,7 @@ Status big_gcd(Big &g, const Big &a, const Big &b) {
       k += 32;
       i++;
     }
-    return k + static_cast<uint32_t>(__builtin_ctz(x.words[i]));
+    return k + static_cast<uint32_t>(ctz32(x.words[i]));
   };
   const uint32_t tu = trailing_zeros(u);
   const uint32_t tv = trailing_zeros(v);
@@ -625,8 +625,8 @@ Status mont_exp(L *out, const L *g, const L *rr, const Big &e, const Mont<L> &m,
   const size_t n = m.len;
   const int ne = big_used(e);
   int ones = 0;
-  for (int i = 0; i < ne; i++) { ones += __builtin_popcount(e.words[i]); }
-  const int top = ne == 0 ? 0 : 32 * (ne - 1) + 31 - __builtin_clz(e.words[ne - 1]);
+  for (int i = 0; i < ne; i++) { ones += popcount32(e.words[i]); }
+  const int top = ne == 0 ? 0 : 32 * (ne - 1) + 31 - clz32(e.words[ne - 1]);
   const int w = ones < 101 ? 4 : 5;
   const size_t num_table = size_t{1} << (w - 1);
   // Odd powers g, g^3, ..., then g^2, the accumulator and 2n + 1 limbs of scratch.
