@@ -213,10 +213,11 @@ Status big_div(Big *q, Big *r, const Big &a, const Big &b) {
     return kOk;
   }
   // Normalise: shift both until the divisor's top bit is set.
-  Wiped<std::array<uint32_t, kBigWords + 1>> un_store;
-  Wiped<std::array<uint32_t, kBigWords>> vn_store;
-  uint32_t *un = un_store.get().data();
-  uint32_t *vn = vn_store.get().data();
+  // Only the words in use are wiped: these buffers are rewritten on every division.
+  uint32_t un[kBigWords + 1];
+  uint32_t vn[kBigWords];
+  const WipeOnExit un_guard(un, sizeof(uint32_t) * static_cast<size_t>(na + 1));
+  const WipeOnExit vn_guard(vn, sizeof(uint32_t) * static_cast<size_t>(nb));
   const unsigned s = static_cast<unsigned>(clz32(b.words[nb - 1]));
   for (int i = nb - 1; i > 0; i--) {
     vn[i] = s == 0 ? b.words[i] : (b.words[i] << s) | (b.words[i - 1] >> (32 - s));
@@ -277,9 +278,15 @@ Status big_div(Big *q, Big *r, const Big &a, const Big &b) {
 
 // Least non-negative residue of a modulo |m|; r may be a.
 Status big_mod(Big &r, const Big &a, const Big &m) {
+  const bool negative = sign_of(a) != 0;
+  if (&r != &a && &r != &m) {
+    QL_TRY(big_div(nullptr, &r, a, m));
+    if (negative && big_used(r) != 0) { abs_sub_ordered(r, m, r, 0); }
+    return kOk;
+  }
   Wiped<Big> rho;
   QL_TRY(big_div(nullptr, rho.ptr(), a, m));
-  if (sign_of(a) != 0 && big_used(rho.get()) != 0) {
+  if (negative && big_used(rho.get()) != 0) {
     abs_sub_ordered(r, m, rho.get(), 0);
   } else {
     big_set_words(r, rho.get().words, big_used(rho.get()), 0);

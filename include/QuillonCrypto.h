@@ -238,8 +238,8 @@ QL_EXPORT int32_t Big_DivByWord(Big *q, uint32_t *rem, const Big *a, uint32_t w)
 QL_EXPORT uint32_t Big_ModU32(const Big *a, uint32_t w);
 
 /* Big_Div divides magnitudes: |`a`| = |`q`| * |`b`| + `r`, 0 <= r < |`b`|, q.sign =
- * a.sign XOR b.sign (sign 0 for a zero quotient). `q`, `r`, `a`, `b` are distinct records.
- * Returns 0, or -2007 when `b` is zero. */
+ * a.sign XOR b.sign (sign 0 for a zero quotient). `q`, `r`, `a`, `b` are distinct records;
+ * `q` or `r` may be NULL when not wanted. Returns 0, or -2007 when `b` is zero. */
 QL_EXPORT int32_t Big_Div(Big *q, Big *r, const Big *a, const Big *b);
 
 /* Big_Mod sets `r` to the least non-negative residue of `a` modulo `m` > 0; `r` may be `a`.
