@@ -72,6 +72,19 @@ inline int popcount32(uint32_t x) {
 #endif
 }
 
+// Record-level arithmetic behind the exported functions (same rules and codes); declared here
+// for the other public-key units.
+Status big_mul(Big &r, const Big &a, const Big &b);
+Status big_sqr(Big &r, const Big &a);
+Status big_div_word(Big *q, uint32_t *rem, const Big &a, uint32_t w);
+Status big_div(Big *q, Big *r, const Big &a, const Big &b);
+Status big_mod(Big &r, const Big &a, const Big &m);
+Status big_lshift(Big &r, const Big &a, uint32_t n);
+Status big_rshift(Big &r, const Big &a, uint32_t n);
+Status big_gcd(Big &g, const Big &a, const Big &b);
+Status big_ext_gcd(Big &g, Big &s, Big &t, const Big &a, const Big &b);
+int32_t big_inv(Big &r, const Big &a, const Big &m);
+
 // Magnitude and signed comparisons: -1, 0 or 1. Zero compares equal whatever its sign.
 int big_ucomp(const Big &a, const Big &b);
 int big_comp(const Big &a, const Big &b);

@@ -4,12 +4,17 @@
 // comparisons run in time that depends on the lengths of their operands.
 #include <array>
 #include <cstring>
+#include <type_traits>
 
 #include "QuillonCrypto.h"
 #include "internal/ql_bytes.h"
 #include "internal/ql_mem.h"
 #include "internal/ql_status.h"
 #include "ql_big.h"
+
+static_assert(std::is_trivially_copyable<Big>::value, "Big is a plain record");
+static_assert(sizeof(Big) == 4 + 4 * QL_BIG_WORDS + 4, "Big layout: sign, words, length");
+static_assert(std::is_trivially_copyable<QL_MONT_CTX>::value, "plain record");
 
 namespace ql {
 
