@@ -33,47 +33,49 @@ constexpr uint8_t sha_padding[64] = {0x80};
   QL_SHA1_STEP(c, d, e, a, b, f, k, W(i + 3)); \
   QL_SHA1_STEP(b, c, d, e, a, f, k, W(i + 4))
 
-void SHA1_Transform(uint32_t state[5], const uint8_t *block) {
+// Compresses `num_blocks` consecutive 64-byte blocks into the chaining words.
+void SHA1_Transform(uint32_t state[5], const uint8_t *block, size_t num_blocks) {
   constexpr uint32_t k1 = 0x5A827999u;
   constexpr uint32_t k2 = 0x6ED9EBA1u;
   constexpr uint32_t k3 = 0x8F1BBCDCu;
   constexpr uint32_t k4 = 0xCA62C1D6u;
-  uint32_t w[16];
   uint32_t a = state[0];
   uint32_t b = state[1];
   uint32_t c = state[2];
   uint32_t d = state[3];
   uint32_t e = state[4];
+  for (; num_blocks != 0; num_blocks--, block += 64) {
+    uint32_t w[16];
+    QL_SHA1_FIVE(QL_SHA1_CH, k1, QL_SHA1_LOAD, 0);
+    QL_SHA1_FIVE(QL_SHA1_CH, k1, QL_SHA1_LOAD, 5);
+    QL_SHA1_FIVE(QL_SHA1_CH, k1, QL_SHA1_LOAD, 10);
+    QL_SHA1_STEP(a, b, c, d, e, QL_SHA1_CH, k1, QL_SHA1_LOAD(15));
+    QL_SHA1_STEP(e, a, b, c, d, QL_SHA1_CH, k1, QL_SHA1_NEXT(16));
+    QL_SHA1_STEP(d, e, a, b, c, QL_SHA1_CH, k1, QL_SHA1_NEXT(17));
+    QL_SHA1_STEP(c, d, e, a, b, QL_SHA1_CH, k1, QL_SHA1_NEXT(18));
+    QL_SHA1_STEP(b, c, d, e, a, QL_SHA1_CH, k1, QL_SHA1_NEXT(19));
 
-  QL_SHA1_FIVE(QL_SHA1_CH, k1, QL_SHA1_LOAD, 0);
-  QL_SHA1_FIVE(QL_SHA1_CH, k1, QL_SHA1_LOAD, 5);
-  QL_SHA1_FIVE(QL_SHA1_CH, k1, QL_SHA1_LOAD, 10);
-  QL_SHA1_STEP(a, b, c, d, e, QL_SHA1_CH, k1, QL_SHA1_LOAD(15));
-  QL_SHA1_STEP(e, a, b, c, d, QL_SHA1_CH, k1, QL_SHA1_NEXT(16));
-  QL_SHA1_STEP(d, e, a, b, c, QL_SHA1_CH, k1, QL_SHA1_NEXT(17));
-  QL_SHA1_STEP(c, d, e, a, b, QL_SHA1_CH, k1, QL_SHA1_NEXT(18));
-  QL_SHA1_STEP(b, c, d, e, a, QL_SHA1_CH, k1, QL_SHA1_NEXT(19));
+    QL_SHA1_FIVE(QL_SHA1_PARITY, k2, QL_SHA1_NEXT, 20);
+    QL_SHA1_FIVE(QL_SHA1_PARITY, k2, QL_SHA1_NEXT, 25);
+    QL_SHA1_FIVE(QL_SHA1_PARITY, k2, QL_SHA1_NEXT, 30);
+    QL_SHA1_FIVE(QL_SHA1_PARITY, k2, QL_SHA1_NEXT, 35);
 
-  QL_SHA1_FIVE(QL_SHA1_PARITY, k2, QL_SHA1_NEXT, 20);
-  QL_SHA1_FIVE(QL_SHA1_PARITY, k2, QL_SHA1_NEXT, 25);
-  QL_SHA1_FIVE(QL_SHA1_PARITY, k2, QL_SHA1_NEXT, 30);
-  QL_SHA1_FIVE(QL_SHA1_PARITY, k2, QL_SHA1_NEXT, 35);
+    QL_SHA1_FIVE(QL_SHA1_MAJ, k3, QL_SHA1_NEXT, 40);
+    QL_SHA1_FIVE(QL_SHA1_MAJ, k3, QL_SHA1_NEXT, 45);
+    QL_SHA1_FIVE(QL_SHA1_MAJ, k3, QL_SHA1_NEXT, 50);
+    QL_SHA1_FIVE(QL_SHA1_MAJ, k3, QL_SHA1_NEXT, 55);
 
-  QL_SHA1_FIVE(QL_SHA1_MAJ, k3, QL_SHA1_NEXT, 40);
-  QL_SHA1_FIVE(QL_SHA1_MAJ, k3, QL_SHA1_NEXT, 45);
-  QL_SHA1_FIVE(QL_SHA1_MAJ, k3, QL_SHA1_NEXT, 50);
-  QL_SHA1_FIVE(QL_SHA1_MAJ, k3, QL_SHA1_NEXT, 55);
+    QL_SHA1_FIVE(QL_SHA1_PARITY, k4, QL_SHA1_NEXT, 60);
+    QL_SHA1_FIVE(QL_SHA1_PARITY, k4, QL_SHA1_NEXT, 65);
+    QL_SHA1_FIVE(QL_SHA1_PARITY, k4, QL_SHA1_NEXT, 70);
+    QL_SHA1_FIVE(QL_SHA1_PARITY, k4, QL_SHA1_NEXT, 75);
 
-  QL_SHA1_FIVE(QL_SHA1_PARITY, k4, QL_SHA1_NEXT, 60);
-  QL_SHA1_FIVE(QL_SHA1_PARITY, k4, QL_SHA1_NEXT, 65);
-  QL_SHA1_FIVE(QL_SHA1_PARITY, k4, QL_SHA1_NEXT, 70);
-  QL_SHA1_FIVE(QL_SHA1_PARITY, k4, QL_SHA1_NEXT, 75);
-
-  state[0] += a;
-  state[1] += b;
-  state[2] += c;
-  state[3] += d;
-  state[4] += e;
+    a = state[0] += a;
+    b = state[1] += b;
+    c = state[2] += c;
+    d = state[3] += d;
+    e = state[4] += e;
+  }
 }
 
 #undef QL_SHA1_LOAD
@@ -93,7 +95,9 @@ void SHA_Update(QL_SHA1_CTX *ctx, const uint8_t *data, uint32_t len) {
   ctx->count_hi += len >> 29;
   ctx->count_lo = lo;
   md_absorb<64>(ctx->buffer, pending, data, len,
-                [ctx](const uint8_t *block) { SHA1_Transform(ctx->state, block); });
+                [ctx](const uint8_t *blocks, size_t num_blocks) {
+                  SHA1_Transform(ctx->state, blocks, num_blocks);
+                });
 }
 
 }  // namespace

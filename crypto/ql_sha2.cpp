@@ -63,35 +63,37 @@ static_assert(K512[0] == 0x428a2f98d728ae22ull && K512[79] == 0x6c44198c4a475817
 constexpr uint8_t sha256_padding[64] = {0x80};
 constexpr uint8_t sha512_padding[128] = {0x80};
 
-// One round on rotating register names; `wi` is the schedule word of the round. Ch and Maj
-// are written in the forms that need the fewest operations.
-#define QL_SHA2_ROUND(a, b, c, d, e, f, g, h, S0, S1, k, wi)      \
-  do {                                                           \
+// One round on rotating register names; `wi` is the schedule word of the round. Ch takes three
+// operations; Maj(a, b, c) = ((a ^ b) & (b ^ c)) ^ b reuses b ^ c, which is a ^ b of the round
+// before, so rounds alternate the two temporaries `bc` and `ab`.
+#define QL_SHA2_ROUND(a, b, c, d, e, f, g, h, S0, S1, k, wi, bc, ab)       \
+  do {                                                                     \
     const auto t1_ = (h) + S1(e) + ((((f) ^ (g)) & (e)) ^ (g)) + (k) + (wi); \
-    (d) += t1_;                                                  \
-    (h) = t1_ + S0(a) + (((a) & (b)) | (((a) | (b)) & (c)));     \
+    (ab) = (a) ^ (b);                                                      \
+    (d) += t1_;                                                            \
+    (h) = t1_ + S0(a) + (((ab) & (bc)) ^ (b));                             \
   } while (false)
-#define QL_SHA2_EIGHT(S0, S1, K, W, i)                         \
-  QL_SHA2_ROUND(a, b, c, d, e, f, g, h, S0, S1, K[i], W(i));         \
-  QL_SHA2_ROUND(h, a, b, c, d, e, f, g, S0, S1, K[i + 1], W(i + 1)); \
-  QL_SHA2_ROUND(g, h, a, b, c, d, e, f, S0, S1, K[i + 2], W(i + 2)); \
-  QL_SHA2_ROUND(f, g, h, a, b, c, d, e, S0, S1, K[i + 3], W(i + 3)); \
-  QL_SHA2_ROUND(e, f, g, h, a, b, c, d, S0, S1, K[i + 4], W(i + 4)); \
-  QL_SHA2_ROUND(d, e, f, g, h, a, b, c, S0, S1, K[i + 5], W(i + 5)); \
-  QL_SHA2_ROUND(c, d, e, f, g, h, a, b, S0, S1, K[i + 6], W(i + 6)); \
-  QL_SHA2_ROUND(b, c, d, e, f, g, h, a, S0, S1, K[i + 7], W(i + 7))
+#define QL_SHA2_EIGHT(S0, S1, K, W, i)                                          \
+  QL_SHA2_ROUND(a, b, c, d, e, f, g, h, S0, S1, K[i], W(i), t0, t1);         \
+  QL_SHA2_ROUND(h, a, b, c, d, e, f, g, S0, S1, K[i + 1], W(i + 1), t1, t0); \
+  QL_SHA2_ROUND(g, h, a, b, c, d, e, f, S0, S1, K[i + 2], W(i + 2), t0, t1); \
+  QL_SHA2_ROUND(f, g, h, a, b, c, d, e, S0, S1, K[i + 3], W(i + 3), t1, t0); \
+  QL_SHA2_ROUND(e, f, g, h, a, b, c, d, S0, S1, K[i + 4], W(i + 4), t0, t1); \
+  QL_SHA2_ROUND(d, e, f, g, h, a, b, c, S0, S1, K[i + 5], W(i + 5), t1, t0); \
+  QL_SHA2_ROUND(c, d, e, f, g, h, a, b, S0, S1, K[i + 6], W(i + 6), t0, t1); \
+  QL_SHA2_ROUND(b, c, d, e, f, g, h, a, S0, S1, K[i + 7], W(i + 7), t1, t0)
 
-#define QL_SHA256_S0(x) (rotr32((x), 2) ^ rotr32((x), 13) ^ rotr32((x), 22))
-#define QL_SHA256_S1(x) (rotr32((x), 6) ^ rotr32((x), 11) ^ rotr32((x), 25))
-#define QL_SHA256_s0(x) (rotr32((x), 7) ^ rotr32((x), 18) ^ ((x) >> 3))
-#define QL_SHA256_s1(x) (rotr32((x), 17) ^ rotr32((x), 19) ^ ((x) >> 10))
+// The sigmas as nested rotations: one copy of the input instead of three.
+#define QL_SHA256_S0(x) rotr32(rotr32(rotr32((x), 9) ^ (x), 11) ^ (x), 2)
+#define QL_SHA256_S1(x) rotr32(rotr32(rotr32((x), 14) ^ (x), 5) ^ (x), 6)
+#define QL_SHA256_s0(x) (rotr32(rotr32((x), 11) ^ (x), 7) ^ ((x) >> 3))
+#define QL_SHA256_s1(x) (rotr32(rotr32((x), 2) ^ (x), 17) ^ ((x) >> 10))
 #define QL_SHA256_LOAD(i) (w[i] = load_be32(block + 4 * (i)))
-#define QL_SHA256_NEXT(i)                                                          \
+#define QL_SHA256_NEXT(i)                                              \
   (w[(i)&15] += QL_SHA256_s1(w[((i) + 14) & 15]) + w[((i) + 9) & 15] + \
                 QL_SHA256_s0(w[((i) + 1) & 15]))
 
-void sha256_compress(uint32_t state[8], const uint8_t *block) {
-  uint32_t w[16];
+void sha256_compress(uint32_t state[8], const uint8_t *block, size_t num_blocks) {
   uint32_t a = state[0];
   uint32_t b = state[1];
   uint32_t c = state[2];
@@ -100,35 +102,45 @@ void sha256_compress(uint32_t state[8], const uint8_t *block) {
   uint32_t f = state[5];
   uint32_t g = state[6];
   uint32_t h = state[7];
-  QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_LOAD, 0);
-  QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_LOAD, 8);
-  QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_NEXT, 16);
-  QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_NEXT, 24);
-  QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_NEXT, 32);
-  QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_NEXT, 40);
-  QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_NEXT, 48);
-  QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_NEXT, 56);
-  state[0] += a;
-  state[1] += b;
-  state[2] += c;
-  state[3] += d;
-  state[4] += e;
-  state[5] += f;
-  state[6] += g;
-  state[7] += h;
+  uint32_t t0 = 0;
+  uint32_t t1 = 0;
+  for (; num_blocks != 0; num_blocks--, block += 64) {
+    uint32_t w[16];
+    t0 = b ^ c;
+    QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_LOAD, 0);
+    QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_LOAD, 8);
+    QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_NEXT, 16);
+    QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_NEXT, 24);
+    QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_NEXT, 32);
+    QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_NEXT, 40);
+    QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_NEXT, 48);
+    QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_NEXT, 56);
+    a = state[0] += a;
+    b = state[1] += b;
+    c = state[2] += c;
+    d = state[3] += d;
+    e = state[4] += e;
+    f = state[5] += f;
+    g = state[6] += g;
+    h = state[7] += h;
+  }
 }
 
-#define QL_SHA512_S0(x) (rotr64((x), 28) ^ rotr64((x), 34) ^ rotr64((x), 39))
-#define QL_SHA512_S1(x) (rotr64((x), 14) ^ rotr64((x), 18) ^ rotr64((x), 41))
-#define QL_SHA512_s0(x) (rotr64((x), 1) ^ rotr64((x), 8) ^ ((x) >> 7))
-#define QL_SHA512_s1(x) (rotr64((x), 19) ^ rotr64((x), 61) ^ ((x) >> 6))
+#define QL_SHA512_S0(x) rotr64(rotr64(rotr64((x), 5) ^ (x), 6) ^ (x), 28)
+#define QL_SHA512_S1(x) rotr64(rotr64(rotr64((x), 23) ^ (x), 4) ^ (x), 14)
+#define QL_SHA512_s0(x) (rotr64(rotr64((x), 7) ^ (x), 1) ^ ((x) >> 7))
+#define QL_SHA512_s1(x) (rotr64(rotr64((x), 42) ^ (x), 19) ^ ((x) >> 6))
 #define QL_SHA512_LOAD(i) (w[i] = load_be64(block + 8 * (i)))
 #define QL_SHA512_NEXT(i)                                                          \
   (w[(i)&15] += QL_SHA512_s1(w[((i) + 14) & 15]) + w[((i) + 9) & 15] + \
                 QL_SHA512_s0(w[((i) + 1) & 15]))
 
-void sha512_compress(uint64_t state[8], const uint8_t *block) {
-  uint64_t w[16];
+// The round constants are read through a pointer the compiler cannot see through, so that they
+// stay memory operands of the additions instead of becoming 80 ten-byte immediate loads.
+const uint64_t *volatile k512_table = K512.data();
+
+void sha512_compress(uint64_t state[8], const uint8_t *block, size_t num_blocks) {
+  const uint64_t *const k = k512_table;
   uint64_t a = state[0];
   uint64_t b = state[1];
   uint64_t c = state[2];
@@ -137,24 +149,30 @@ void sha512_compress(uint64_t state[8], const uint8_t *block) {
   uint64_t f = state[5];
   uint64_t g = state[6];
   uint64_t h = state[7];
-  QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, K512, QL_SHA512_LOAD, 0);
-  QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, K512, QL_SHA512_LOAD, 8);
-  QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, K512, QL_SHA512_NEXT, 16);
-  QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, K512, QL_SHA512_NEXT, 24);
-  QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, K512, QL_SHA512_NEXT, 32);
-  QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, K512, QL_SHA512_NEXT, 40);
-  QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, K512, QL_SHA512_NEXT, 48);
-  QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, K512, QL_SHA512_NEXT, 56);
-  QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, K512, QL_SHA512_NEXT, 64);
-  QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, K512, QL_SHA512_NEXT, 72);
-  state[0] += a;
-  state[1] += b;
-  state[2] += c;
-  state[3] += d;
-  state[4] += e;
-  state[5] += f;
-  state[6] += g;
-  state[7] += h;
+  uint64_t t0 = 0;
+  uint64_t t1 = 0;
+  for (; num_blocks != 0; num_blocks--, block += 128) {
+    uint64_t w[16];
+    t0 = b ^ c;
+    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_LOAD, 0);
+    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_LOAD, 8);
+    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_NEXT, 16);
+    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_NEXT, 24);
+    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_NEXT, 32);
+    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_NEXT, 40);
+    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_NEXT, 48);
+    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_NEXT, 56);
+    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_NEXT, 64);
+    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_NEXT, 72);
+    a = state[0] += a;
+    b = state[1] += b;
+    c = state[2] += c;
+    d = state[3] += d;
+    e = state[4] += e;
+    f = state[5] += f;
+    g = state[6] += g;
+    h = state[7] += h;
+  }
 }
 
 #undef QL_SHA2_ROUND
@@ -183,11 +201,11 @@ void sha512_init(QL_SHA512_CTX *ctx, const uint64_t (&ihv)[8]) {
 // Exported functions.
 
 void SHA256_Transform(uint32_t state[8], const uint8_t block[64]) {
-  ql::sha256_compress(state, block);
+  ql::sha256_compress(state, block, 1);
 }
 
 void SHA512_Transform(uint64_t state[8], const uint8_t block[128]) {
-  ql::sha512_compress(state, block);
+  ql::sha512_compress(state, block, 1);
 }
 
 void QL_SHA256_Init(QL_SHA256_CTX *ctx) {
@@ -201,7 +219,9 @@ void QL_SHA256_Update(QL_SHA256_CTX *ctx, const uint8_t *data, uint32_t len) {
   ctx->count_lo += len;
   if (ctx->count_lo < len) { ctx->count_hi++; }
   ql::md_absorb<64>(ctx->buffer, pending, data, len,
-                    [ctx](const uint8_t *block) { ql::sha256_compress(ctx->state, block); });
+                    [ctx](const uint8_t *blocks, size_t num_blocks) {
+                      ql::sha256_compress(ctx->state, blocks, num_blocks);
+                    });
 }
 
 void QL_SHA256_Final(QL_SHA256_CTX *ctx, uint8_t *out) {
@@ -231,7 +251,9 @@ void QL_SHA512_Update(QL_SHA512_CTX *ctx, const uint8_t *data, uint32_t len) {
   ctx->count_lo += len;
   if (ctx->count_lo < len) { ctx->count_hi++; }
   ql::md_absorb<128>(ctx->buffer, pending, data, len,
-                     [ctx](const uint8_t *block) { ql::sha512_compress(ctx->state, block); });
+                     [ctx](const uint8_t *blocks, size_t num_blocks) {
+                       ql::sha512_compress(ctx->state, blocks, num_blocks);
+                     });
 }
 
 void QL_SHA512_Final(QL_SHA512_CTX *ctx, uint8_t *out) {

@@ -9,8 +9,8 @@
 
 namespace ql {
 
-// `pending` bytes (less than kBlockLen) already sit in `buffer`; `compress(block)` absorbs one
-// whole block. The counters are the caller's business and are updated before this runs.
+// `pending` bytes (less than kBlockLen) already sit in `buffer`; `compress(blocks, num_blocks)`
+// absorbs whole blocks. The counters are the caller's business and are updated before this.
 template <size_t kBlockLen, typename Compress>
 inline void md_absorb(uint8_t *buffer, size_t pending, const uint8_t *data, size_t len,
                       Compress compress) {
@@ -21,11 +21,16 @@ inline void md_absorb(uint8_t *buffer, size_t pending, const uint8_t *data, size
       return;
     }
     std::memcpy(buffer + pending, data, room);
-    compress(buffer);
+    compress(buffer, 1);
     data += room;
     len -= room;
   }
-  for (; len >= kBlockLen; data += kBlockLen, len -= kBlockLen) { compress(data); }
+  const size_t num_blocks = len / kBlockLen;
+  if (num_blocks != 0) {
+    compress(data, num_blocks);
+    data += num_blocks * kBlockLen;
+    len -= num_blocks * kBlockLen;
+  }
   if (len != 0) { std::memcpy(buffer, data, len); }
 }
 
