@@ -12,10 +12,10 @@ namespace {
 #define QL_HAS_F1(x, y, z) ((((y) ^ (z)) & (x)) ^ (z))
 #define QL_HAS_F2(x, y, z) ((x) ^ (y) ^ (z))
 #define QL_HAS_F3(x, y, z) ((y) ^ ((x) | ~(z)))
-#define QL_HAS_STEP(a, b, c, d, e, f, k, s1, s2, xj)          \
-  do {                                                        \
+#define QL_HAS_STEP(a, b, c, d, e, f, k, s1, s2, xj)        \
+  do {                                                      \
     (e) += rotl32((a), s1) + f((b), (c), (d)) + (xj) + (k); \
-    (b) = rotl32((b), s2);                                    \
+    (b) = rotl32((b), s2);                                  \
   } while (false)
 
 void HAS_Round(uint32_t state[5], const uint32_t words[16]) {

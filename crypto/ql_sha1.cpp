@@ -21,10 +21,10 @@ constexpr uint8_t sha_padding[64] = {0x80};
 #define QL_SHA1_CH(b, c, d) ((((c) ^ (d)) & (b)) ^ (d))
 #define QL_SHA1_PARITY(b, c, d) ((b) ^ (c) ^ (d))
 #define QL_SHA1_MAJ(b, c, d) (((b) & (c)) + (((b) ^ (c)) & (d)))
-#define QL_SHA1_STEP(a, b, c, d, e, f, k, wi)          \
-  do {                                                 \
+#define QL_SHA1_STEP(a, b, c, d, e, f, k, wi)              \
+  do {                                                     \
     (e) += rotl32((a), 5) + f((b), (c), (d)) + (k) + (wi); \
-    (b) = rotl32((b), 30);                             \
+    (b) = rotl32((b), 30);                                 \
   } while (false)
 #define QL_SHA1_FIVE(f, k, W, i)               \
   QL_SHA1_STEP(a, b, c, d, e, f, k, W(i));     \
@@ -94,10 +94,9 @@ void SHA_Update(QL_SHA1_CTX *ctx, const uint8_t *data, uint32_t len) {
   if (lo < ctx->count_lo) { ctx->count_hi++; }
   ctx->count_hi += len >> 29;
   ctx->count_lo = lo;
-  md_absorb<64>(ctx->buffer, pending, data, len,
-                [ctx](const uint8_t *blocks, size_t num_blocks) {
-                  SHA1_Transform(ctx->state, blocks, num_blocks);
-                });
+  md_absorb<64>(ctx->buffer, pending, data, len, [ctx](const uint8_t *blocks, size_t num_blocks) {
+    SHA1_Transform(ctx->state, blocks, num_blocks);
+  });
 }
 
 }  // namespace

@@ -66,14 +66,14 @@ constexpr uint8_t sha512_padding[128] = {0x80};
 // One round on rotating register names; `wi` is the schedule word of the round. Ch takes three
 // operations; Maj(a, b, c) = ((a ^ b) & (b ^ c)) ^ b reuses b ^ c, which is a ^ b of the round
 // before, so rounds alternate the two temporaries `bc` and `ab`.
-#define QL_SHA2_ROUND(a, b, c, d, e, f, g, h, S0, S1, k, wi, bc, ab)       \
-  do {                                                                     \
+#define QL_SHA2_ROUND(a, b, c, d, e, f, g, h, S0, S1, k, wi, bc, ab)         \
+  do {                                                                       \
     const auto t1_ = (h) + S1(e) + ((((f) ^ (g)) & (e)) ^ (g)) + (k) + (wi); \
-    (ab) = (a) ^ (b);                                                      \
-    (d) += t1_;                                                            \
-    (h) = t1_ + S0(a) + (((ab) & (bc)) ^ (b));                             \
+    (ab) = (a) ^ (b);                                                        \
+    (d) += t1_;                                                              \
+    (h) = t1_ + S0(a) + (((ab) & (bc)) ^ (b));                               \
   } while (false)
-#define QL_SHA2_EIGHT(S0, S1, K, W, i)                                          \
+#define QL_SHA2_EIGHT(S0, S1, K, W, i)                                       \
   QL_SHA2_ROUND(a, b, c, d, e, f, g, h, S0, S1, K[i], W(i), t0, t1);         \
   QL_SHA2_ROUND(h, a, b, c, d, e, f, g, S0, S1, K[i + 1], W(i + 1), t1, t0); \
   QL_SHA2_ROUND(g, h, a, b, c, d, e, f, S0, S1, K[i + 2], W(i + 2), t0, t1); \
@@ -89,9 +89,9 @@ constexpr uint8_t sha512_padding[128] = {0x80};
 #define QL_SHA256_s0(x) (rotr32(rotr32((x), 11) ^ (x), 7) ^ ((x) >> 3))
 #define QL_SHA256_s1(x) (rotr32(rotr32((x), 2) ^ (x), 17) ^ ((x) >> 10))
 #define QL_SHA256_LOAD(i) (w[i] = load_be32(block + 4 * (i)))
-#define QL_SHA256_NEXT(i)                                              \
-  (w[(i)&15] += QL_SHA256_s1(w[((i) + 14) & 15]) + w[((i) + 9) & 15] + \
-                QL_SHA256_s0(w[((i) + 1) & 15]))
+#define QL_SHA256_NEXT(i) \
+  (w[(i)&15] +=           \
+   QL_SHA256_s1(w[((i) + 14) & 15]) + w[((i) + 9) & 15] + QL_SHA256_s0(w[((i) + 1) & 15]))
 
 void sha256_compress(uint32_t state[8], const uint8_t *block, size_t num_blocks) {
   uint32_t a = state[0];
@@ -131,9 +131,9 @@ void sha256_compress(uint32_t state[8], const uint8_t *block, size_t num_blocks)
 #define QL_SHA512_s0(x) (rotr64(rotr64((x), 7) ^ (x), 1) ^ ((x) >> 7))
 #define QL_SHA512_s1(x) (rotr64(rotr64((x), 42) ^ (x), 19) ^ ((x) >> 6))
 #define QL_SHA512_LOAD(i) (w[i] = load_be64(block + 8 * (i)))
-#define QL_SHA512_NEXT(i)                                                          \
-  (w[(i)&15] += QL_SHA512_s1(w[((i) + 14) & 15]) + w[((i) + 9) & 15] + \
-                QL_SHA512_s0(w[((i) + 1) & 15]))
+#define QL_SHA512_NEXT(i) \
+  (w[(i)&15] +=           \
+   QL_SHA512_s1(w[((i) + 14) & 15]) + w[((i) + 9) & 15] + QL_SHA512_s0(w[((i) + 1) & 15]))
 
 // The round constants are read through a pointer the compiler cannot see through, so that they
 // stay memory operands of the additions instead of becoming 80 ten-byte immediate loads.

@@ -70,8 +70,8 @@ TEST(DigestDiff, PaddingBoundariesAndOddAddresses) {
   std::mt19937 rng(7);
   const Bytes buf = random_bytes(rng, 300);
   for (const Alg &a : algs) {
-    for (size_t len : {0, 1, 54, 55, 56, 57, 63, 64, 65, 110, 111, 112, 113, 119, 120, 127, 128,
-                       129, 191, 192, 255, 256}) {
+    for (size_t len : {0,   1,   54,  55,  56,  57,  63,  64,  65,  110, 111,
+                       112, 113, 119, 120, 127, 128, 129, 191, 192, 255, 256}) {
       for (size_t offset = 0; offset < 8; offset++) {
         Bytes out(64);
         uint32_t out_len = 0;

@@ -19,8 +19,8 @@ void openssl_sha1_state_after_block(const uint8_t block[64], uint32_t state[5]) 
   state[4] = ctx.h4;
 }
 
-bool openssl_digest_from_count(int hash_id, uint64_t bits_hi, uint64_t bits_lo,
-                               const uint8_t *msg, size_t len, uint8_t *out) {
+bool openssl_digest_from_count(int hash_id, uint64_t bits_hi, uint64_t bits_lo, const uint8_t *msg,
+                               size_t len, uint8_t *out) {
   switch (hash_id) {
     case 2: {
       SHA_CTX ctx;

@@ -61,8 +61,9 @@ void check_ours(void *ours) {
   const auto one_shot = symbol<OneShot>(ours, "QL_SHA256");
   const auto transform = symbol<Transform>(ours, "SHA256_Transform");
   check(one_shot != nullptr && transform != nullptr, "ours: symbols found");
-  check(dlvsym(ours, "SHA256_Transform", "QUILLONCRYPTO_1.1") == reinterpret_cast<void *>(transform),
-        "ours: SHA256_Transform carries our version");
+  check(
+      dlvsym(ours, "SHA256_Transform", "QUILLONCRYPTO_1.1") == reinterpret_cast<void *>(transform),
+      "ours: SHA256_Transform carries our version");
   check(dlsym(ours, "SHA1_Transform") == nullptr && dlsym(ours, "HAS_Round") == nullptr,
         "ours: internal compression functions not exported");
   if (one_shot == nullptr || transform == nullptr) { return; }
@@ -100,8 +101,8 @@ void check_openssl(void *openssl) {
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc != 2 || (std::strcmp(argv[1], "ours-first") != 0 &&
-                    std::strcmp(argv[1], "openssl-first") != 0)) {
+  if (argc != 2 ||
+      (std::strcmp(argv[1], "ours-first") != 0 && std::strcmp(argv[1], "openssl-first") != 0)) {
     std::printf("usage: %s ours-first|openssl-first\n", argv[0]);
     return 2;
   }

@@ -207,28 +207,44 @@ TEST(CryptoDigest, AllocationFailureAtEveryAllocation) {
     std::function<int32_t(QL_HASH_CTX &, QL_HMAC_CTX &, uint8_t *, uint32_t *)> call;
   };
   const std::vector<Service> services = {
-      {"QLC_Hash", {}, [](QL_HASH_CTX &, QL_HMAC_CTX &, uint8_t *out, uint32_t *len) {
+      {"QLC_Hash",
+       {},
+       [](QL_HASH_CTX &, QL_HMAC_CTX &, uint8_t *out, uint32_t *len) {
          return QLC_Hash(out, len, kAbc, 3, QL_HASH_SHA256);
        }},
-      {"QLC_Hash_Init", {-6128}, [](QL_HASH_CTX &h, QL_HMAC_CTX &, uint8_t *, uint32_t *) {
+      {"QLC_Hash_Init",
+       {-6128},
+       [](QL_HASH_CTX &h, QL_HMAC_CTX &, uint8_t *, uint32_t *) {
          return QLC_Hash_Init(&h, QL_HASH_SHA512);
        }},
-      {"QLC_Hash_Update", {-6130}, [](QL_HASH_CTX &h, QL_HMAC_CTX &, uint8_t *, uint32_t *) {
+      {"QLC_Hash_Update",
+       {-6130},
+       [](QL_HASH_CTX &h, QL_HMAC_CTX &, uint8_t *, uint32_t *) {
          return QLC_Hash_Update(&h, kAbc, 3);
        }},
-      {"QLC_Hash_Final", {-6131}, [](QL_HASH_CTX &h, QL_HMAC_CTX &, uint8_t *out, uint32_t *len) {
+      {"QLC_Hash_Final",
+       {-6131},
+       [](QL_HASH_CTX &h, QL_HMAC_CTX &, uint8_t *out, uint32_t *len) {
          return QLC_Hash_Final(&h, out, len);
        }},
-      {"QLC_HMAC", {-6081}, [&m](QL_HASH_CTX &, QL_HMAC_CTX &, uint8_t *out, uint32_t *len) {
+      {"QLC_HMAC",
+       {-6081},
+       [&m](QL_HASH_CTX &, QL_HMAC_CTX &, uint8_t *out, uint32_t *len) {
          return QLC_HMAC(out, len, kAbc, 3, &m.key, QL_HMAC_SHA256);
        }},
-      {"QLC_HMAC_Init", {-6081, -6132}, [&m](QL_HASH_CTX &, QL_HMAC_CTX &c, uint8_t *, uint32_t *) {
+      {"QLC_HMAC_Init",
+       {-6081, -6132},
+       [&m](QL_HASH_CTX &, QL_HMAC_CTX &c, uint8_t *, uint32_t *) {
          return QLC_HMAC_Init(&c, &m.key, QL_HMAC_SHA256);
        }},
-      {"QLC_HMAC_Update", {-6133}, [](QL_HASH_CTX &, QL_HMAC_CTX &c, uint8_t *, uint32_t *) {
+      {"QLC_HMAC_Update",
+       {-6133},
+       [](QL_HASH_CTX &, QL_HMAC_CTX &c, uint8_t *, uint32_t *) {
          return QLC_HMAC_Update(&c, kAbc, 3);
        }},
-      {"QLC_HMAC_Final", {-6134}, [](QL_HASH_CTX &, QL_HMAC_CTX &c, uint8_t *out, uint32_t *len) {
+      {"QLC_HMAC_Final",
+       {-6134},
+       [](QL_HASH_CTX &, QL_HMAC_CTX &c, uint8_t *out, uint32_t *len) {
          return QLC_HMAC_Final(&c, out, len);
        }},
   };

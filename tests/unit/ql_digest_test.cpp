@@ -39,7 +39,9 @@ std::vector<DigestVector> digest_vectors() {
       if (c.has("NAME")) { c.str("NAME"); }
       const Bytes unit = c.hex("MSG");
       Bytes msg;
-      for (uint64_t i = 0; i < c.num("REPEAT"); i++) { msg.insert(msg.end(), unit.begin(), unit.end()); }
+      for (uint64_t i = 0; i < c.num("REPEAT"); i++) {
+        msg.insert(msg.end(), unit.begin(), unit.end());
+      }
       out.push_back({c.where(), id, msg, c.hex("MD")});
       c.expect_all_consumed();
     }
@@ -68,11 +70,25 @@ Bytes core_one_shot(int32_t id, const Bytes &msg) {
   Bytes out(64);
   const uint32_t len = static_cast<uint32_t>(msg.size());
   switch (id) {
-    case QL_HASH_HAS160: QL_HAS160(out.data(), msg.data(), len); out.resize(20); break;
-    case QL_HASH_SHA1: QL_SHA1(out.data(), msg.data(), len); out.resize(20); break;
-    case QL_HASH_SHA256: QL_SHA256(out.data(), msg.data(), len); out.resize(32); break;
-    case QL_HASH_SHA384: QL_SHA384(out.data(), msg.data(), len); out.resize(48); break;
-    default: QL_SHA512(out.data(), msg.data(), len); break;
+    case QL_HASH_HAS160:
+      QL_HAS160(out.data(), msg.data(), len);
+      out.resize(20);
+      break;
+    case QL_HASH_SHA1:
+      QL_SHA1(out.data(), msg.data(), len);
+      out.resize(20);
+      break;
+    case QL_HASH_SHA256:
+      QL_SHA256(out.data(), msg.data(), len);
+      out.resize(32);
+      break;
+    case QL_HASH_SHA384:
+      QL_SHA384(out.data(), msg.data(), len);
+      out.resize(48);
+      break;
+    default:
+      QL_SHA512(out.data(), msg.data(), len);
+      break;
   }
   return out;
 }
@@ -103,7 +119,8 @@ TEST(Digest, PublishedVectors) {
 TEST(Digest, AnySplitGivesTheOneShotDigest) {
   std::mt19937 rng(1);
   // Lengths straddle the padding boundaries of 64- and 128-byte blocks.
-  const std::vector<size_t> lengths = {0, 1, 55, 56, 57, 63, 64, 65, 111, 112, 113, 127, 128, 129, 1000};
+  const std::vector<size_t> lengths = {0,   1,   55,  56,  57,  63,  64,  65,
+                                       111, 112, 113, 127, 128, 129, 1000};
   for (int32_t id = QL_HASH_HAS160; id <= QL_HASH_SHA512; id++) {
     for (size_t len : lengths) {
       const Bytes msg = random_bytes(rng, len);
@@ -149,6 +166,30 @@ TEST(Digest, Sha1StateAfterOneBlockIsOneCompression) {
     checked++;
   }
   EXPECT_GT(checked, 0);
+}
+
+// Final pads as the standard says: 0x80, zeros to 56 mod 64, the bit length as 64 bits
+// little-endian. Absorbing that padding by hand through Update, whose whole blocks the vectors
+// check, must give the digest of Final for every position of the last byte in its block.
+TEST(Digest, Has160FinalPadsLikeTheStandard) {
+  std::mt19937 rng(5);
+  for (size_t len = 0; len <= 130; len++) {
+    const Bytes msg = random_bytes(rng, len);
+    Bytes padded = msg;
+    padded.push_back(0x80);
+    while (padded.size() % 64 != 56) { padded.push_back(0); }
+    for (int i = 0; i < 8; i++) {
+      padded.push_back(static_cast<uint8_t>((uint64_t{len} * 8) >> (8 * i)));
+    }
+    QL_HAS160_CTX ctx;
+    QL_HAS160_Init(&ctx);
+    QL_HAS160_Update(&ctx, padded.data(), static_cast<uint32_t>(padded.size()));
+    Bytes want;
+    for (uint32_t w : ctx.state) {
+      for (int i = 0; i < 4; i++) { want.push_back(static_cast<uint8_t>(w >> (8 * i))); }
+    }
+    EXPECT_EQ(core_one_shot(QL_HASH_HAS160, msg), want) << "len " << len;
+  }
 }
 
 // The counters carry into their high word; started just below the wrap, a digest streamed
@@ -279,8 +320,8 @@ std::vector<MacVector> mac_vectors() {
         const Bytes full = c.hex("MAC");
         EXPECT_EQ(Bytes(full.begin(), full.begin() + 12), c.hex("MAC_TRUNC")) << c.where();
       }
-      out.push_back({c.where(), 0x100 + hash_id_of(c.str("ALG")), c.hex("KEY"), c.hex("DATA"),
-                     c.hex("MAC")});
+      out.push_back(
+          {c.where(), 0x100 + hash_id_of(c.str("ALG")), c.hex("KEY"), c.hex("DATA"), c.hex("MAC")});
       c.expect_all_consumed();
     }
   }
@@ -294,8 +335,8 @@ std::vector<MacVector> mac_vectors() {
 Bytes hmac_in_pieces(int32_t mac_id, const Bytes &key, const Bytes &data, size_t piece) {
   QL_HMAC_CTX ctx;
   const uint8_t empty = 0;  // an empty key still needs a pointer
-  EXPECT_EQ(QL_HMAC_Init(&ctx, key.empty() ? &empty : key.data(),
-                         static_cast<uint32_t>(key.size()), mac_id),
+  EXPECT_EQ(QL_HMAC_Init(&ctx, key.empty() ? &empty : key.data(), static_cast<uint32_t>(key.size()),
+                         mac_id),
             0);
   for (size_t off = 0; off < data.size(); off += piece) {
     const size_t n = std::min(piece, data.size() - off);
@@ -338,20 +379,25 @@ TEST(Hmac, KeyBlockRules) {
     Bytes hashed(64);
     uint32_t hashed_len = 0;
     ASSERT_EQ(QL_Hash(hashed.data(), &hashed_len, long_key.data(),
-                      static_cast<uint32_t>(long_key.size()), id), 0);
+                      static_cast<uint32_t>(long_key.size()), id),
+              0);
     hashed.resize(hashed_len);
     EXPECT_EQ(hmac_in_pieces(0x100 + id, long_key, data, 64),
-              hmac_in_pieces(0x100 + id, hashed, data, 64)) << id;
+              hmac_in_pieces(0x100 + id, hashed, data, 64))
+        << id;
     const Bytes block_key = random_bytes(rng, info.block_len);
     Bytes shorter(block_key.begin(), block_key.end() - 1);
     EXPECT_NE(hmac_in_pieces(0x100 + id, block_key, data, 64),
-              hmac_in_pieces(0x100 + id, shorter, data, 64)) << id;
+              hmac_in_pieces(0x100 + id, shorter, data, 64))
+        << id;
     // An empty key is an all-zero key block.
     EXPECT_EQ(hmac_in_pieces(0x100 + id, Bytes(), data, 64),
-              hmac_in_pieces(0x100 + id, Bytes(info.block_len, 0), data, 64)) << id;
+              hmac_in_pieces(0x100 + id, Bytes(info.block_len, 0), data, 64))
+        << id;
     // The bare digest identifier names the same HMAC.
     EXPECT_EQ(hmac_in_pieces(id, block_key, data, 64),
-              hmac_in_pieces(0x100 + id, block_key, data, 64)) << id;
+              hmac_in_pieces(0x100 + id, block_key, data, 64))
+        << id;
   }
 }
 
