@@ -44,8 +44,8 @@ void SHA1_Transform(uint32_t state[5], const uint8_t *block, size_t num_blocks) 
   uint32_t c = state[2];
   uint32_t d = state[3];
   uint32_t e = state[4];
+  uint32_t w[16];
   for (; num_blocks != 0; num_blocks--, block += 64) {
-    uint32_t w[16];
     QL_SHA1_FIVE(QL_SHA1_CH, k1, QL_SHA1_LOAD, 0);
     QL_SHA1_FIVE(QL_SHA1_CH, k1, QL_SHA1_LOAD, 5);
     QL_SHA1_FIVE(QL_SHA1_CH, k1, QL_SHA1_LOAD, 10);
@@ -76,6 +76,7 @@ void SHA1_Transform(uint32_t state[5], const uint8_t *block, size_t num_blocks) 
     d = state[3] += d;
     e = state[4] += e;
   }
+  wipe(w, sizeof(w));  // the schedule of a key block is key material
 }
 
 #undef QL_SHA1_LOAD

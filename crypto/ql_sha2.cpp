@@ -104,8 +104,8 @@ void sha256_compress(uint32_t state[8], const uint8_t *block, size_t num_blocks)
   uint32_t h = state[7];
   uint32_t t0 = 0;
   uint32_t t1 = 0;
+  uint32_t w[16];
   for (; num_blocks != 0; num_blocks--, block += 64) {
-    uint32_t w[16];
     t0 = b ^ c;
     QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_LOAD, 0);
     QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_LOAD, 8);
@@ -124,6 +124,7 @@ void sha256_compress(uint32_t state[8], const uint8_t *block, size_t num_blocks)
     g = state[6] += g;
     h = state[7] += h;
   }
+  wipe(w, sizeof(w));  // the schedule of a key block is key material
 }
 
 #define QL_SHA512_S0(x) rotr64(rotr64(rotr64((x), 5) ^ (x), 6) ^ (x), 28)
@@ -151,8 +152,8 @@ void sha512_compress(uint64_t state[8], const uint8_t *block, size_t num_blocks)
   uint64_t h = state[7];
   uint64_t t0 = 0;
   uint64_t t1 = 0;
+  uint64_t w[16];
   for (; num_blocks != 0; num_blocks--, block += 128) {
-    uint64_t w[16];
     t0 = b ^ c;
     QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_LOAD, 0);
     QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_LOAD, 8);
@@ -173,6 +174,7 @@ void sha512_compress(uint64_t state[8], const uint8_t *block, size_t num_blocks)
     g = state[6] += g;
     h = state[7] += h;
   }
+  wipe(w, sizeof(w));  // the schedule of a key block is key material
 }
 
 #undef QL_SHA2_ROUND
