@@ -38,11 +38,11 @@ std::vector<DigestVector> digest_vectors() {
       const int32_t id = c.has("ALG") ? hash_id_of(c.str("ALG")) : QL_HASH_HAS160;
       if (c.has("NAME")) { c.str("NAME"); }
       const Bytes unit = c.hex("MSG");
+      const uint64_t repeat = c.num("REPEAT");
       Bytes msg;
-      for (uint64_t i = 0; i < c.num("REPEAT"); i++) {
-        msg.insert(msg.end(), unit.begin(), unit.end());
-      }
-      out.push_back({c.where(), id, msg, c.hex("MD")});
+      msg.reserve(unit.size() * repeat);
+      for (uint64_t i = 0; i < repeat; i++) { msg.insert(msg.end(), unit.begin(), unit.end()); }
+      out.push_back({c.where(), id, std::move(msg), c.hex("MD")});
       c.expect_all_consumed();
     }
   }
