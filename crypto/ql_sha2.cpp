@@ -93,6 +93,7 @@ constexpr uint8_t sha512_padding[128] = {0x80};
   (w[(i)&15] +=           \
    QL_SHA256_s1(w[((i) + 14) & 15]) + w[((i) + 9) & 15] + QL_SHA256_s0(w[((i) + 1) & 15]))
 
+// Compresses `num_blocks` consecutive 64-byte blocks into the chaining words.
 void sha256_compress(uint32_t state[8], const uint8_t *block, size_t num_blocks) {
   uint32_t a = state[0];
   uint32_t b = state[1];
@@ -140,6 +141,7 @@ void sha256_compress(uint32_t state[8], const uint8_t *block, size_t num_blocks)
 // stay memory operands of the additions instead of becoming 80 ten-byte immediate loads.
 const uint64_t *volatile k512_table = K512.data();
 
+// Compresses `num_blocks` consecutive 128-byte blocks into the chaining words.
 void sha512_compress(uint64_t state[8], const uint8_t *block, size_t num_blocks) {
   const uint64_t *const k = k512_table;
   uint64_t a = state[0];
