@@ -2,7 +2,6 @@
 // block is complete; message words are read big-endian byte by byte, so blocks may lie at any
 // address. The compression runs its 80 rounds unrolled with the schedule in a 16-word window.
 // No branch or index depends on the data.
-
 #include "QuillonCrypto.h"
 #include "internal/ql_bytes.h"
 #include "internal/ql_md.h"
