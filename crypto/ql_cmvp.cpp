@@ -157,6 +157,15 @@ int32_t QLC_State_CheckSignID(int32_t id) {
   return QLC_State_CheckAlgID(id, QLC_CMVP_State_CheckSignID);
 }
 
+int32_t QLC_State_CheckHashCtxState(QL_HASH_CTX *ctx) {
+  return ql::check_ctx_stamp(ctx, sizeof(QL_HASH_CTX), ctx == nullptr ? 0 : ctx->state_stamp,
+                             ql::kErrHashCtxNull, ql::kErrHashCtxStale);
+}
+int32_t QLC_State_CheckHmacCtxState(QL_HMAC_CTX *ctx) {
+  return ql::check_ctx_stamp(ctx, sizeof(QL_HMAC_CTX), ctx == nullptr ? 0 : ctx->state_stamp,
+                             ql::kErrHmacCtxNull, ql::kErrHmacCtxStale);
+}
+
 // Exported functions.
 
 int32_t QLC_CM_StateInit(void) {

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "QuillonCrypto.h"
 #include "internal/ql_status.h"
 
 namespace ql {
@@ -62,5 +63,11 @@ int32_t QLC_CMVP_State_CheckHMacID(int32_t id);
 int32_t QLC_CMVP_State_CheckASYMID(int32_t id);
 int32_t QLC_CMVP_State_CheckASYMEncID(int32_t id);
 int32_t QLC_CMVP_State_CheckSignID(int32_t id);
+
+// The context checks of the digest and HMAC services: -6144 (-6146) for a null `ctx`; a `ctx`
+// stamped in another state is zeroed whole and gives -6145 (-6147); otherwise the state gate
+// without an identifier check.
+int32_t QLC_State_CheckHashCtxState(QL_HASH_CTX *ctx);
+int32_t QLC_State_CheckHmacCtxState(QL_HMAC_CTX *ctx);
 
 #endif  // QL_CMVP_H

@@ -1,9 +1,16 @@
-// Status messages and the version string. The lookup is a pure function of the code: a
-// binary search over sorted, disjoint code ranges, each naming one of the fixed messages.
+// Status messages and the version string, and the module's digest and HMAC services. The
+// lookup is a pure function of the code: a binary search over sorted, disjoint code ranges,
+// each naming one of the fixed messages.
+#include "ql_crypto.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "QuillonCrypto.h"
+#include "internal/ql_mem.h"
+#include "internal/ql_status.h"
+#include "ql_cmvp.h"
 
 namespace ql {
 namespace {
@@ -179,3 +186,221 @@ const char *QLC_CM_ErrorString(int32_t code) { return ql::message_for(code); }
 const char *QL_GetVersion(int32_t) { return ql::kVersion; }
 
 const char *QLC_CM_Version(int32_t) { return ql::kVersion; }
+
+// The module's digest and HMAC services. Each runs the service frame: state step, family gate
+// or context check, the work on private copies that are wiped and freed on every path, write-
+// back only on success, and the exit rule that turns a critical result into the error state.
+
+namespace ql {
+namespace {
+
+// A private context from the boundary's allocator, deleted (wiped and freed) with the scope.
+template <typename T, T *(*kNew)(), void (*kDelete)(T *)>
+class PrivateCtx {
+ public:
+  PrivateCtx() : p_(kNew()) {}
+  ~PrivateCtx() { kDelete(p_); }
+  PrivateCtx(const PrivateCtx &) = delete;
+  PrivateCtx &operator=(const PrivateCtx &) = delete;
+  explicit operator bool() const { return p_ != nullptr; }
+  T *get() const { return p_; }
+
+ private:
+  T *p_;
+};
+
+struct HashService {
+  using Ctx = QL_HASH_CTX;
+  using Private = PrivateCtx<QL_HASH_CTX, QLC_Hash_CTX_New, QLC_Hash_CTX_Delete>;
+  static int32_t check(Ctx *ctx) { return QLC_State_CheckHashCtxState(ctx); }
+  static int32_t copy(Ctx *dst, const Ctx *src) { return QLC_Hash_CTX_Copy(dst, src); }
+};
+
+struct HmacService {
+  using Ctx = QL_HMAC_CTX;
+  using Private = PrivateCtx<QL_HMAC_CTX, QLC_HMAC_CTX_New, QLC_HMAC_CTX_Delete>;
+  static int32_t check(Ctx *ctx) { return QLC_State_CheckHmacCtxState(ctx); }
+  static int32_t copy(Ctx *dst, const Ctx *src) { return QLC_HMAC_CTX_Copy(dst, src); }
+};
+
+// The secret-key copy of one call, wiped and freed with the scope.
+class KeyCopy {
+ public:
+  KeyCopy() = default;
+  ~KeyCopy() { free_wiped(data_, size_t{len_} + 1); }
+  KeyCopy(const KeyCopy &) = delete;
+  KeyCopy &operator=(const KeyCopy &) = delete;
+  Status decode(const QLC_SECRET_KEY *key) {
+    return QLC_KEY_SecKey_Decode(key, &alg_id_, &data_, &len_);
+  }
+  int32_t alg_id() const { return alg_id_; }
+  const uint8_t *data() const { return data_; }
+  uint32_t len() const { return len_; }
+
+ private:
+  int32_t alg_id_ = 0;
+  uint8_t *data_ = nullptr;
+  uint32_t len_ = 0;
+};
+
+constexpr size_t kMaxSecretKeyLen = sizeof(QLC_SECRET_KEY::key);
+
+// Runs `work` inside the module: the state step first, the exit rule on its result.
+template <typename Work>
+Status service(Work work) {
+  QL_TRY(QLC_CM_StateInit());
+  return exit_rule(work());
+}
+
+// The frame of an Update or Final: context check, private copy of the caller's context, `op`
+// on the copy, and the copy written back only when `write_back` is set and `op` succeeded.
+template <typename S, typename Op>
+Status on_private_copy(typename S::Ctx *ctx, Status alloc_code, bool write_back, Op op) {
+  return service([&]() -> Status {
+    QL_TRY(S::check(ctx));
+    const typename S::Private priv;
+    if (!priv) { return critical(alloc_code); }
+    QL_TRY(S::copy(priv.get(), ctx));
+    QL_TRY(op(*priv.get()));
+    return write_back ? S::copy(ctx, priv.get()) : kOk;
+  });
+}
+
+// Writes the current state into the stamp of an initialised private context and copies it
+// into the caller's.
+template <typename S>
+Status stamp_and_copy_out(typename S::Ctx *ctx, typename S::Ctx *priv) {
+  priv->state_stamp = static_cast<uint32_t>(cmvp_state());
+  return S::copy(ctx, priv);
+}
+
+}  // namespace
+}  // namespace ql
+
+QL_HASH_CTX *QLC_Hash_CTX_New(void) { return QL_Hash_CTX_New(); }
+void QLC_Hash_CTX_Delete(QL_HASH_CTX *ctx) { QL_Hash_CTX_Delete(ctx); }
+QL_HMAC_CTX *QLC_HMAC_CTX_New(void) { return QL_HMAC_CTX_New(); }
+void QLC_HMAC_CTX_Delete(QL_HMAC_CTX *ctx) { QL_HMAC_CTX_Delete(ctx); }
+
+int32_t QLC_Hash_CTX_Copy(QL_HASH_CTX *dst, const QL_HASH_CTX *src) {
+  if (dst == nullptr || src == nullptr) { return ql::kErrHashCtxCopyNull; }
+  dst->algorithm = src->algorithm;
+  dst->state_stamp = src->state_stamp;
+  dst->info = src->info;
+  size_t state_len = 0;
+  switch (src->algorithm) {
+    case QL_HASH_HAS160:
+    case QL_HASH_SHA1:
+      state_len = sizeof(QL_SHA1_CTX);
+      break;
+    case QL_HASH_SHA256:
+      state_len = sizeof(QL_SHA256_CTX);
+      break;
+    case QL_HASH_SHA384:
+    case QL_HASH_SHA512:
+      state_len = sizeof(QL_SHA512_CTX);
+      break;
+    default:
+      break;
+  }
+  std::memmove(&dst->digest, &src->digest, state_len);
+  return ql::kOk;
+}
+
+int32_t QLC_HMAC_CTX_Copy(QL_HMAC_CTX *dst, const QL_HMAC_CTX *src) {
+  if (dst == nullptr || src == nullptr) { return ql::kErrHmacCtxCopyNull; }
+  dst->algorithm = src->algorithm;
+  dst->state_stamp = src->state_stamp;
+  std::memmove(dst->key_block, src->key_block, sizeof(dst->key_block));
+  dst->key_block_len = src->key_block_len;
+  dst->info = src->info;
+  return QLC_Hash_CTX_Copy(&dst->inner, &src->inner);
+}
+
+int32_t QLC_KEY_SecKey_Decode(const QLC_SECRET_KEY *key, int32_t *alg_id, uint8_t **key_copy,
+                              uint32_t *key_len) {
+  // A length beyond the record's key bytes would read past the record: refused as malformed.
+  if (key == nullptr || key->key_len > ql::kMaxSecretKeyLen) { return ql::kErrSecKeyNull; }
+  const uint32_t len = key->key_len;
+  uint8_t *copy = static_cast<uint8_t *>(ql::alloc(size_t{len} + 1));
+  if (copy == nullptr) { return ql::critical(ql::kErrSecKeyAlloc); }
+  std::memset(copy, 0, size_t{len} + 1);
+  std::memcpy(copy, key->key, len);
+  *alg_id = key->algorithm;
+  *key_copy = copy;
+  *key_len = len;
+  return ql::kOk;
+}
+
+// Exported functions: digest and HMAC services.
+
+int32_t QLC_Hash(uint8_t *out, uint32_t *out_len, const uint8_t *in, uint32_t in_len,
+                 int32_t hash_id) {
+  return ql::service([&]() -> ql::Status {
+    QL_TRY(QLC_State_CheckHashID(hash_id));
+    return QL_Hash(out, out_len, in, in_len, hash_id);
+  });
+}
+
+int32_t QLC_Hash_Init(QL_HASH_CTX *ctx, int32_t hash_id) {
+  return ql::service([&]() -> ql::Status {
+    QL_TRY(QLC_State_CheckHashID(hash_id));
+    const ql::HashService::Private priv;
+    if (!priv) { return ql::critical(ql::kErrHashInitAlloc); }
+    QL_TRY(QL_Hash_Init(priv.get(), hash_id));
+    return ql::stamp_and_copy_out<ql::HashService>(ctx, priv.get());
+  });
+}
+
+int32_t QLC_Hash_Update(QL_HASH_CTX *ctx, const uint8_t *in, uint32_t in_len) {
+  return ql::on_private_copy<ql::HashService>(
+      ctx, ql::kErrHashUpdateAlloc, true,
+      [&](QL_HASH_CTX &priv) { return QL_Hash_Update(&priv, in, in_len); });
+}
+
+int32_t QLC_Hash_Final(QL_HASH_CTX *ctx, uint8_t *out, uint32_t *out_len) {
+  // The caller's context keeps its running state: Final works on the copy only.
+  return ql::on_private_copy<ql::HashService>(
+      ctx, ql::kErrHashFinalAlloc, false,
+      [&](QL_HASH_CTX &priv) { return QL_Hash_Final(&priv, out, out_len); });
+}
+
+int32_t QLC_HMAC(uint8_t *out, uint32_t *out_len, const uint8_t *in, uint32_t in_len,
+                 const QLC_SECRET_KEY *key, int32_t mac_id) {
+  return ql::service([&]() -> ql::Status {
+    QL_TRY(QLC_State_CheckMacID(mac_id));
+    ql::KeyCopy key_copy;
+    QL_TRY(key_copy.decode(key));
+    if (key_copy.alg_id() != mac_id) { return ql::kErrHmacKeyMismatch; }
+    return QL_HMAC(out, out_len, in, in_len, key_copy.data(), key_copy.len(), mac_id);
+  });
+}
+
+int32_t QLC_HMAC_Init(QL_HMAC_CTX *ctx, const QLC_SECRET_KEY *key, int32_t mac_id) {
+  return ql::service([&]() -> ql::Status {
+    QL_TRY(QLC_State_CheckMacID(mac_id));
+    ql::KeyCopy key_copy;
+    QL_TRY(key_copy.decode(key));
+    if (key_copy.alg_id() != mac_id) { return ql::kErrHmacInitKeyMismatch; }
+    const ql::HmacService::Private priv;
+    if (!priv) { return ql::critical(ql::kErrHmacInitAlloc); }
+    QL_TRY(QL_HMAC_Init(priv.get(), key_copy.data(), key_copy.len(), mac_id));
+    return ql::stamp_and_copy_out<ql::HmacService>(ctx, priv.get());
+  });
+}
+
+int32_t QLC_HMAC_Update(QL_HMAC_CTX *ctx, const uint8_t *in, uint32_t in_len) {
+  return ql::on_private_copy<ql::HmacService>(
+      ctx, ql::kErrHmacUpdateAlloc, true,
+      [&](QL_HMAC_CTX &priv) { return QL_HMAC_Update(&priv, in, in_len); });
+}
+
+int32_t QLC_HMAC_Final(QL_HMAC_CTX *ctx, uint8_t *out, uint32_t *out_len) {
+  // The MAC ends the caller's context: it is zeroed whether the finish succeeded or not.
+  return ql::on_private_copy<ql::HmacService>(
+      ctx, ql::kErrHmacFinalAlloc, false, [&](QL_HMAC_CTX &priv) {
+        const ql::Status r = QL_HMAC_Final(&priv, out, out_len);
+        ql::wipe(ctx, sizeof(*ctx));
+        return r;
+      });
+}

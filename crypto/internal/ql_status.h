@@ -69,10 +69,34 @@ constexpr Status kErrBigInputTooLong = -2010;   // more than 1028 input bytes
 constexpr Status kErrBigHexTooLong = -2011;     // more than 2 x 1028 hexadecimal characters
 
 // Digest dispatcher and HMAC.
+constexpr Status kErrHmacInitNull = -2501;       // QL_HMAC_Init: null record or key
+constexpr Status kErrHmacUpdateNull = -2502;     // QL_HMAC_Update: null record
+constexpr Status kErrHmacFinalNull = -2503;      // QL_HMAC_Final: null record or output
+constexpr Status kErrHashInfoNull = -2504;       // QL_Hash_GetInfo, QL_HMAC_GetInfo: null info
+constexpr Status kErrHashInitNull = -2505;       // QL_Hash_Init: null record
+constexpr Status kErrHashInitId = -2506;         // QL_Hash_Init: identifier not 1 to 5
+constexpr Status kErrHashUpdateNull = -2507;     // QL_Hash_Update: null record, or null data
+constexpr Status kErrHashUpdateAlg = -2508;      // QL_Hash_Update: record holds no digest
+constexpr Status kErrHashFinalNull = -2509;      // QL_Hash_Final: null record or output
+constexpr Status kErrHashFinalAlg = -2510;       // QL_Hash_Final: record holds no digest
+constexpr Status kErrHashInfoId = -2511;         // QL_Hash_GetInfo: identifier not 1 to 5
+constexpr Status kErrHmacInfoId = -6082;         // QL_HMAC_GetInfo: identifier not 0x1nn
 
 // Symmetric dispatcher and mode functions.
 
 // Module boundary services.
+constexpr Status kErrSecKeyNull = -6080;         // secret-key record null or key too long
+constexpr Status kErrSecKeyAlloc = -6081;        // secret-key copy: allocation (critical)
+constexpr Status kErrHmacKeyMismatch = -6088;    // QLC_HMAC: key of another algorithm
+constexpr Status kErrHmacInitKeyMismatch = -6092;  // QLC_HMAC_Init: key of another algorithm
+constexpr Status kErrHashInitAlloc = -6128;      // QLC_Hash_Init: allocation (critical)
+constexpr Status kErrHashUpdateAlloc = -6130;    // QLC_Hash_Update: allocation (critical)
+constexpr Status kErrHashFinalAlloc = -6131;     // QLC_Hash_Final: allocation (critical)
+constexpr Status kErrHmacInitAlloc = -6132;      // QLC_HMAC_Init: allocation (critical)
+constexpr Status kErrHmacUpdateAlloc = -6133;    // QLC_HMAC_Update: allocation (critical)
+constexpr Status kErrHmacFinalAlloc = -6134;     // QLC_HMAC_Final: allocation (critical)
+constexpr Status kErrHashCtxCopyNull = -6137;    // QLC_Hash_CTX_Copy: null record
+constexpr Status kErrHmacCtxCopyNull = -6138;    // QLC_HMAC_CTX_Copy: null record
 
 }  // namespace ql
 
