@@ -324,6 +324,249 @@ QL_EXPORT int32_t QLC_HMAC_Final(QL_HMAC_CTX *ctx, uint8_t *out, uint32_t *out_l
 
 /* ---- Integers and random --------------------------------------------------------------- */
 
+/* Capacity of a Big: 257 32-bit words (1028 bytes, 8224 bits). */
+#define QL_BIG_WORDS 257
+#define QL_BIG_MAX_BYTES 1028
+
+/* Big is a signed multi-precision integer: `sign` 0 (zero or positive) or 1 (negative),
+ * the magnitude in `words`, least significant word first, and the number of words in use in
+ * `length`. In normal form words[length - 1] is non-zero and words above `length` are zero;
+ * zero is length 1, words[0] = 0, sign 0. A length of 0 also means zero. A plain record
+ * without pointers, copied whole. */
+typedef struct Big {
+  uint32_t sign;
+  uint32_t words[QL_BIG_WORDS];
+  int32_t length;
+} Big;
+
+/* QL_MONT_CTX is the Montgomery context of one odd modulus N: `n_prime` = -N^-1 mod 2^32 and
+ * `work`, the scratch integer of every Montgomery operation (one thread at a time).
+ * R = 2^(32 * N.length). */
+typedef struct QL_MONT_CTX {
+  uint32_t n_prime;
+  Big work;
+} QL_MONT_CTX;
+
+/* QL_Big_New returns a zero-filled Big (sign 0, length 0, value zero) from the heap, or NULL
+ * when memory runs out. Release it with QL_Big_Delete. */
+QL_EXPORT Big *QL_Big_New(void);
+
+/* QL_Big_Delete overwrites the whole record `a` with zeros and frees it; NULL is ignored. */
+QL_EXPORT void QL_Big_Delete(Big *a);
+
+/* Big_Dump copies sign, all 257 words and length of `src` into `dst` (both non-NULL). */
+QL_EXPORT void Big_Dump(Big *dst, const Big *src);
+
+/* U8ToBig clears `r` and sets it to the `n` big-endian bytes at `bytes` (an unsigned value,
+ * sign 0); leading zero words are stripped down to length 0. Returns 0, -2009 for a NULL
+ * `r` or `bytes` or `n` = 0, -2010 when `n` > 1028. */
+QL_EXPORT int32_t U8ToBig(Big *r, const uint8_t *bytes, uint32_t n);
+
+/* U8ToBig_2 is U8ToBig without clearing `r` first: words at or above the resulting length
+ * keep their contents, so call it on a cleared record. Same codes as U8ToBig. */
+QL_EXPORT int32_t U8ToBig_2(Big *r, const uint8_t *bytes, uint32_t n);
+
+/* Big_HexU8ToBig reads the NUL-terminated hexadecimal text `text` into `r`: a leading '-'
+ * sets sign 1 (otherwise the sign is kept), then the run of hex digits up to the first other
+ * character; `r` should be cleared by the caller. Returns 0, -2009 for a NULL `r` or `text`,
+ * -2011 when strlen(`text`) / 2 > 1028. */
+QL_EXPORT int32_t Big_HexU8ToBig(Big *r, const char *text);
+
+/* BigToU8 writes the magnitude of `a` to `out` as big-endian bytes without leading zero
+ * bytes (nothing for zero) and returns the count, at most 1028; `out` must hold it. A NULL
+ * `out` or `a` writes nothing and returns 0. */
+QL_EXPORT int32_t BigToU8(uint8_t *out, const Big *a);
+
+/* BigToU82 writes exactly `n` bytes to `out`: the magnitude of `a` big-endian, left-padded
+ * with zeros. Returns 0, -2001 (nothing written) when it needs more than `n` bytes, -2009
+ * for a NULL `out` or `a`. */
+QL_EXPORT int32_t BigToU82(uint8_t *out, const Big *a, uint32_t n);
+
+/* Big_GetFilledBitNum returns the bit length of the magnitude of `a` (0 for zero). */
+QL_EXPORT int32_t Big_GetFilledBitNum(const Big *a);
+
+/* Big_UComp returns -1, 0 or 1 comparing the magnitudes of `a` and `b`. */
+QL_EXPORT int32_t Big_UComp(const Big *a, const Big *b);
+
+/* Big_Comp returns -1, 0 or 1 comparing the signed values of `a` and `b`. */
+QL_EXPORT int32_t Big_Comp(const Big *a, const Big *b);
+
+/* Big_IsEqual returns 0 when `a` and `b` have equal length, sign and used words, else -2002
+ * (a result, not a fault). */
+QL_EXPORT int32_t Big_IsEqual(const Big *a, const Big *b);
+
+/* Big_GE returns 1 when |`a`| >= |`b`|, else 0. */
+QL_EXPORT int32_t Big_GE(const Big *a, const Big *b);
+
+/* Big_GT returns 1 when |`a`| > |`b`|, else 0. */
+QL_EXPORT int32_t Big_GT(const Big *a, const Big *b);
+
+/* Big_AbsAdd sets the magnitude of `r` to |`a`| + |`b`|; r.sign is not touched. `r` may be
+ * `a` or `b`. Returns 0, or -2008 when the sum needs more than 257 words. */
+QL_EXPORT int32_t Big_AbsAdd(Big *r, const Big *a, const Big *b);
+
+/* Big_AbsSub sets the magnitude of `r` to |`a`| - |`b`| for |`a`| >= |`b`| (equal
+ * magnitudes clear `r`); r.sign is not touched. |`a`| < |`b`| gives |`b`| - |`a`|. Returns 0. */
+QL_EXPORT int32_t Big_AbsSub(Big *r, const Big *a, const Big *b);
+
+/* Big_Add sets `r` = `a` + `b` (signed). Returns 0, or -2008 on capacity overflow. */
+QL_EXPORT int32_t Big_Add(Big *r, const Big *a, const Big *b);
+
+/* Big_Sub sets `r` = `a` - `b` (signed). Returns 0, or -2008 on capacity overflow. */
+QL_EXPORT int32_t Big_Sub(Big *r, const Big *a, const Big *b);
+
+/* Big_AddByWord sets `r` = `a` + `w` (signed `a`, unsigned word `w`). Returns 0, or -2008
+ * when the carry passes word 256. */
+QL_EXPORT int32_t Big_AddByWord(Big *r, const Big *a, uint32_t w);
+
+/* Big_SubByWord sets `r` = `a` - `w` (signed `a`, unsigned word `w`). Returns 0, or -2008
+ * when a negative `a` grows past word 256. */
+QL_EXPORT int32_t Big_SubByWord(Big *r, const Big *a, uint32_t w);
+
+/* Big_AbsInc adds 1 to the magnitude of `a` in place. Returns 0, or -2008 when the carry
+ * leaves word 256 (`a` is then left as it was). */
+QL_EXPORT int32_t Big_AbsInc(Big *a);
+
+/* Big_AbsDec subtracts 1 from the non-zero magnitude of `a` in place (zero stays zero).
+ * Returns 0. */
+QL_EXPORT int32_t Big_AbsDec(Big *a);
+
+/* EB_Add sets `r` = `a` XOR `b` word by word (sum of binary polynomials) through BAdd with
+ * the longer operand first. Returns 0. */
+QL_EXPORT int32_t EB_Add(Big *r, const Big *a, const Big *b);
+
+/* BAdd XORs the words of `b` into those of `a` (a.length >= b.length), copying the rest of
+ * `a`, into `r`; length a.length, stripped; r.sign is not touched. Returns 0. */
+QL_EXPORT int32_t BAdd(Big *r, const Big *a, const Big *b);
+
+/* NAdd sets `r` = |`a`| + |`b`| for a.length >= b.length, with length a.length or one more
+ * for a final carry; signs are not read or written. Returns 0, or -2008 on overflow. */
+QL_EXPORT int32_t NAdd(Big *r, const Big *a, const Big *b);
+
+/* IsLargerDeg returns 1 when the binary polynomial `a` has a higher degree than `b`, else 0
+ * (compared by length, then by the highest set bit of the top words). */
+QL_EXPORT int32_t IsLargerDeg(const Big *a, const Big *b);
+
+/* Big_Mul sets `r` = `a` * `b`; `r` must be distinct from `a` and `b`. Returns 0, or -2008
+ * (r unchanged) when the product needs more than 257 words. */
+QL_EXPORT int32_t Big_Mul(Big *r, const Big *a, const Big *b);
+
+/* Big_Sqr sets `r` = `a`^2 (sign 0); `r` must be distinct from `a`. Returns 0, or -2008
+ * (r unchanged) when the square needs more than 257 words. */
+QL_EXPORT int32_t Big_Sqr(Big *r, const Big *a);
+
+/* NMul sets out[i] to the low word of in[i] * `w` + carry for the `n` >= 1 words of the
+ * arrays `out` and `in` (which may be the same array) and returns the final carry word. */
+QL_EXPORT uint32_t NMul(uint32_t *out, const uint32_t *in, int32_t n, uint32_t w);
+
+/* NMulAdd adds in[i] * `w` + carry to out[i] for the `n` >= 1 words and returns the final
+ * carry word. */
+QL_EXPORT uint32_t NMulAdd(uint32_t *out, const uint32_t *in, int32_t n, uint32_t w);
+
+/* Big_LShift1 sets `r` = |`a`| * 2 with a's sign; `r` may be `a`. Returns 0, or -2008 when
+ * a bit leaves word 256. */
+QL_EXPORT int32_t Big_LShift1(Big *r, const Big *a);
+
+/* Big_RShift1 sets `r` = |`a`| div 2 with a's sign (zero has sign 0); `r` may be `a`.
+ * Returns 0. */
+QL_EXPORT int32_t Big_RShift1(Big *r, const Big *a);
+
+/* Big_LShift sets `r` = |`a`| * 2^`n` with a's sign; `r` may be `a`. Returns 0, or -2008
+ * (r unchanged) when the result needs more than 257 words. */
+QL_EXPORT int32_t Big_LShift(Big *r, const Big *a, uint32_t n);
+
+/* Big_RShift sets `r` = |`a`| div 2^`n` with a's sign (zero has sign 0); `r` may be `a`.
+ * Returns 0. */
+QL_EXPORT int32_t Big_RShift(Big *r, const Big *a, uint32_t n);
+
+/* Big_DivByWord sets `q` = |`a`| div `w` with a's sign and *`rem` = |`a`| mod `w`; `q` may
+ * be `a`, `rem` may be NULL. Returns 0, or -2007 when `w` is 0. */
+QL_EXPORT int32_t Big_DivByWord(Big *q, uint32_t *rem, const Big *a, uint32_t w);
+
+/* Big_ModU32 returns |`a`| mod `w` for 0 < `w` < 2^31 (0 when `w` is 0). */
+QL_EXPORT uint32_t Big_ModU32(const Big *a, uint32_t w);
+
+/* Big_Div divides magnitudes: |`a`| = |`q`| * |`b`| + `r`, 0 <= r < |`b`|, q.sign =
+ * a.sign XOR b.sign (sign 0 for a zero quotient). `q`, `r`, `a`, `b` are distinct records.
+ * Returns 0, or -2007 when `b` is zero. */
+QL_EXPORT int32_t Big_Div(Big *q, Big *r, const Big *a, const Big *b);
+
+/* Big_Mod sets `r` to the least non-negative residue of `a` modulo `m` > 0; `r` may be `a`.
+ * Returns 0, or -2007 when `m` is zero. */
+QL_EXPORT int32_t Big_Mod(Big *r, const Big *a, const Big *m);
+
+/* Big_MulMod sets `r` = `a` * `b` mod `m`; `r` may be an operand. Returns 0 or the OR of the
+ * statuses of the product and the reduction. */
+QL_EXPORT int32_t Big_MulMod(Big *r, const Big *a, const Big *b, const Big *m);
+
+/* Big_SqrMod sets `r` = `a`^2 mod `m`; `r` may be `a`. Returns as Big_MulMod. */
+QL_EXPORT int32_t Big_SqrMod(Big *r, const Big *a, const Big *m);
+
+/* Big_SubMod sets `r` = (`a` - `b`) mod `m`; `r` may be an operand. Returns as Big_MulMod. */
+QL_EXPORT int32_t Big_SubMod(Big *r, const Big *a, const Big *b, const Big *m);
+
+/* Big_ModAdd sets `r` = (`a` + `b`) mod `m`; `r` may be an operand. Returns as Big_MulMod. */
+QL_EXPORT int32_t Big_ModAdd(Big *r, const Big *a, const Big *b, const Big *m);
+
+/* Big_GCD sets `g` = gcd(|`a`|, |`b`|) (binary method); gcd(a, 0) = |a|. `g` may be an
+ * operand. Returns 0. */
+QL_EXPORT int32_t Big_GCD(Big *g, const Big *a, const Big *b);
+
+/* Big_ExtendedGCD sets `g` = gcd(`a`, `b`) for non-negative `a`, `b` and coefficients `s`,
+ * `t` (possibly negative) with s*a + t*b = g; for b = 0 they are 1 and 0, for a = 0 (b != 0)
+ * 0 and 1. Outputs are distinct from each other and from the operands. Returns 0, or -2008
+ * when an intermediate exceeds the capacity. */
+QL_EXPORT int32_t Big_ExtendedGCD(Big *g, Big *s, Big *t, const Big *a, const Big *b);
+
+/* Big_InvMod sets `x` = `a`^-1 mod `m` in [0, m) for non-negative `a` and `m` > 0; `x` is
+ * distinct from the operands. Returns 0, or -2003 when gcd(a, m) != 1. */
+QL_EXPORT int32_t Big_InvMod(Big *x, const Big *a, const Big *m);
+
+/* Big_Inv sets `r` = `a`^-1 mod `m` and returns 1 when gcd(a, m) = 1; returns 0 with `r`
+ * cleared when there is no inverse (a or m zero, or gcd != 1), and 0 with `r` untouched
+ * when `a` or `m` is negative. The result is a flag, not a status. */
+QL_EXPORT int32_t Big_Inv(Big *r, const Big *a, const Big *m);
+
+/* QL_MONT_CTX_New returns a zero-filled Montgomery context from the heap, or NULL.
+ * Release it with QL_MONT_CTX_Delete. */
+QL_EXPORT QL_MONT_CTX *QL_MONT_CTX_New(void);
+
+/* QL_MONT_CTX_Delete wipes the context `ctx` and frees it; NULL is ignored. */
+QL_EXPORT void QL_MONT_CTX_Delete(QL_MONT_CTX *ctx);
+
+/* Big_MontInit prepares `ctx` for the odd modulus `N` (at most 128 words) and sets `rr` =
+ * R^2 mod N. Returns 0, -2007 for a zero `N`, -2008 when `N` has more than 128 words. */
+QL_EXPORT int32_t Big_MontInit(QL_MONT_CTX *ctx, Big *rr, const Big *N);
+
+/* Big_MontReduction sets `r` = `T` * R^-1 mod `N` for the `N` of `ctx`; `r` may be `T`.
+ * Returns 0, or -2008 when `N` has more than 128 words. */
+QL_EXPORT int32_t Big_MontReduction(QL_MONT_CTX *ctx, Big *r, const Big *T, const Big *N);
+
+/* Big_MontMul sets `r` = `a` * `b` * R^-1 mod `N` for `a`, `b` < N; `r` may be `a` or `b`.
+ * Returns 0, or -2008 when `N` has more than 128 words. */
+QL_EXPORT int32_t Big_MontMul(QL_MONT_CTX *ctx, Big *r, const Big *a, const Big *b,
+                              const Big *N);
+
+/* Big_MontSqr sets `r` = `a`^2 * R^-1 mod `N` for `a` < N; `r` may be `a`. Returns 0, or
+ * -2008 when `N` has more than 128 words. */
+QL_EXPORT int32_t Big_MontSqr(QL_MONT_CTX *ctx, Big *r, const Big *a, const Big *N);
+
+/* Big_ModExp sets `r` = `g`^`e` mod `N` for an odd `N` of at most 128 words and non-negative
+ * `g` and `e` (through Big_ModExpWindowMont). `r` may be `g` or `e`. Returns 0, -2007 for a
+ * zero `N`, -2008 when `N` is longer than 128 words, or critical -2005 when memory runs out
+ * (`r` untouched). Variable time: sliding window over the exponent bits. */
+QL_EXPORT int32_t Big_ModExp(Big *r, const Big *g, const Big *e, const Big *N);
+
+/* Big_ModExpWindowMont is Big_ModExp: a sliding window of 4 bits (5 when `e` has 101 or
+ * more one bits) over Montgomery products. Same rules and codes. */
+QL_EXPORT int32_t Big_ModExpWindowMont(Big *r, const Big *g, const Big *e, const Big *N);
+
+/* Big_ModExpWindow2 sets `r` = `g`^`e` mod `N` for `g` < N with `ctx` and `rr` = R^2 mod N
+ * prepared by Big_MontInit for `N`; `ctx` work is overwritten. Returns 0, -2008 when `N` is
+ * longer than 128 words, or critical -2006 when memory runs out (`r` untouched). */
+QL_EXPORT int32_t Big_ModExpWindow2(Big *r, const Big *g, const Big *e, const Big *N,
+                                    QL_MONT_CTX *ctx, const Big *rr);
+
 #ifdef __cplusplus
 }
 #endif

@@ -57,6 +57,16 @@ constexpr Status kErrHmacCtxStale = -6147;       // HMAC context stamped in anot
 // Random generators and entropy.
 
 // Multi-precision integers and prime tests.
+constexpr Status kErrBigTooLong = -2001;        // value does not fit the requested bytes
+constexpr Status kErrBigNotEqual = -2002;       // values differ (a result, not a fault)
+constexpr Status kErrBigNoInverse = -2003;      // gcd != 1: no modular inverse
+constexpr Status kErrBigExpAlloc = -2005;       // exponentiation: allocation (critical)
+constexpr Status kErrBigExpWindow2Alloc = -2006;  // exponentiation with a context: allocation
+constexpr Status kErrBigDivByZero = -2007;      // division by zero
+constexpr Status kErrBigOverflow = -2008;       // result exceeds the 257-word capacity
+constexpr Status kErrBigNullInput = -2009;      // null record or input, or zero length
+constexpr Status kErrBigInputTooLong = -2010;   // more than 1028 input bytes
+constexpr Status kErrBigHexTooLong = -2011;     // more than 2 x 1028 hexadecimal characters
 
 // Digest dispatcher and HMAC.
 constexpr Status kErrHmacInitNull = -2501;       // QL_HMAC_Init: null record or key
