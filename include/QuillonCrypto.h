@@ -7,9 +7,13 @@
 #include <stddef.h>
 #include <stdint.h>
 
+/* On Windows the DLL exports its functions (at the ordinals of QuillonCrypto.def) and callers
+ * import them; programs linked with the static library define QL_STATIC. */
 #if defined(_WIN32)
 #if defined(QL_BUILDING_LIBRARY)
 #define QL_EXPORT __declspec(dllexport)
+#elif defined(QL_STATIC)
+#define QL_EXPORT
 #else
 #define QL_EXPORT __declspec(dllimport)
 #endif

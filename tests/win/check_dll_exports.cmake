@@ -1,0 +1,85 @@
+# Reads the export table of QuillonCrypto.dll with objdump -p and checks it against the
+# reference ordinal table and the public header:
+#   - every exported QLC_ function is in the table and sits at its ordinal;
+#   - every table ordinal present in the DLL holds the table's function (no other function
+#     takes a fixed ordinal, so a caller importing by ordinal never reaches the wrong one);
+#   - the DLL exports by name exactly the functions the header declares with QL_EXPORT.
+cmake_minimum_required(VERSION 3.20)
+execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${OBJDUMP} -p ${DLL} failed: ${rc}")
+endif()
+set(errors "")
+
+# Export Address Table: "[  i] +base[  ordinal] rva Export RVA"; name table: "[  i] Name",
+# where i indexes the address table.
+string(REGEX MATCHALL "\\[ *[0-9]+\\] \\+base\\[ *[0-9]+\\]" eat "${dump}")
+foreach(entry IN LISTS eat)
+  string(REGEX MATCH "\\[ *([0-9]+)\\] \\+base\\[ *([0-9]+)\\]" _ "${entry}")
+  set(ordinal_at_index_${CMAKE_MATCH_1} ${CMAKE_MATCH_2})
+  list(APPEND dll_ordinals ${CMAKE_MATCH_2})
+endforeach()
+string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n(([ \t]+\\[ *[0-9]+\\] [A-Za-z_][A-Za-z0-9_]*\n)+)"
+  _ "${dump}")
+string(REGEX MATCHALL "\\[ *[0-9]+\\] [A-Za-z_][A-Za-z0-9_]*" named "${CMAKE_MATCH_1}")
+set(dll_names "")
+foreach(entry IN LISTS named)
+  string(REGEX MATCH "\\[ *([0-9]+)\\] ([A-Za-z_][A-Za-z0-9_]*)" _ "${entry}")
+  set(ord ${ordinal_at_index_${CMAKE_MATCH_1}})
+  set(dll_ordinal_${CMAKE_MATCH_2} ${ord})
+  set(dll_name_at_${ord} ${CMAKE_MATCH_2})
+  list(APPEND dll_names ${CMAKE_MATCH_2})
+endforeach()
+list(LENGTH dll_names num_names)
+if(num_names EQUAL 0)
+  message(FATAL_ERROR "no named exports found in ${DLL}:\n${dump}")
+endif()
+
+file(STRINGS ${TABLE} table_lines REGEX "^[0-9]+[ \t]+QLC_")
+foreach(line IN LISTS table_lines)
+  string(REGEX MATCH "^([0-9]+)[ \t]+(QLC_[A-Za-z0-9_]+)" _ "${line}")
+  set(table_${CMAKE_MATCH_2} ${CMAKE_MATCH_1})
+  # A fixed ordinal in the DLL must hold its own function, by name.
+  if(${CMAKE_MATCH_1} IN_LIST dll_ordinals)
+    if(NOT DEFINED dll_name_at_${CMAKE_MATCH_1})
+      string(APPEND errors "ordinal ${CMAKE_MATCH_1} is exported without a name\n")
+    elseif(NOT dll_name_at_${CMAKE_MATCH_1} STREQUAL CMAKE_MATCH_2)
+      string(APPEND errors
+        "ordinal ${CMAKE_MATCH_1} is ${dll_name_at_${CMAKE_MATCH_1}}, expected ${CMAKE_MATCH_2}\n")
+    endif()
+  endif()
+endforeach()
+
+set(num_fixed 0)
+foreach(name IN LISTS dll_names)
+  if(name MATCHES "^QLC_")
+    if(NOT DEFINED table_${name})
+      string(APPEND errors "${name} is exported but has no ordinal in the table\n")
+    elseif(NOT dll_ordinal_${name} EQUAL table_${name})
+      string(APPEND errors "${name} is at ordinal ${dll_ordinal_${name}}, expected ${table_${name}}\n")
+    else()
+      math(EXPR num_fixed "${num_fixed} + 1")
+    endif()
+  endif()
+endforeach()
+
+file(STRINGS ${HEADER} header_lines REGEX "^QL_EXPORT ")
+set(header_names "")
+foreach(line IN LISTS header_lines)
+  if(line MATCHES "([A-Za-z_][A-Za-z0-9_]*)[ \t]*\\(")
+    list(APPEND header_names ${CMAKE_MATCH_1})
+    if(NOT CMAKE_MATCH_1 IN_LIST dll_names)
+      string(APPEND errors "${CMAKE_MATCH_1} is declared in the header but not exported\n")
+    endif()
+  endif()
+endforeach()
+foreach(name IN LISTS dll_names)
+  if(NOT name IN_LIST header_names)
+    string(APPEND errors "${name} is exported but not declared in the header\n")
+  endif()
+endforeach()
+
+if(errors)
+  message(FATAL_ERROR "${DLL}:\n${errors}")
+endif()
+message(STATUS "${num_names} exports; ${num_fixed} module functions at their fixed ordinals")
