@@ -56,6 +56,10 @@ static_assert(sizeof(WindowsIdentity) <= kSystemIdentityMax, "identity record fi
 
 }  // namespace
 
+static_assert(sizeof(SRWLOCK) == sizeof(void *), "an SRWLOCK is one pointer-sized word");
+void Mutex::lock() { AcquireSRWLockExclusive(reinterpret_cast<PSRWLOCK>(&srw_)); }
+void Mutex::unlock() { ReleaseSRWLockExclusive(reinterpret_cast<PSRWLOCK>(&srw_)); }
+
 CommandPipe::CommandPipe(const char *command) : stream_(_popen(command, "rb")) {}
 
 CommandPipe::~CommandPipe() {

@@ -9,18 +9,38 @@
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
+#include <type_traits>
 #include <utility>
 
 namespace ql {
 namespace platform {
 
 // A process-wide lock. Its constructor is constexpr and its destructor trivial, so a lock at
-// namespace scope is ready before any code runs and needs no initialiser at load.
+// namespace scope is ready before any code runs and needs no initialiser at load or exit.
+#if defined(_WIN32)
+// MinGW's std::mutex is initialised by a constructor at load and destroyed at exit, so Windows
+// uses a slim reader/writer lock, taken exclusively: one word, zero when unlocked.
+class Mutex {
+ public:
+  constexpr Mutex() noexcept = default;
+  Mutex(const Mutex &) = delete;
+  Mutex &operator=(const Mutex &) = delete;
+  void lock();
+  void unlock();
+
+ private:
+  void *srw_ = nullptr;  // the SRWLOCK
+};
+#else
 using Mutex = std::mutex;
+#endif
 // Holds a Mutex for the rest of the scope.
-using LockGuard = std::lock_guard<std::mutex>;
+using LockGuard = std::lock_guard<Mutex>;
 // Marks a one-time initialisation; constant-initialised like Mutex.
 using OnceFlag = std::once_flag;
+static_assert(std::is_trivially_destructible<Mutex>::value &&
+                  std::is_trivially_destructible<OnceFlag>::value,
+              "locks at namespace scope must need no destructor");
 
 // Runs `init` exactly once per `flag`, however many threads call at the same time; every caller
 // returns after it has finished.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <fstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "QuillonCrypto.h"
@@ -22,10 +23,14 @@ namespace {
 const char *const kInterface[] = {"QL_GetErrorString", "QLC_CM_ErrorString", "QL_GetVersion",
                                   "QLC_CM_Version",    "QLC_CM_StateInit",   "QLC_CM_StateFinal",
                                   "QLC_CM_StateChange", "QLC_CM_StateInfo"};
-// Internal transitions, gates and the allocator (its C++ name for this target's size_t).
+// The allocator's C++ name, which depends on the type size_t is on this target.
+constexpr const char *kAllocName = std::is_same<size_t, unsigned long>::value ? "_ZN2ql5allocEm"
+                                   : std::is_same<size_t, unsigned int>::value
+                                       ? "_ZN2ql5allocEj"
+                                       : "_ZN2ql5allocEy";
+// Internal transitions, gates and the allocator.
 const char *const kInternal[] = {"QLC_CMVP_MoveState", "QLC_State_CheckAlgID",
-                                 "QLC_CMVP_State_CheckSYMID",
-                                 sizeof(size_t) == 8 ? "_ZN2ql5allocEm" : "_ZN2ql5allocEj"};
+                                 "QLC_CMVP_State_CheckSYMID", kAllocName};
 
 TEST(Abi, HeaderWorksFromC) { EXPECT_EQ(ql_c_header_version_ok(), 1); }
 

@@ -145,9 +145,12 @@ TEST(Platform, ModuleFilePathComesOnlyFromTheVariable) {
     bool found;
   };
   const Case cases[] = {
-      {nullptr, false},         {"", false},
-      {"C:/ql/QuillonCrypto.dll", true}, {"/opt/ql/lib/libQuillonCrypto.so", true},
-      {fits.c_str(), true},     {too_long.c_str(), false},
+      {nullptr, false},
+      {"", false},
+      {"C:/ql/QuillonCrypto.dll", true},
+      {"/opt/ql/lib/libQuillonCrypto.so", true},
+      {fits.c_str(), true},       // 63 bytes and the NUL fill the 64-byte buffer
+      {too_long.c_str(), false},  // 64 bytes would leave no room for the NUL
   };
   for (const Case &c : cases) {
     set_env(pf::kModulePathVariable, c.value);
