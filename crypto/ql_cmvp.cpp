@@ -184,7 +184,11 @@ int32_t QLC_CM_StateInit(void) {
   }
 }
 
-int32_t QLC_CM_StateFinal(void) { return QLC_CMVP_MoveState(QLC_CM_STATE_FINALIZED); }
+int32_t QLC_CM_StateFinal(void) {
+  // The module generator's state is wiped whatever the outcome of the transition.
+  QL_CMVP_RAND_Final();
+  return QLC_CMVP_MoveState(QLC_CM_STATE_FINALIZED);
+}
 
 int32_t QLC_CM_StateChange(int32_t new_state) {
   switch (cmvp_state()) {

@@ -60,7 +60,10 @@ static_assert(sizeof(SRWLOCK) == sizeof(void *), "an SRWLOCK is one pointer-size
 void Mutex::lock() { AcquireSRWLockExclusive(reinterpret_cast<PSRWLOCK>(&srw_)); }
 void Mutex::unlock() { ReleaseSRWLockExclusive(reinterpret_cast<PSRWLOCK>(&srw_)); }
 
-CommandPipe::CommandPipe(const char *command) : stream_(_popen(command, "rb")) {}
+bool CommandPipe::open(const char *command) {
+  if (stream_ == nullptr) { stream_ = _popen(command, "rb"); }
+  return stream_ != nullptr;
+}
 
 CommandPipe::~CommandPipe() {
   if (stream_ != nullptr) { _pclose(stream_); }
@@ -106,7 +109,10 @@ bool File::seek(int64_t offset) {
 
 #else  // POSIX
 
-CommandPipe::CommandPipe(const char *command) : stream_(popen(command, "r")) {}
+bool CommandPipe::open(const char *command) {
+  if (stream_ == nullptr) { stream_ = popen(command, "r"); }
+  return stream_ != nullptr;
+}
 
 CommandPipe::~CommandPipe() {
   if (stream_ != nullptr) { pclose(stream_); }

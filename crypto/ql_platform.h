@@ -53,8 +53,12 @@ void call_once(OnceFlag &flag, F &&init) {
 // /bin/sh on POSIX systems and under cmd.exe on Windows; its output is read unchanged (binary).
 class CommandPipe {
  public:
+  // A pipe with no command yet; see open().
+  CommandPipe() : stream_(nullptr) {}
   // Starts `command`; is_open() is false when it cannot be started.
-  explicit CommandPipe(const char *command);
+  explicit CommandPipe(const char *command) : stream_(nullptr) { open(command); }
+  // Starts `command` on a pipe that has none yet; returns is_open().
+  bool open(const char *command);
   // Closes the pipe and waits for the command to end.
   ~CommandPipe();
   CommandPipe(const CommandPipe &) = delete;

@@ -571,6 +571,125 @@ QL_EXPORT int32_t Big_ModExpWindowMont(Big *r, const Big *g, const Big *e, const
 QL_EXPORT int32_t Big_ModExpWindow2(Big *r, const Big *g, const Big *e, const Big *N,
                                     QL_MONT_CTX *ctx, const Big *rr);
 
+/* QL_ENTROPY_POOL collects entropy from system facts, commands and the system generator;
+ * bytes are XOR-accumulated into `pool`. */
+typedef struct QL_ENTROPY_POOL {
+  uint8_t pool[512];
+  uint32_t count;    /* bytes appended so far, at most 512 */
+  uint32_t position; /* next pool index to XOR into, modulo 512 */
+} QL_ENTROPY_POOL;
+
+/* QL_X962_CTX is the state of the X9.62 generator: outputs lie in [1, q-1]. */
+typedef struct QL_X962_CTX {
+  Big q;               /* 5 to 16 words */
+  uint32_t b;          /* XKEY length in bytes, 20 to 64 */
+  uint8_t xkey[64];    /* secret state; the first `b` bytes are used */
+  uint8_t xseed[64];   /* optional seed input, left-aligned, zero-filled */
+  uint32_t seed_len;   /* XSEED bytes present; 0 = none */
+} QL_X962_CTX;
+
+/* QL_Generate_Entropy clears `pool` and refills it from the clocks, process and user
+ * identifiers, the system name, up to 128 bytes of the system generator and the output of a
+ * fixed list of system commands (a command that cannot run contributes nothing). NULL is
+ * ignored. */
+QL_EXPORT void QL_Generate_Entropy(QL_ENTROPY_POOL *pool);
+
+/* QL_Extra_UNIX_Entropy_Gather appends the output of each command of the fixed list to `pool`,
+ * in 512-byte pieces. Returns 0. */
+QL_EXPORT int32_t QL_Extra_UNIX_Entropy_Gather(QL_ENTROPY_POOL *pool);
+
+/* QL_RandomBytes writes `n` bytes of the SHA-1 hash pool generator to `out` and returns `n`.
+ * Every call, also with a NULL `out` or `n` = 0 (which write nothing and return 0), re-seeds
+ * the generator from a fresh entropy pool. Thread-safe. */
+QL_EXPORT uint32_t QL_RandomBytes(uint8_t *out, uint32_t n);
+
+/* Big_RandomMutex_Lock and Big_RandomMutex_Unlock take and release the lock of the hash pool
+ * generator. */
+QL_EXPORT void Big_RandomMutex_Lock(void);
+QL_EXPORT void Big_RandomMutex_Unlock(void);
+
+/* QL_Big_Random sets `r` to a random integer of exactly `bits` bits (`bits` >= 1). With `top`
+ * non-zero the two highest bits are set (only the top bit when `bits` is 1); with `odd`
+ * non-zero the value is odd. Returns the status of U8ToBig, or -1505 in critical form when
+ * memory runs out. */
+QL_EXPORT int32_t QL_Big_Random(Big *r, uint32_t bits, int32_t top, int32_t odd);
+
+/* Big_X962_Init clears `ctx` and keys it with modulus `q` (5 to 16 words), the `b`-byte XKEY
+ * `xkey` (20 to 64 bytes) and the optional seed `xseed` of `seed_len` bytes (NULL or 0: none).
+ * Returns 0, or -1504 for a NULL argument or a size out of range. */
+QL_EXPORT int32_t Big_X962_Init(QL_X962_CTX *ctx, const Big *q, const uint8_t *xkey, uint32_t b,
+                                const uint8_t *xseed, uint32_t seed_len);
+
+/* Big_X962_Update replaces the seed of `ctx` by the first min(b, `seed_len`) bytes of `xseed`
+ * (NULL or 0: no seed). Returns 0, or -1503 for a NULL `ctx`. */
+QL_EXPORT int32_t Big_X962_Update(QL_X962_CTX *ctx, const uint8_t *xseed, uint32_t seed_len);
+
+/* Big_X962_Random sets `w` to the generator's next value in [1, q-1] and advances XKEY.
+ * Returns 0, -1502 for a NULL argument, or an error of the integer arithmetic. */
+QL_EXPORT int32_t Big_X962_Random(QL_X962_CTX *ctx, Big *w);
+
+/* Big_X962_Final wipes `ctx` (NULL is ignored) and returns 0. */
+QL_EXPORT int32_t Big_X962_Final(QL_X962_CTX *ctx);
+
+/* QL_X962_Prng_ToPrime writes `n` bytes for the prime generator, drawn from a freshly keyed
+ * X9.62 generator over the fixed 160-bit q: each value's words, word 0 first, each word
+ * big-endian. Returns 0 or the first error of the generator. */
+QL_EXPORT int32_t QL_X962_Prng_ToPrime(uint8_t *out, uint32_t n);
+
+/* Big_KCDSA_PRNG sets `r` to the `bits`-bit output of the KCDSA hash generator over the
+ * digest `hash_id` and the `seed_bits`-bit byte string `seed` (NULL or 0 bits: empty).
+ * Returns 0, the digest's error for an unknown `hash_id`, or -5020 in critical form when
+ * memory runs out. */
+QL_EXPORT int32_t Big_KCDSA_PRNG(Big *r, uint32_t bits, int32_t hash_id, const uint8_t *seed,
+                                 uint32_t seed_bits);
+
+/* Big_Random_KCDSA sets `r` to a value modulo `q` from the KCDSA two-stage construction over
+ * the base `b` and the `seed_len`-byte `seed`. Returns 0, an error of the hash generator or of
+ * the arithmetic, or -5021 in critical form when memory runs out. */
+QL_EXPORT int32_t Big_Random_KCDSA(Big *r, const Big *q, const Big *b, int32_t hash_id,
+                                   const uint8_t *seed, uint32_t seed_len);
+
+/* QL_CMVP_RAND_Init (re-)keys the module generator with the modulus `q_bytes` (big-endian,
+ * `q_len` bytes; NULL: the fixed 160-bit q) and the caller's XKEY and seed. With `xkey` or
+ * `xseed` NULL, both are drawn from QL_RandomBytes. Returns 0, -1506 when the generator runs
+ * already and neither key nor seed is given, or an error of U8ToBig or Big_X962_Init. */
+QL_EXPORT int32_t QL_CMVP_RAND_Init(const uint8_t *q_bytes, uint32_t q_len, const uint8_t *xkey,
+                                    uint32_t xkey_len, const uint8_t *xseed, uint32_t xseed_len);
+
+/* QL_CMVP_RAND_Update initialises the module generator on first use, then replaces its seed
+ * by 20 fresh bytes of QL_RandomBytes. `data` and `n` are accepted and not used. Returns 0. */
+QL_EXPORT int32_t QL_CMVP_RAND_Update(const uint8_t *data, uint32_t n);
+
+/* QL_CMVP_RAND_GetRandom writes `n` bytes of the module generator to `out`. Every output block
+ * is compared with the previous one; a repeat puts the module into its error state and
+ * returns -6001 (bytes already written stay). Returns 0 otherwise. Thread-safe. */
+QL_EXPORT int32_t QL_CMVP_RAND_GetRandom(uint8_t *out, uint32_t n);
+
+/* QL_CMVP_RAND_Final wipes the module generator's state if it was initialised. Returns 0. */
+QL_EXPORT int32_t QL_CMVP_RAND_Final(void);
+
+/* QL_CMVP_RAND_LockMutex and QL_CMVP_RAND_UnlockMutex take and release the module generator's
+ * lock. */
+QL_EXPORT void QL_CMVP_RAND_LockMutex(void);
+QL_EXPORT void QL_CMVP_RAND_UnlockMutex(void);
+
+/* Big_IsPrimeRSA runs the Miller-Rabin test on `n` with a number of rounds that falls with
+ * its size and bases drawn from the primes 3581 to 27457. Returns 0 for a probable prime,
+ * -2004 when `n` is proved composite (also for even `n` and for 0 and 1), or an error of the
+ * Montgomery arithmetic. */
+QL_EXPORT int32_t Big_IsPrimeRSA(const Big *n);
+
+/* Big_ProbablePrime sets `r` to a random odd probable prime of at most `bits` bits (`bits` 1
+ * to 4096), found by trial division and Big_IsPrimeRSA upward from a random start. Returns 0,
+ * -2009 for a size out of range, or an error of the random generator. */
+QL_EXPORT int32_t Big_ProbablePrime(Big *r, uint32_t bits);
+
+/* Big_GeneratePrimeStrongRSA sets `p` to a strong prime of exactly ceil(`bits`/8) bytes with a
+ * top word of at least 0x20000000: p - 1 and p + 1 each have a large prime factor. The byte
+ * length must be a multiple of 4 between 16 and 512, else -2009. Returns 0 or the first error
+ * of its steps. */
+QL_EXPORT int32_t Big_GeneratePrimeStrongRSA(Big *p, uint32_t bits);
+
 #ifdef __cplusplus
 }
 #endif

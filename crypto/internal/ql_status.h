@@ -55,11 +55,20 @@ constexpr Status kErrHmacCtxNull = -6146;        // null HMAC context
 constexpr Status kErrHmacCtxStale = -6147;       // HMAC context stamped in another state
 
 // Random generators and entropy.
+constexpr Status kErrX962Random = -1502;        // Big_X962_Random: null or unkeyed context
+constexpr Status kErrX962Update = -1503;        // Big_X962_Update: null context
+constexpr Status kErrX962Init = -1504;          // Big_X962_Init: null argument or size
+constexpr Status kErrRandAlloc = -1505;         // QL_Big_Random: allocation (critical)
+constexpr Status kErrCmvpRandReinit = -1506;    // QL_CMVP_RAND_Init: running, no key or seed
+constexpr Status kErrCmvpRandRepeat = -6001;    // module generator: continuous test failed
+constexpr Status kErrKcdsaPrngAlloc = -5020;    // Big_KCDSA_PRNG: allocation (critical)
+constexpr Status kErrKcdsaRandomAlloc = -5021;  // Big_Random_KCDSA: allocation (critical)
 
 // Multi-precision integers and prime tests.
 constexpr Status kErrBigTooLong = -2001;        // value does not fit the requested bytes
 constexpr Status kErrBigNotEqual = -2002;       // values differ (a result, not a fault)
 constexpr Status kErrBigNoInverse = -2003;      // gcd != 1: no modular inverse
+constexpr Status kErrComposite = -2004;         // Miller-Rabin proved the candidate composite
 constexpr Status kErrBigExpAlloc = -2005;       // exponentiation: allocation (critical)
 constexpr Status kErrBigExpWindow2Alloc = -2006;  // exponentiation with a context: allocation
 constexpr Status kErrBigDivByZero = -2007;      // division by zero
