@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "QuillonCrypto.h"
 #include "internal/ql_status.h"
 
 namespace ql {
@@ -62,5 +63,9 @@ int32_t QLC_CMVP_State_CheckHMacID(int32_t id);
 int32_t QLC_CMVP_State_CheckASYMID(int32_t id);
 int32_t QLC_CMVP_State_CheckASYMEncID(int32_t id);
 int32_t QLC_CMVP_State_CheckSignID(int32_t id);
+
+// The context check of the symmetric services: -6142 for a null `ctx`; a stamp that is not
+// the current state zeroes the whole record and gives -6143; otherwise the state gate.
+int32_t QLC_State_CheckSymCtxState(QL_SYM_CTX *ctx);
 
 #endif  // QL_CMVP_H

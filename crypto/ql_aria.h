@@ -1,0 +1,23 @@
+// ARIA block function on four big-endian words, for the mode engine.
+#ifndef QL_ARIA_H
+#define QL_ARIA_H
+
+#include <cstdint>
+
+#include "QuillonCrypto.h"
+
+namespace ql {
+
+// Runs the block `s` in place through the schedule `rk` (an encryption or decryption one).
+void aria_crypt_words(const QL_ARIA_KEY &rk, uint32_t s[4]);
+
+#if defined(QL_TEST_HOOKS)
+namespace test {
+// The generated S-box `which` (0 to 3: S1, S2, S1^-1, S2^-1), 256 bytes.
+const uint8_t *aria_sbox(int which);
+}  // namespace test
+#endif
+
+}  // namespace ql
+
+#endif  // QL_ARIA_H
