@@ -157,8 +157,8 @@ TEST(CipherCores, AriaRoundKeysAndDecryptionKeys) {
     if (!t.has("TABLE")) { continue; }
     const int which = t.str("NAME") == "SB1" ? 0 : 1;
     EXPECT_EQ(to_hex(ql::test::aria_sbox(which), 256), t.str("TABLE"));
-    for (int x = 0; x < 256; x++) {
-      ASSERT_EQ(ql::test::aria_sbox(which + 2)[ql::test::aria_sbox(which)[x]], x);
+    for (int v = 0; v < 256; v++) {
+      ASSERT_EQ(ql::test::aria_sbox(which + 2)[ql::test::aria_sbox(which)[v]], v);
     }
   }
 }
