@@ -67,22 +67,18 @@ constexpr std::array<uint32_t, 10> make_rcon() {
   return r;
 }
 
-constexpr Table Te0 = make_te(0);
-constexpr Table Te1 = make_te(1);
-constexpr Table Te2 = make_te(2);
-constexpr Table Te3 = make_te(3);
-constexpr Table Te4 = make_replicated(sbox);
-constexpr Table Td0 = make_td(0);
-constexpr Table Td1 = make_td(1);
-constexpr Table Td2 = make_td(2);
-constexpr Table Td3 = make_td(3);
-constexpr Table Td4 = make_replicated(inv_sbox);
+// Te0..Te4 and Td0..Td4 each lie in one array, so the rounds address them from one base
+// register and keep the state in registers.
+constexpr std::array<Table, 5> Te = {make_te(0), make_te(1), make_te(2), make_te(3),
+                                     make_replicated(sbox)};
+constexpr std::array<Table, 5> Td = {make_td(0), make_td(1), make_td(2), make_td(3),
+                                     make_replicated(inv_sbox)};
 constexpr std::array<uint32_t, 10> rcon = make_rcon();
 
 static_assert(sbox[0x00] == 0x63 && sbox[0x53] == 0xed && sbox[0xff] == 0x16, "AES S-box");
 static_assert(inv_sbox[0x00] == 0x52 && inv_sbox[0xff] == 0x7d, "AES inverse S-box");
-static_assert(Te0[0x00] == 0xc66363a5u && Te0[0xff] == 0x2c16163au, "AES Te0");
-static_assert(Td0[0x00] == 0x51f4a750u && Td0[0xff] == 0xd0b85742u, "AES Td0");
+static_assert(Te[0][0x00] == 0xc66363a5u && Te[0][0xff] == 0x2c16163au, "AES Te0");
+static_assert(Td[0][0x00] == 0x51f4a750u && Td[0][0xff] == 0xd0b85742u, "AES Td0");
 static_assert(rcon[0] == 0x01000000u && rcon[9] == 0x36000000u, "AES round constants");
 
 inline uint32_t b0(uint32_t w) { return w >> 24; }
@@ -102,11 +98,11 @@ int rijndaelKeySetupEnc(uint32_t *rk, const uint8_t *key, uint32_t key_len) {
   for (size_t i = nk; i < 4 * (rounds + 1); i++) {
     uint32_t t = rk[i - 1];
     if (i % nk == 0) {
-      t = (Te4[b1(t)] & 0xff000000u) ^ (Te4[b2(t)] & 0x00ff0000u) ^
-          (Te4[b3(t)] & 0x0000ff00u) ^ (Te4[b0(t)] & 0x000000ffu) ^ rcon[i / nk - 1];
+      t = (Te[4][b1(t)] & 0xff000000u) ^ (Te[4][b2(t)] & 0x00ff0000u) ^
+          (Te[4][b3(t)] & 0x0000ff00u) ^ (Te[4][b0(t)] & 0x000000ffu) ^ rcon[i / nk - 1];
     } else if (nk == 8 && i % nk == 4) {
-      t = (Te4[b0(t)] & 0xff000000u) ^ (Te4[b1(t)] & 0x00ff0000u) ^
-          (Te4[b2(t)] & 0x0000ff00u) ^ (Te4[b3(t)] & 0x000000ffu);
+      t = (Te[4][b0(t)] & 0xff000000u) ^ (Te[4][b1(t)] & 0x00ff0000u) ^
+          (Te[4][b2(t)] & 0x0000ff00u) ^ (Te[4][b3(t)] & 0x000000ffu);
     }
     rk[i] = rk[i - nk] ^ t;
   }
@@ -122,25 +118,25 @@ void aes_encrypt_words(const QL_AES_KEY &key, uint32_t st[4]) {
   uint32_t t0, t1, t2, t3;
   // Two rounds per pass; the last pass stops after one and leaves the final round.
   for (int r = key.rounds >> 1;;) {
-    t0 = Te0[b0(s0)] ^ Te1[b1(s1)] ^ Te2[b2(s2)] ^ Te3[b3(s3)] ^ rk[4];
-    t1 = Te0[b0(s1)] ^ Te1[b1(s2)] ^ Te2[b2(s3)] ^ Te3[b3(s0)] ^ rk[5];
-    t2 = Te0[b0(s2)] ^ Te1[b1(s3)] ^ Te2[b2(s0)] ^ Te3[b3(s1)] ^ rk[6];
-    t3 = Te0[b0(s3)] ^ Te1[b1(s0)] ^ Te2[b2(s1)] ^ Te3[b3(s2)] ^ rk[7];
+    t0 = Te[0][b0(s0)] ^ Te[1][b1(s1)] ^ Te[2][b2(s2)] ^ Te[3][b3(s3)] ^ rk[4];
+    t1 = Te[0][b0(s1)] ^ Te[1][b1(s2)] ^ Te[2][b2(s3)] ^ Te[3][b3(s0)] ^ rk[5];
+    t2 = Te[0][b0(s2)] ^ Te[1][b1(s3)] ^ Te[2][b2(s0)] ^ Te[3][b3(s1)] ^ rk[6];
+    t3 = Te[0][b0(s3)] ^ Te[1][b1(s0)] ^ Te[2][b2(s1)] ^ Te[3][b3(s2)] ^ rk[7];
     rk += 8;
     if (--r == 0) { break; }
-    s0 = Te0[b0(t0)] ^ Te1[b1(t1)] ^ Te2[b2(t2)] ^ Te3[b3(t3)] ^ rk[0];
-    s1 = Te0[b0(t1)] ^ Te1[b1(t2)] ^ Te2[b2(t3)] ^ Te3[b3(t0)] ^ rk[1];
-    s2 = Te0[b0(t2)] ^ Te1[b1(t3)] ^ Te2[b2(t0)] ^ Te3[b3(t1)] ^ rk[2];
-    s3 = Te0[b0(t3)] ^ Te1[b1(t0)] ^ Te2[b2(t1)] ^ Te3[b3(t2)] ^ rk[3];
+    s0 = Te[0][b0(t0)] ^ Te[1][b1(t1)] ^ Te[2][b2(t2)] ^ Te[3][b3(t3)] ^ rk[0];
+    s1 = Te[0][b0(t1)] ^ Te[1][b1(t2)] ^ Te[2][b2(t3)] ^ Te[3][b3(t0)] ^ rk[1];
+    s2 = Te[0][b0(t2)] ^ Te[1][b1(t3)] ^ Te[2][b2(t0)] ^ Te[3][b3(t1)] ^ rk[2];
+    s3 = Te[0][b0(t3)] ^ Te[1][b1(t0)] ^ Te[2][b2(t1)] ^ Te[3][b3(t2)] ^ rk[3];
   }
-  st[0] = (Te4[b0(t0)] & 0xff000000u) ^ (Te4[b1(t1)] & 0x00ff0000u) ^
-          (Te4[b2(t2)] & 0x0000ff00u) ^ (Te4[b3(t3)] & 0x000000ffu) ^ rk[0];
-  st[1] = (Te4[b0(t1)] & 0xff000000u) ^ (Te4[b1(t2)] & 0x00ff0000u) ^
-          (Te4[b2(t3)] & 0x0000ff00u) ^ (Te4[b3(t0)] & 0x000000ffu) ^ rk[1];
-  st[2] = (Te4[b0(t2)] & 0xff000000u) ^ (Te4[b1(t3)] & 0x00ff0000u) ^
-          (Te4[b2(t0)] & 0x0000ff00u) ^ (Te4[b3(t1)] & 0x000000ffu) ^ rk[2];
-  st[3] = (Te4[b0(t3)] & 0xff000000u) ^ (Te4[b1(t0)] & 0x00ff0000u) ^
-          (Te4[b2(t1)] & 0x0000ff00u) ^ (Te4[b3(t2)] & 0x000000ffu) ^ rk[3];
+  st[0] = (Te[4][b0(t0)] & 0xff000000u) ^ (Te[4][b1(t1)] & 0x00ff0000u) ^
+          (Te[4][b2(t2)] & 0x0000ff00u) ^ (Te[4][b3(t3)] & 0x000000ffu) ^ rk[0];
+  st[1] = (Te[4][b0(t1)] & 0xff000000u) ^ (Te[4][b1(t2)] & 0x00ff0000u) ^
+          (Te[4][b2(t3)] & 0x0000ff00u) ^ (Te[4][b3(t0)] & 0x000000ffu) ^ rk[1];
+  st[2] = (Te[4][b0(t2)] & 0xff000000u) ^ (Te[4][b1(t3)] & 0x00ff0000u) ^
+          (Te[4][b2(t0)] & 0x0000ff00u) ^ (Te[4][b3(t1)] & 0x000000ffu) ^ rk[2];
+  st[3] = (Te[4][b0(t3)] & 0xff000000u) ^ (Te[4][b1(t0)] & 0x00ff0000u) ^
+          (Te[4][b2(t1)] & 0x0000ff00u) ^ (Te[4][b3(t2)] & 0x000000ffu) ^ rk[3];
 }
 
 void aes_decrypt_words(const QL_AES_KEY &key, uint32_t st[4]) {
@@ -151,25 +147,25 @@ void aes_decrypt_words(const QL_AES_KEY &key, uint32_t st[4]) {
   uint32_t s3 = st[3] ^ rk[3];
   uint32_t t0, t1, t2, t3;
   for (int r = key.rounds >> 1;;) {
-    t0 = Td0[b0(s0)] ^ Td1[b1(s3)] ^ Td2[b2(s2)] ^ Td3[b3(s1)] ^ rk[4];
-    t1 = Td0[b0(s1)] ^ Td1[b1(s0)] ^ Td2[b2(s3)] ^ Td3[b3(s2)] ^ rk[5];
-    t2 = Td0[b0(s2)] ^ Td1[b1(s1)] ^ Td2[b2(s0)] ^ Td3[b3(s3)] ^ rk[6];
-    t3 = Td0[b0(s3)] ^ Td1[b1(s2)] ^ Td2[b2(s1)] ^ Td3[b3(s0)] ^ rk[7];
+    t0 = Td[0][b0(s0)] ^ Td[1][b1(s3)] ^ Td[2][b2(s2)] ^ Td[3][b3(s1)] ^ rk[4];
+    t1 = Td[0][b0(s1)] ^ Td[1][b1(s0)] ^ Td[2][b2(s3)] ^ Td[3][b3(s2)] ^ rk[5];
+    t2 = Td[0][b0(s2)] ^ Td[1][b1(s1)] ^ Td[2][b2(s0)] ^ Td[3][b3(s3)] ^ rk[6];
+    t3 = Td[0][b0(s3)] ^ Td[1][b1(s2)] ^ Td[2][b2(s1)] ^ Td[3][b3(s0)] ^ rk[7];
     rk += 8;
     if (--r == 0) { break; }
-    s0 = Td0[b0(t0)] ^ Td1[b1(t3)] ^ Td2[b2(t2)] ^ Td3[b3(t1)] ^ rk[0];
-    s1 = Td0[b0(t1)] ^ Td1[b1(t0)] ^ Td2[b2(t3)] ^ Td3[b3(t2)] ^ rk[1];
-    s2 = Td0[b0(t2)] ^ Td1[b1(t1)] ^ Td2[b2(t0)] ^ Td3[b3(t3)] ^ rk[2];
-    s3 = Td0[b0(t3)] ^ Td1[b1(t2)] ^ Td2[b2(t1)] ^ Td3[b3(t0)] ^ rk[3];
+    s0 = Td[0][b0(t0)] ^ Td[1][b1(t3)] ^ Td[2][b2(t2)] ^ Td[3][b3(t1)] ^ rk[0];
+    s1 = Td[0][b0(t1)] ^ Td[1][b1(t0)] ^ Td[2][b2(t3)] ^ Td[3][b3(t2)] ^ rk[1];
+    s2 = Td[0][b0(t2)] ^ Td[1][b1(t1)] ^ Td[2][b2(t0)] ^ Td[3][b3(t3)] ^ rk[2];
+    s3 = Td[0][b0(t3)] ^ Td[1][b1(t2)] ^ Td[2][b2(t1)] ^ Td[3][b3(t0)] ^ rk[3];
   }
-  st[0] = (Td4[b0(t0)] & 0xff000000u) ^ (Td4[b1(t3)] & 0x00ff0000u) ^
-          (Td4[b2(t2)] & 0x0000ff00u) ^ (Td4[b3(t1)] & 0x000000ffu) ^ rk[0];
-  st[1] = (Td4[b0(t1)] & 0xff000000u) ^ (Td4[b1(t0)] & 0x00ff0000u) ^
-          (Td4[b2(t3)] & 0x0000ff00u) ^ (Td4[b3(t2)] & 0x000000ffu) ^ rk[1];
-  st[2] = (Td4[b0(t2)] & 0xff000000u) ^ (Td4[b1(t1)] & 0x00ff0000u) ^
-          (Td4[b2(t0)] & 0x0000ff00u) ^ (Td4[b3(t3)] & 0x000000ffu) ^ rk[2];
-  st[3] = (Td4[b0(t3)] & 0xff000000u) ^ (Td4[b1(t2)] & 0x00ff0000u) ^
-          (Td4[b2(t1)] & 0x0000ff00u) ^ (Td4[b3(t0)] & 0x000000ffu) ^ rk[3];
+  st[0] = (Td[4][b0(t0)] & 0xff000000u) ^ (Td[4][b1(t3)] & 0x00ff0000u) ^
+          (Td[4][b2(t2)] & 0x0000ff00u) ^ (Td[4][b3(t1)] & 0x000000ffu) ^ rk[0];
+  st[1] = (Td[4][b0(t1)] & 0xff000000u) ^ (Td[4][b1(t0)] & 0x00ff0000u) ^
+          (Td[4][b2(t3)] & 0x0000ff00u) ^ (Td[4][b3(t2)] & 0x000000ffu) ^ rk[1];
+  st[2] = (Td[4][b0(t2)] & 0xff000000u) ^ (Td[4][b1(t1)] & 0x00ff0000u) ^
+          (Td[4][b2(t0)] & 0x0000ff00u) ^ (Td[4][b3(t3)] & 0x000000ffu) ^ rk[2];
+  st[3] = (Td[4][b0(t3)] & 0xff000000u) ^ (Td[4][b1(t2)] & 0x00ff0000u) ^
+          (Td[4][b2(t1)] & 0x0000ff00u) ^ (Td[4][b3(t0)] & 0x000000ffu) ^ rk[3];
 }
 
 }  // namespace ql
@@ -195,8 +191,8 @@ int32_t QL_AES_MakeKey(QL_AES_KEY *rk, const uint8_t *key, uint32_t key_len, int
   }
   for (int i = 4; i < 4 * rounds; i++) {
     const uint32_t t = w[i];
-    w[i] = ql::Td0[ql::Te4[ql::b0(t)] & 0xff] ^ ql::Td1[ql::Te4[ql::b1(t)] & 0xff] ^
-           ql::Td2[ql::Te4[ql::b2(t)] & 0xff] ^ ql::Td3[ql::Te4[ql::b3(t)] & 0xff];
+    w[i] = ql::Td[0][ql::Te[4][ql::b0(t)] & 0xff] ^ ql::Td[1][ql::Te[4][ql::b1(t)] & 0xff] ^
+           ql::Td[2][ql::Te[4][ql::b2(t)] & 0xff] ^ ql::Td[3][ql::Te[4][ql::b3(t)] & 0xff];
   }
   return ql::kOk;
 }

@@ -53,38 +53,37 @@ constexpr Table make_table(const Sbox &s, unsigned pos) {
 
 // Odd rounds substitute by position with S1, S2, S1^-1, S2^-1; even rounds with
 // S1^-1, S2^-1, S1, S2.
-constexpr Table to0 = make_table(S[0], 0);
-constexpr Table to1 = make_table(S[1], 1);
-constexpr Table to2 = make_table(S[2], 2);
-constexpr Table to3 = make_table(S[3], 3);
-constexpr Table te0 = make_table(S[2], 0);
-constexpr Table te1 = make_table(S[3], 1);
-constexpr Table te2 = make_table(S[0], 2);
-constexpr Table te3 = make_table(S[1], 3);
+// All eight in one array, addressed from one base register: odd tables 0-3, even 4-7.
+constexpr std::array<Table, 8> T = {make_table(S[0], 0), make_table(S[1], 1),
+                                    make_table(S[2], 2), make_table(S[3], 3),
+                                    make_table(S[2], 0), make_table(S[3], 1),
+                                    make_table(S[0], 2), make_table(S[1], 3)};
 
 inline uint32_t subst_odd(uint32_t x) {
-  return to0[x >> 24] ^ to1[(x >> 16) & 0xff] ^ to2[(x >> 8) & 0xff] ^ to3[x & 0xff];
+  return T[0][x >> 24] ^ T[1][(x >> 16) & 0xff] ^ T[2][(x >> 8) & 0xff] ^ T[3][x & 0xff];
 }
 inline uint32_t subst_even(uint32_t x) {
-  return te0[x >> 24] ^ te1[(x >> 16) & 0xff] ^ te2[(x >> 8) & 0xff] ^ te3[x & 0xff];
+  return T[4][x >> 24] ^ T[5][(x >> 16) & 0xff] ^ T[6][(x >> 8) & 0xff] ^ T[7][x & 0xff];
 }
 
-// The word-level rest of the diffusion layer: mixing across words, a byte permutation inside
-// three of the words, and the mixing again.
-inline void mix_words(uint32_t &t0, uint32_t &t1, uint32_t &t2, uint32_t &t3) {
-  t1 ^= t2;
-  t2 ^= t3;
-  t0 ^= t1;
-  t3 ^= t1;
-  t2 ^= t0;
-  t1 ^= t2;
+inline uint32_t bswap(uint32_t x) {
+  return (x << 24) | ((x << 8) & 0x00ff0000u) | ((x >> 8) & 0x0000ff00u) | (x >> 24);
 }
+
+// The word-level rest of the diffusion layer: each word becomes the XOR of three of the four
+// words, three words have their bytes permuted, and the three-of-four mixing is applied again. Written as "all four XOR the one left out" so that
+// each mixing is two XOR levels deep instead of four.
 inline void diffuse(uint32_t &t0, uint32_t &t1, uint32_t &t2, uint32_t &t3) {
-  mix_words(t0, t1, t2, t3);
-  t1 = ((t1 << 8) & 0xff00ff00u) | ((t1 >> 8) & 0x00ff00ffu);
-  t2 = rotr32(t2, 16);
-  t3 = (t3 << 24) | ((t3 << 8) & 0x00ff0000u) | ((t3 >> 8) & 0x0000ff00u) | (t3 >> 24);
-  mix_words(t0, t1, t2, t3);
+  const uint32_t s = t0 ^ t1 ^ t2 ^ t3;
+  const uint32_t v0 = s ^ t3;
+  const uint32_t v1 = rotr32(bswap(s ^ t1), 16);  // bytes abcd -> badc
+  const uint32_t v2 = rotr32(s ^ t2, 16);         // abcd -> cdab
+  const uint32_t v3 = bswap(s ^ t0);              // abcd -> dcba
+  const uint32_t u = v0 ^ v1 ^ v2 ^ v3;
+  t0 = u ^ v3;
+  t1 = u ^ v1;
+  t2 = u ^ v2;
+  t3 = u ^ v0;
 }
 
 // FO and FE on words: key addition, substitution layer of type 1 or 2, diffusion.

@@ -36,20 +36,20 @@ constexpr Table make_ss(const std::array<uint8_t, 256> &s, uint8_t m3, uint8_t m
   return t;
 }
 
-inline constexpr Table SS0 = make_ss(s1, kM3, kM2, kM1, kM0);
-inline constexpr Table SS1 = make_ss(s2, kM0, kM3, kM2, kM1);
-inline constexpr Table SS2 = make_ss(s1, kM1, kM0, kM3, kM2);
-inline constexpr Table SS3 = make_ss(s2, kM2, kM1, kM0, kM3);
+// SS0..SS3 as SS[0]..SS[3], in one array so that G addresses them from one base register.
+inline constexpr std::array<Table, 4> SS = {
+    make_ss(s1, kM3, kM2, kM1, kM0), make_ss(s2, kM0, kM3, kM2, kM1),
+    make_ss(s1, kM1, kM0, kM3, kM2), make_ss(s2, kM2, kM1, kM0, kM3)};
 
 static_assert(s1[0x00] == 0xa9 && s1[0x01] == 0x85 && s1[0xff] == 0x9a, "SEED S1");
 static_assert(s2[0x00] == 0x38 && s2[0x01] == 0xe8 && s2[0xff] == 0xb7, "SEED S2");
-static_assert(SS0[0] == 0x2989A1A8u && SS1[0] == 0x38380830u && SS2[0] == 0xA1A82989u &&
-                  SS3[0] == 0x08303838u && SS0[255] == 0x1A8A9298u && SS1[255] == 0xB43787B3u,
+static_assert(SS[0][0] == 0x2989A1A8u && SS[1][0] == 0x38380830u && SS[2][0] == 0xA1A82989u &&
+                  SS[3][0] == 0x08303838u && SS[0][255] == 0x1A8A9298u && SS[1][255] == 0xB43787B3u,
               "SEED extended tables");
 
 // The G function: four lookups, X0 being the least significant byte.
 inline uint32_t G(uint32_t x) {
-  return SS0[x & 0xff] ^ SS1[(x >> 8) & 0xff] ^ SS2[(x >> 16) & 0xff] ^ SS3[x >> 24];
+  return SS[0][x & 0xff] ^ SS[1][(x >> 8) & 0xff] ^ SS[2][(x >> 16) & 0xff] ^ SS[3][x >> 24];
 }
 
 // The golden-ratio constant, rotated left by i for round i + 1 of the key schedules.

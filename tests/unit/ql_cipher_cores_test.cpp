@@ -114,11 +114,11 @@ TEST(CipherCores, GeneratedTablesMatchPublishedSboxes) {
     EXPECT_EQ(to_hex(s.data(), s.size()), c.str("TABLE")) << name;
     // SS0..SS3 hold the S-box outputs through the masks, so each gives its S-box back.
     for (unsigned x = 0; x < 256; x++) {
-      const uint32_t a = ql::seed::SS0[x], b = ql::seed::SS1[x];
+      const uint32_t a = ql::seed::SS[0][x], b = ql::seed::SS[1][x];
       ASSERT_EQ((a >> 24) | (a & 0xff), ql::seed::s1[x]);
       ASSERT_EQ((b >> 24) | ((b >> 16) & 0xff), ql::seed::s2[x]);
-      ASSERT_EQ(ql::seed::SS2[x], (a << 16) | (a >> 16));
-      ASSERT_EQ(ql::seed::SS3[x], (b << 16) | (b >> 16));
+      ASSERT_EQ(ql::seed::SS[2][x], (a << 16) | (a >> 16));
+      ASSERT_EQ(ql::seed::SS[3][x], (b << 16) | (b >> 16));
     }
   }
 }
