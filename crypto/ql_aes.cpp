@@ -115,28 +115,26 @@ void aes_encrypt_words(const QL_AES_KEY &key, uint32_t st[4]) {
   uint32_t s1 = st[1] ^ rk[1];
   uint32_t s2 = st[2] ^ rk[2];
   uint32_t s3 = st[3] ^ rk[3];
-  uint32_t t0, t1, t2, t3;
-  // Two rounds per pass; the last pass stops after one and leaves the final round.
-  for (int r = key.rounds >> 1;;) {
-    t0 = Te[0][b0(s0)] ^ Te[1][b1(s1)] ^ Te[2][b2(s2)] ^ Te[3][b3(s3)] ^ rk[4];
-    t1 = Te[0][b0(s1)] ^ Te[1][b1(s2)] ^ Te[2][b2(s3)] ^ Te[3][b3(s0)] ^ rk[5];
-    t2 = Te[0][b0(s2)] ^ Te[1][b1(s3)] ^ Te[2][b2(s0)] ^ Te[3][b3(s1)] ^ rk[6];
-    t3 = Te[0][b0(s3)] ^ Te[1][b1(s0)] ^ Te[2][b2(s1)] ^ Te[3][b3(s2)] ^ rk[7];
-    rk += 8;
-    if (--r == 0) { break; }
-    s0 = Te[0][b0(t0)] ^ Te[1][b1(t1)] ^ Te[2][b2(t2)] ^ Te[3][b3(t3)] ^ rk[0];
-    s1 = Te[0][b0(t1)] ^ Te[1][b1(t2)] ^ Te[2][b2(t3)] ^ Te[3][b3(t0)] ^ rk[1];
-    s2 = Te[0][b0(t2)] ^ Te[1][b1(t3)] ^ Te[2][b2(t0)] ^ Te[3][b3(t1)] ^ rk[2];
-    s3 = Te[0][b0(t3)] ^ Te[1][b1(t0)] ^ Te[2][b2(t1)] ^ Te[3][b3(t2)] ^ rk[3];
+  for (int r = 1; r < key.rounds; r++) {
+    rk += 4;
+    const uint32_t t0 = ((Te[0][b0(s0)] ^ Te[3][b3(s3)]) ^ rk[0]) ^ (Te[1][b1(s1)] ^ Te[2][b2(s2)]);
+    const uint32_t t1 = ((Te[0][b0(s1)] ^ Te[3][b3(s0)]) ^ rk[1]) ^ (Te[1][b1(s2)] ^ Te[2][b2(s3)]);
+    const uint32_t t2 = ((Te[0][b0(s2)] ^ Te[3][b3(s1)]) ^ rk[2]) ^ (Te[1][b1(s3)] ^ Te[2][b2(s0)]);
+    const uint32_t t3 = ((Te[0][b0(s3)] ^ Te[3][b3(s2)]) ^ rk[3]) ^ (Te[1][b1(s0)] ^ Te[2][b2(s1)]);
+    s0 = t0;
+    s1 = t1;
+    s2 = t2;
+    s3 = t3;
   }
-  st[0] = (Te[4][b0(t0)] & 0xff000000u) ^ (Te[4][b1(t1)] & 0x00ff0000u) ^
-          (Te[4][b2(t2)] & 0x0000ff00u) ^ (Te[4][b3(t3)] & 0x000000ffu) ^ rk[0];
-  st[1] = (Te[4][b0(t1)] & 0xff000000u) ^ (Te[4][b1(t2)] & 0x00ff0000u) ^
-          (Te[4][b2(t3)] & 0x0000ff00u) ^ (Te[4][b3(t0)] & 0x000000ffu) ^ rk[1];
-  st[2] = (Te[4][b0(t2)] & 0xff000000u) ^ (Te[4][b1(t3)] & 0x00ff0000u) ^
-          (Te[4][b2(t0)] & 0x0000ff00u) ^ (Te[4][b3(t1)] & 0x000000ffu) ^ rk[2];
-  st[3] = (Te[4][b0(t3)] & 0xff000000u) ^ (Te[4][b1(t0)] & 0x00ff0000u) ^
-          (Te[4][b2(t1)] & 0x0000ff00u) ^ (Te[4][b3(t2)] & 0x000000ffu) ^ rk[3];
+  rk += 4;
+  st[0] = (Te[4][b0(s0)] & 0xff000000u) ^ (Te[4][b1(s1)] & 0x00ff0000u) ^
+          (Te[4][b2(s2)] & 0x0000ff00u) ^ (Te[4][b3(s3)] & 0x000000ffu) ^ rk[0];
+  st[1] = (Te[4][b0(s1)] & 0xff000000u) ^ (Te[4][b1(s2)] & 0x00ff0000u) ^
+          (Te[4][b2(s3)] & 0x0000ff00u) ^ (Te[4][b3(s0)] & 0x000000ffu) ^ rk[1];
+  st[2] = (Te[4][b0(s2)] & 0xff000000u) ^ (Te[4][b1(s3)] & 0x00ff0000u) ^
+          (Te[4][b2(s0)] & 0x0000ff00u) ^ (Te[4][b3(s1)] & 0x000000ffu) ^ rk[2];
+  st[3] = (Te[4][b0(s3)] & 0xff000000u) ^ (Te[4][b1(s0)] & 0x00ff0000u) ^
+          (Te[4][b2(s1)] & 0x0000ff00u) ^ (Te[4][b3(s2)] & 0x000000ffu) ^ rk[3];
 }
 
 void aes_decrypt_words(const QL_AES_KEY &key, uint32_t st[4]) {
@@ -145,27 +143,26 @@ void aes_decrypt_words(const QL_AES_KEY &key, uint32_t st[4]) {
   uint32_t s1 = st[1] ^ rk[1];
   uint32_t s2 = st[2] ^ rk[2];
   uint32_t s3 = st[3] ^ rk[3];
-  uint32_t t0, t1, t2, t3;
-  for (int r = key.rounds >> 1;;) {
-    t0 = Td[0][b0(s0)] ^ Td[1][b1(s3)] ^ Td[2][b2(s2)] ^ Td[3][b3(s1)] ^ rk[4];
-    t1 = Td[0][b0(s1)] ^ Td[1][b1(s0)] ^ Td[2][b2(s3)] ^ Td[3][b3(s2)] ^ rk[5];
-    t2 = Td[0][b0(s2)] ^ Td[1][b1(s1)] ^ Td[2][b2(s0)] ^ Td[3][b3(s3)] ^ rk[6];
-    t3 = Td[0][b0(s3)] ^ Td[1][b1(s2)] ^ Td[2][b2(s1)] ^ Td[3][b3(s0)] ^ rk[7];
-    rk += 8;
-    if (--r == 0) { break; }
-    s0 = Td[0][b0(t0)] ^ Td[1][b1(t3)] ^ Td[2][b2(t2)] ^ Td[3][b3(t1)] ^ rk[0];
-    s1 = Td[0][b0(t1)] ^ Td[1][b1(t0)] ^ Td[2][b2(t3)] ^ Td[3][b3(t2)] ^ rk[1];
-    s2 = Td[0][b0(t2)] ^ Td[1][b1(t1)] ^ Td[2][b2(t0)] ^ Td[3][b3(t3)] ^ rk[2];
-    s3 = Td[0][b0(t3)] ^ Td[1][b1(t2)] ^ Td[2][b2(t1)] ^ Td[3][b3(t0)] ^ rk[3];
+  for (int r = 1; r < key.rounds; r++) {
+    rk += 4;
+    const uint32_t t0 = ((Td[0][b0(s0)] ^ Td[3][b3(s1)]) ^ rk[0]) ^ (Td[1][b1(s3)] ^ Td[2][b2(s2)]);
+    const uint32_t t1 = ((Td[0][b0(s1)] ^ Td[3][b3(s2)]) ^ rk[1]) ^ (Td[1][b1(s0)] ^ Td[2][b2(s3)]);
+    const uint32_t t2 = ((Td[0][b0(s2)] ^ Td[3][b3(s3)]) ^ rk[2]) ^ (Td[1][b1(s1)] ^ Td[2][b2(s0)]);
+    const uint32_t t3 = ((Td[0][b0(s3)] ^ Td[3][b3(s0)]) ^ rk[3]) ^ (Td[1][b1(s2)] ^ Td[2][b2(s1)]);
+    s0 = t0;
+    s1 = t1;
+    s2 = t2;
+    s3 = t3;
   }
-  st[0] = (Td[4][b0(t0)] & 0xff000000u) ^ (Td[4][b1(t3)] & 0x00ff0000u) ^
-          (Td[4][b2(t2)] & 0x0000ff00u) ^ (Td[4][b3(t1)] & 0x000000ffu) ^ rk[0];
-  st[1] = (Td[4][b0(t1)] & 0xff000000u) ^ (Td[4][b1(t0)] & 0x00ff0000u) ^
-          (Td[4][b2(t3)] & 0x0000ff00u) ^ (Td[4][b3(t2)] & 0x000000ffu) ^ rk[1];
-  st[2] = (Td[4][b0(t2)] & 0xff000000u) ^ (Td[4][b1(t1)] & 0x00ff0000u) ^
-          (Td[4][b2(t0)] & 0x0000ff00u) ^ (Td[4][b3(t3)] & 0x000000ffu) ^ rk[2];
-  st[3] = (Td[4][b0(t3)] & 0xff000000u) ^ (Td[4][b1(t2)] & 0x00ff0000u) ^
-          (Td[4][b2(t1)] & 0x0000ff00u) ^ (Td[4][b3(t0)] & 0x000000ffu) ^ rk[3];
+  rk += 4;
+  st[0] = (Td[4][b0(s0)] & 0xff000000u) ^ (Td[4][b1(s3)] & 0x00ff0000u) ^
+          (Td[4][b2(s2)] & 0x0000ff00u) ^ (Td[4][b3(s1)] & 0x000000ffu) ^ rk[0];
+  st[1] = (Td[4][b0(s1)] & 0xff000000u) ^ (Td[4][b1(s0)] & 0x00ff0000u) ^
+          (Td[4][b2(s3)] & 0x0000ff00u) ^ (Td[4][b3(s2)] & 0x000000ffu) ^ rk[1];
+  st[2] = (Td[4][b0(s2)] & 0xff000000u) ^ (Td[4][b1(s1)] & 0x00ff0000u) ^
+          (Td[4][b2(s0)] & 0x0000ff00u) ^ (Td[4][b3(s3)] & 0x000000ffu) ^ rk[2];
+  st[3] = (Td[4][b0(s3)] & 0xff000000u) ^ (Td[4][b1(s2)] & 0x00ff0000u) ^
+          (Td[4][b2(s1)] & 0x0000ff00u) ^ (Td[4][b3(s0)] & 0x000000ffu) ^ rk[3];
 }
 
 }  // namespace ql

@@ -60,10 +60,10 @@ constexpr std::array<Table, 8> T = {make_table(S[0], 0), make_table(S[1], 1),
                                     make_table(S[0], 2), make_table(S[1], 3)};
 
 inline uint32_t subst_odd(uint32_t x) {
-  return T[0][x >> 24] ^ T[1][(x >> 16) & 0xff] ^ T[2][(x >> 8) & 0xff] ^ T[3][x & 0xff];
+  return (T[0][x >> 24] ^ T[3][x & 0xff]) ^ (T[1][(x >> 16) & 0xff] ^ T[2][(x >> 8) & 0xff]);
 }
 inline uint32_t subst_even(uint32_t x) {
-  return T[4][x >> 24] ^ T[5][(x >> 16) & 0xff] ^ T[6][(x >> 8) & 0xff] ^ T[7][x & 0xff];
+  return (T[4][x >> 24] ^ T[7][x & 0xff]) ^ (T[5][(x >> 16) & 0xff] ^ T[6][(x >> 8) & 0xff]);
 }
 
 inline uint32_t bswap(uint32_t x) {
@@ -215,11 +215,14 @@ int32_t QL_ARIA_GenerateKey(QL_ARIA_KEY *rk, const uint8_t *key, uint32_t key_le
   rk->keyLength = static_cast<int32_t>(used);
 
   // W0 = KL; W1 = FO(W0, C1) ^ KR; W2 = FE(W1, C2) ^ W0; W3 = FO(W2, C3) ^ W1.
+  // A key shorter than 16 bytes is read no further than its length, as if zero-padded.
+  uint8_t kb[32] = {0};
+  for (size_t i = 0; i < used && i < key_len; i++) { kb[i] = key[i]; }
   uint32_t w[4][4];
   uint32_t kr[4] = {0, 0, 0, 0};
   uint32_t c[4];
-  ql::load_words(w[0], key);
-  for (size_t i = 0; 16 + 4 * i < used; i++) { kr[i] = ql::load_be32(key + 16 + 4 * i); }
+  ql::load_words(w[0], kb);
+  for (size_t i = 0; 16 + 4 * i < used; i++) { kr[i] = ql::load_be32(kb + 16 + 4 * i); }
   for (int i = 0; i < 4; i++) { w[1][i] = w[0][i]; }
   ql::load_words(c, ck[0]);
   ql::round_odd(w[1], c);
@@ -268,6 +271,7 @@ int32_t QL_ARIA_GenerateKey(QL_ARIA_KEY *rk, const uint8_t *key, uint32_t key_le
   ql::wipe(w, sizeof(w));
   ql::wipe(kr, sizeof(kr));
   ql::wipe(wb, sizeof(wb));
+  ql::wipe(kb, sizeof(kb));
   return 0;
 }
 

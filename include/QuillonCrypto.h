@@ -212,8 +212,9 @@ QL_EXPORT void QL_AES_Main(uint8_t *out, const uint8_t *in, const QL_AES_KEY *rk
                            int32_t direction);
 
 /* QL_ARIA_GenerateKey expands the ARIA key `key` into `rk`: lengths 16-23 give ARIA-128, 24-31
- * ARIA-192, any other ARIA-256 (32 bytes are read). `direction` 1 makes the decryption
- * schedule, any other value the encryption one. Pointers are not checked; returns 0. */
+ * ARIA-192, any other ARIA-256 (32 bytes are read; a shorter key counts as zero-padded).
+ * `direction` 1 makes the decryption schedule, any other value the encryption one. Pointers
+ * are not checked; returns 0. */
 QL_EXPORT int32_t QL_ARIA_GenerateKey(QL_ARIA_KEY *rk, const uint8_t *key, uint32_t key_len,
                                       int32_t direction);
 

@@ -201,6 +201,15 @@ TEST(CipherCores, KeyLengthRules) {
     EXPECT_EQ(ct2, run_block("ARIA", Bytes(key.begin(), key.begin() + a.used), pt, true));
     EXPECT_EQ(run_block("ARIA", Bytes(key.begin(), key.begin() + a.len), ct2, false), pt);
   }
+  // A key shorter than 16 bytes selects ARIA-256 and is read no further than its length
+  // (a heap buffer, so the address sanitizer sees any read past it).
+  const Bytes short_key(key.begin(), key.begin() + 8);
+  QL_ARIA_KEY k8;
+  QL_ARIA_GenerateKey(&k8, short_key.data(), 8, 0);
+  EXPECT_EQ(k8.rounds, 16);
+  Bytes padded = short_key;
+  padded.resize(32, 0);
+  EXPECT_EQ(run_block("ARIA", padded, pt, true), run_block("ARIA", short_key, pt, true));
   // SEED: a direction other than 0 and 1 passes the block through.
   uint32_t srk[48];
   uint8_t out[16];
