@@ -25,7 +25,7 @@ QL_SYM_PARAM param(uint32_t mode, const Bytes &iv, uint32_t seg, uint32_t pad) {
   QL_SYM_PARAM p;
   std::memset(&p, 0, sizeof(p));
   p.mode = mode;
-  std::memcpy(p.iv, iv.data(), iv.size() < 32 ? iv.size() : 32);
+  if (!iv.empty()) { std::memcpy(p.iv, iv.data(), iv.size() < 32 ? iv.size() : 32); }
   p.ivLength = static_cast<uint32_t>(iv.size());
   p.segmentLength = seg;
   p.padding = pad;
