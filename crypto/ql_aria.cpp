@@ -60,10 +60,10 @@ constexpr std::array<Table, 8> T = {make_table(S[0], 0), make_table(S[1], 1),
                                     make_table(S[0], 2), make_table(S[1], 3)};
 
 inline uint32_t subst_odd(uint32_t x) {
-  return (T[0][x >> 24] ^ T[3][x & 0xff]) ^ (T[1][(x >> 16) & 0xff] ^ T[2][(x >> 8) & 0xff]);
+  return T[0][x >> 24] ^ T[1][(x >> 16) & 0xff] ^ T[2][(x >> 8) & 0xff] ^ T[3][x & 0xff];
 }
 inline uint32_t subst_even(uint32_t x) {
-  return (T[4][x >> 24] ^ T[7][x & 0xff]) ^ (T[5][(x >> 16) & 0xff] ^ T[6][(x >> 8) & 0xff]);
+  return T[4][x >> 24] ^ T[5][(x >> 16) & 0xff] ^ T[6][(x >> 8) & 0xff] ^ T[7][x & 0xff];
 }
 
 inline uint32_t bswap(uint32_t x) {

@@ -49,7 +49,7 @@ static_assert(SS[0][0] == 0x2989A1A8u && SS[1][0] == 0x38380830u && SS[2][0] == 
 
 // The G function: four lookups, X0 being the least significant byte.
 inline uint32_t G(uint32_t x) {
-  return (SS[0][x & 0xff] ^ SS[3][x >> 24]) ^ (SS[1][(x >> 8) & 0xff] ^ SS[2][(x >> 16) & 0xff]);
+  return SS[0][x & 0xff] ^ SS[1][(x >> 8) & 0xff] ^ SS[2][(x >> 16) & 0xff] ^ SS[3][x >> 24];
 }
 
 // The golden-ratio constant, rotated left by i for round i + 1 of the key schedules.
