@@ -136,17 +136,25 @@ Status QL_SYM_Mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len,
           store4(out + i, c);
         }
       } else {
+        // The chaining value is the previous ciphertext block, public, so it stays in locals.
+        uint32_t c0 = c[0], c1 = c[1], c2 = c[2], c3 = c[3];
         for (size_t i = 0; i < len; i += kBlock) {
-          uint32_t x[4];
-          load4(x, in + i);  // read before writing: `out` may be `in`
-          for (int j = 0; j < 4; j++) { w[j] = x[j]; }
+          load4(w, in + i);  // read before writing: `out` may be `in`
+          const uint32_t x0 = w[0], x1 = w[1], x2 = w[2], x3 = w[3];
           fn(ctx, w);
-          for (int j = 0; j < 4; j++) {
-            w[j] ^= c[j];
-            c[j] = x[j];
-          }
-          store4(out + i, w);
+          store_be32(out + i, w[0] ^ c0);
+          store_be32(out + i + 4, w[1] ^ c1);
+          store_be32(out + i + 8, w[2] ^ c2);
+          store_be32(out + i + 12, w[3] ^ c3);
+          c0 = x0;
+          c1 = x1;
+          c2 = x2;
+          c3 = x3;
         }
+        c[0] = c0;
+        c[1] = c1;
+        c[2] = c2;
+        c[3] = c3;
       }
       store4(iv, c);
       return kOk;
