@@ -146,8 +146,8 @@ QL_EXPORT QL_SYM_CTX *QL_SYM_CTX_New(void);
  * accepted and ignored. */
 QL_EXPORT void QL_SYM_CTX_Delete(QL_SYM_CTX *ctx);
 
-/* QL_SYM_GetInfo writes the block and key lengths of the cipher `id` into `info` (which must
- * not be NULL). It returns 0, or -4001 for an unknown `id`, having written only the kind. */
+/* QL_SYM_GetInfo writes the block and key lengths of the cipher `id` into `info`. It returns
+ * 0, or -4001 for an unknown `id` (having written only the kind) or a NULL `info`. */
 QL_EXPORT int32_t QL_SYM_GetInfo(QL_SYM_INFO *info, int32_t id);
 
 /* QL_SYM_Encrypt_Init zeroes `ctx` and prepares it to encrypt with the cipher `id`, the
