@@ -117,36 +117,36 @@ inline void store_words(uint8_t *p, const uint32_t w[4]) {
   for (int i = 0; i < 4; i++) { store_be32(p + 4 * i, w[i]); }
 }
 
-}  // namespace
-
-void aria_crypt_words(const QL_ARIA_KEY &key, uint32_t s[4]) {
-  const uint8_t *rk = key.roundKey;
+// The rounds over any source of round-key words: `Keys::word(i)` is word i of the schedule.
+template <typename Keys>
+void crypt(const Keys &keys, int rounds, uint32_t s[4]) {
+  int k = 0;
   uint32_t x0 = s[0], x1 = s[1], x2 = s[2], x3 = s[3];
   // rounds - 1 rounds with diffusion, alternating odd and even; the last is an odd one.
-  for (int r = (key.rounds - 2) / 2; r > 0; r--) {
-    uint32_t t0 = subst_odd(x0 ^ load_be32(rk));
-    uint32_t t1 = subst_odd(x1 ^ load_be32(rk + 4));
-    uint32_t t2 = subst_odd(x2 ^ load_be32(rk + 8));
-    uint32_t t3 = subst_odd(x3 ^ load_be32(rk + 12));
+  for (int r = (rounds - 2) / 2; r > 0; r--) {
+    uint32_t t0 = subst_odd(x0 ^ keys.word(k));
+    uint32_t t1 = subst_odd(x1 ^ keys.word(k + 1));
+    uint32_t t2 = subst_odd(x2 ^ keys.word(k + 2));
+    uint32_t t3 = subst_odd(x3 ^ keys.word(k + 3));
     diffuse(t0, t1, t2, t3);
-    x0 = subst_even(t0 ^ load_be32(rk + 16));
-    x1 = subst_even(t1 ^ load_be32(rk + 20));
-    x2 = subst_even(t2 ^ load_be32(rk + 24));
-    x3 = subst_even(t3 ^ load_be32(rk + 28));
+    x0 = subst_even(t0 ^ keys.word(k + 4));
+    x1 = subst_even(t1 ^ keys.word(k + 5));
+    x2 = subst_even(t2 ^ keys.word(k + 6));
+    x3 = subst_even(t3 ^ keys.word(k + 7));
     diffuse(x0, x1, x2, x3);
-    rk += 32;
+    k += 8;
   }
   {
-    uint32_t t0 = subst_odd(x0 ^ load_be32(rk));
-    uint32_t t1 = subst_odd(x1 ^ load_be32(rk + 4));
-    uint32_t t2 = subst_odd(x2 ^ load_be32(rk + 8));
-    uint32_t t3 = subst_odd(x3 ^ load_be32(rk + 12));
+    uint32_t t0 = subst_odd(x0 ^ keys.word(k));
+    uint32_t t1 = subst_odd(x1 ^ keys.word(k + 1));
+    uint32_t t2 = subst_odd(x2 ^ keys.word(k + 2));
+    uint32_t t3 = subst_odd(x3 ^ keys.word(k + 3));
     diffuse(t0, t1, t2, t3);
-    x0 = t0 ^ load_be32(rk + 16);
-    x1 = t1 ^ load_be32(rk + 20);
-    x2 = t2 ^ load_be32(rk + 24);
-    x3 = t3 ^ load_be32(rk + 28);
-    rk += 32;
+    x0 = t0 ^ keys.word(k + 4);
+    x1 = t1 ^ keys.word(k + 5);
+    x2 = t2 ^ keys.word(k + 6);
+    x3 = t3 ^ keys.word(k + 7);
+    k += 8;
   }
   // Final round: substitution of type 2 without diffusion, then the last round key.
   const uint32_t in[4] = {x0, x1, x2, x3};
@@ -154,8 +154,32 @@ void aria_crypt_words(const QL_ARIA_KEY &key, uint32_t s[4]) {
     const uint32_t v = in[i];
     s[i] = ((uint32_t{S[2][v >> 24]} << 24) | (uint32_t{S[3][(v >> 16) & 0xff]} << 16) |
             (uint32_t{S[0][(v >> 8) & 0xff]} << 8) | uint32_t{S[1][v & 0xff]}) ^
-           load_be32(rk + 4 * i);
+           keys.word(k + i);
   }
+}
+
+struct ByteKeys {
+  const uint8_t *p;
+  uint32_t word(int i) const { return load_be32(p + 4 * i); }
+};
+struct WordKeys {
+  const uint32_t *p;
+  uint32_t word(int i) const { return p[i]; }
+};
+
+}  // namespace
+
+void aria_crypt_words(const QL_ARIA_KEY &key, uint32_t s[4]) {
+  crypt(ByteKeys{key.roundKey}, key.rounds, s);
+}
+
+void aria_crypt_words(const AriaWords &key, uint32_t s[4]) {
+  crypt(WordKeys{key.rk}, key.rounds, s);
+}
+
+void aria_load_words(AriaWords &out, const QL_ARIA_KEY &rk) {
+  out.rounds = rk.rounds;
+  for (int i = 0; i < 4 * (rk.rounds + 1); i++) { out.rk[i] = load_be32(rk.roundKey + 4 * i); }
 }
 
 #if defined(QL_TEST_HOOKS)

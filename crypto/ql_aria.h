@@ -8,8 +8,16 @@
 
 namespace ql {
 
+// A schedule's round keys as big-endian words, read once for a run of many blocks.
+struct AriaWords {
+  int32_t rounds;
+  uint32_t rk[17 * 4];
+};
+void aria_load_words(AriaWords &out, const QL_ARIA_KEY &rk);
+
 // Runs the block `s` in place through the schedule `rk` (an encryption or decryption one).
 void aria_crypt_words(const QL_ARIA_KEY &rk, uint32_t s[4]);
+void aria_crypt_words(const AriaWords &rk, uint32_t s[4]);
 
 #if defined(QL_TEST_HOOKS)
 namespace test {

@@ -55,28 +55,48 @@ Status get_info(QL_SYM_INFO &info, int32_t id) {
   return kErrSymUnknownId;
 }
 
-// A block function on four big-endian words, in place.
-using BlockFn = void (*)(const QL_SYM_CTX &ctx, uint32_t s[4]);
+// A block function on four big-endian words, in place, with the key schedule it needs.
+using BlockFn = void (*)(const void *key, uint32_t s[4]);
 
-void aes_enc(const QL_SYM_CTX &c, uint32_t s[4]) { aes_encrypt_words(c.key.aes, s); }
-void aes_dec(const QL_SYM_CTX &c, uint32_t s[4]) { aes_decrypt_words(c.key.aes, s); }
-void seed128_enc(const QL_SYM_CTX &c, uint32_t s[4]) { Seed128_Encrypt(c.key.seed128, s); }
-void seed128_dec(const QL_SYM_CTX &c, uint32_t s[4]) { Seed128_Decrypt(c.key.seed128, s); }
-void seed256_enc(const QL_SYM_CTX &c, uint32_t s[4]) { Seed256_Encrypt(c.key.seed256, s); }
-void seed256_dec(const QL_SYM_CTX &c, uint32_t s[4]) { Seed256_Decrypt(c.key.seed256, s); }
-// ARIA's schedule itself decides the direction.
-void aria_any(const QL_SYM_CTX &c, uint32_t s[4]) { aria_crypt_words(c.key.aria, s); }
+void aes_enc(const void *k, uint32_t s[4]) {
+  aes_encrypt_words(*static_cast<const QL_AES_KEY *>(k), s);
+}
+void aes_dec(const void *k, uint32_t s[4]) {
+  aes_decrypt_words(*static_cast<const QL_AES_KEY *>(k), s);
+}
+void seed128_enc(const void *k, uint32_t s[4]) {
+  Seed128_Encrypt(static_cast<const uint32_t *>(k), s);
+}
+void seed128_dec(const void *k, uint32_t s[4]) {
+  Seed128_Decrypt(static_cast<const uint32_t *>(k), s);
+}
+void seed256_enc(const void *k, uint32_t s[4]) {
+  Seed256_Encrypt(static_cast<const uint32_t *>(k), s);
+}
+void seed256_dec(const void *k, uint32_t s[4]) {
+  Seed256_Decrypt(static_cast<const uint32_t *>(k), s);
+}
+// ARIA's schedule itself decides the direction; it runs from words read once per call.
+void aria_any(const void *k, uint32_t s[4]) {
+  aria_crypt_words(*static_cast<const AriaWords *>(k), s);
+}
 
-// The block function of the record's cipher in direction `dir`, or null for an unknown one.
-BlockFn QL_SYM_Main(const QL_SYM_CTX &ctx, int dir) {
+// The block function of the record's cipher in direction `dir` and the schedule to pass it,
+// or null for an unknown cipher. `aria` receives ARIA's round keys as words.
+BlockFn QL_SYM_Main(const QL_SYM_CTX &ctx, int dir, AriaWords &aria, const void *&key) {
   switch (ctx.algorithm) {
     case QL_SYM_AES:
+      key = &ctx.key.aes;
       return dir == kEncrypt ? aes_enc : aes_dec;
     case QL_SYM_SEED128:
+      key = ctx.key.seed128;
       return dir == kEncrypt ? seed128_enc : seed128_dec;
     case QL_SYM_SEED256:
+      key = ctx.key.seed256;
       return dir == kEncrypt ? seed256_enc : seed256_dec;
     case QL_SYM_ARIA:
+      aria_load_words(aria, ctx.key.aria);
+      key = &aria;
       return aria_any;
     default:
       return nullptr;
@@ -108,7 +128,10 @@ inline void increment(uint32_t t[4]) {
 Status QL_SYM_Mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len, int dir) {
   const uint32_t mode = ctx.param.mode;
   const bool block_modes = mode == QL_SYM_MODE_ECB || mode == QL_SYM_MODE_CBC;
-  const BlockFn fn = QL_SYM_Main(ctx, block_modes ? dir : kEncrypt);
+  AriaWords aria;  // filled and wiped for ARIA only
+  WipeOnExit guard_aria(&aria, ctx.algorithm == QL_SYM_ARIA ? sizeof(aria) : 0);
+  const void *key = nullptr;
+  const BlockFn fn = QL_SYM_Main(ctx, block_modes ? dir : kEncrypt, aria, key);
   if (fn == nullptr) { return kErrSymNotInit; }
   const size_t seg = ctx.param.segmentLength;
   uint8_t *iv = ctx.param.iv;
@@ -122,7 +145,7 @@ Status QL_SYM_Mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len,
     case QL_SYM_MODE_ECB:
       for (size_t i = 0; i < len; i += kBlock) {
         load4(w, in + i);
-        fn(ctx, w);
+        fn(key, w);
         store4(out + i, w);
       }
       return kOk;
@@ -132,7 +155,7 @@ Status QL_SYM_Mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len,
         for (size_t i = 0; i < len; i += kBlock) {
           load4(w, in + i);
           for (int j = 0; j < 4; j++) { c[j] ^= w[j]; }
-          fn(ctx, c);
+          fn(key, c);
           store4(out + i, c);
         }
       } else {
@@ -141,7 +164,7 @@ Status QL_SYM_Mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len,
         for (size_t i = 0; i < len; i += kBlock) {
           load4(w, in + i);  // read before writing: `out` may be `in`
           const uint32_t x0 = w[0], x1 = w[1], x2 = w[2], x3 = w[3];
-          fn(ctx, w);
+          fn(key, w);
           store_be32(out + i, w[0] ^ c0);
           store_be32(out + i + 4, w[1] ^ c1);
           store_be32(out + i + 8, w[2] ^ c2);
@@ -163,7 +186,7 @@ Status QL_SYM_Mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len,
         load4(c, iv);
         for (size_t i = 0; i < len; i += kBlock) {
           load4(w, in + i);
-          fn(ctx, c);
+          fn(key, c);
           for (int j = 0; j < 4; j++) {
             const uint32_t o = c[j] ^ w[j];
             c[j] = dir == kEncrypt ? o : w[j];
@@ -176,7 +199,7 @@ Status QL_SYM_Mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len,
       }
       for (size_t i = 0; i < len; i += seg) {
         load4(w, iv);
-        fn(ctx, w);
+        fn(key, w);
         store4(k, w);
         uint8_t fb[kBlock];
         for (size_t j = 0; j < seg; j++) {
@@ -194,7 +217,7 @@ Status QL_SYM_Mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len,
       // The register becomes the whole cipher output, however many bytes were used.
       load4(c, iv);
       for (size_t i = 0; i < len; i += seg) {
-        fn(ctx, c);
+        fn(key, c);
         if (seg == kBlock) {
           load4(w, in + i);
           for (int j = 0; j < 4; j++) { w[j] ^= c[j]; }
@@ -212,7 +235,7 @@ Status QL_SYM_Mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len,
       if (seg == kBlock) {
         for (; i + kBlock <= len; i += kBlock) {
           for (int j = 0; j < 4; j++) { w[j] = c[j]; }
-          fn(ctx, w);
+          fn(key, w);
           increment(c);
           uint32_t x[4];
           load4(x, in + i);
@@ -226,7 +249,7 @@ Status QL_SYM_Mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len,
         const size_t block_end = len - i < kBlock ? len : i + kBlock;
         while (i < block_end) {
           for (int j = 0; j < 4; j++) { w[j] = c[j]; }
-          fn(ctx, w);
+          fn(key, w);
           increment(c);
           store4(k, w);
           const size_t n = block_end - i < seg ? block_end - i : seg;
