@@ -215,3 +215,9 @@ int32_t QLC_CM_StateChange(int32_t new_state) {
 }
 
 int32_t QLC_CM_StateInfo(void) { return cmvp_state(); }
+
+int32_t QLC_State_CheckSymCtxState(QL_SYM_CTX *ctx) {
+  if (ctx == nullptr) { return ql::kErrSymCtxNull; }
+  return ql::check_ctx_stamp(ctx, sizeof(*ctx), ctx->stateStamp, ql::kErrSymCtxNull,
+                             ql::kErrSymCtxStale);
+}

@@ -69,5 +69,8 @@ int32_t QLC_CMVP_State_CheckSignID(int32_t id);
 // without an identifier check.
 int32_t QLC_State_CheckHashCtxState(QL_HASH_CTX *ctx);
 int32_t QLC_State_CheckHmacCtxState(QL_HMAC_CTX *ctx);
+// The context check of the symmetric services: -6142 for a null `ctx`; a stamp that is not
+// the current state zeroes the whole record and gives -6143; otherwise the state gate.
+int32_t QLC_State_CheckSymCtxState(QL_SYM_CTX *ctx);
 
 #endif  // QL_CMVP_H

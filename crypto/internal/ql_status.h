@@ -92,6 +92,32 @@ constexpr Status kErrHashInfoId = -2511;         // QL_Hash_GetInfo: identifier 
 constexpr Status kErrHmacInfoId = -6082;         // QL_HMAC_GetInfo: identifier not 0x1nn
 
 // Symmetric dispatcher and mode functions.
+constexpr Status kErrSymEngineMode = -1;         // mode engine reached with no valid mode
+constexpr Status kErrSymUnknownId = -4001;       // unknown cipher identifier
+constexpr Status kErrSymMode = -4002;            // mode outside 1 to 5
+constexpr Status kErrSymIvLen = -4003;           // IV length not the block length (not ECB)
+constexpr Status kErrSymSegment = -4004;         // segment length unusable for the mode
+constexpr Status kErrSymPadding = -4005;         // padding outside 1 to 4
+constexpr Status kErrSymNotInit = -4006;         // record never initialised (or damaged)
+constexpr Status kErrSymEncInitNull = -4009;     // null record, key or parameters
+constexpr Status kErrSymEncKeyLen = -4010;       // key length outside the cipher's range
+constexpr Status kErrSymEncUpdateNull = -4011;   // null record, out, outLen or in
+constexpr Status kErrSymEncFinalNull = -4012;    // null record, out or outLen
+constexpr Status kErrSymEncPending = -4013;      // padding none and bytes pending
+constexpr Status kErrSymDecInitNull = -4014;     // null record, key or parameters
+constexpr Status kErrSymDecKeyLen = -4015;       // key length outside the cipher's range
+constexpr Status kErrSymDecUpdateNull = -4016;   // null record, out, outLen or in
+constexpr Status kErrSymDecFinalNull = -4017;    // null record or padLen
+constexpr Status kErrSymDecPending = -4018;      // bytes pending at the end of decryption
+constexpr Status kErrSymBadPadding = -4019;      // padding check failed
+constexpr Status kErrSymDecryptNull = -4020;     // null out, outLen, in, parameters or key
+constexpr Status kErrAesKey = -4021;             // AES key or direction refused
+constexpr Status kErrAesEcb = -4022;             // QL_AES_ECB refused its arguments
+constexpr Status kErrAesCbc = -4023;             // QL_AES_CBC refused its arguments
+constexpr Status kErrAesCfb = -4024;             // QL_AES_CFB refused its arguments
+constexpr Status kErrAesOfb = -4025;             // QL_AES_OFB refused its arguments
+constexpr Status kErrSymEncryptAlloc = -6135;    // one-shot encryption record allocation
+constexpr Status kErrSymDecryptAlloc = -6136;    // one-shot decryption record allocation
 
 // Module boundary services.
 constexpr Status kErrSecKeyNull = -6080;         // secret-key record null or key too long

@@ -1,0 +1,99 @@
+// SEED's S-boxes and extended tables SS0..SS3, generated at compile time, and the G and
+// round functions shared by SEED-128 and SEED-256. Lookups are indexed by secret bytes.
+#ifndef QL_SEED_H
+#define QL_SEED_H
+
+#include <array>
+#include <cstdint>
+
+#include "internal/ql_gf256.h"
+
+namespace ql {
+namespace seed {
+
+using Table = std::array<uint32_t, 256>;
+
+// S1 and S2 are affine maps of x^247 and x^251 modulo x^8 + x^6 + x^5 + x + 1.
+constexpr unsigned kPoly = 0x163;
+constexpr std::array<uint8_t, 8> kA1 = {0x8A, 0xFE, 0x85, 0x42, 0x45, 0x21, 0x88, 0x14};
+constexpr std::array<uint8_t, 8> kA2 = {0x45, 0x85, 0xFE, 0x21, 0x8A, 0x88, 0x42, 0x14};
+inline constexpr std::array<uint8_t, 256> s1 = gf256::power_sbox(kA1, 247, 0xA9, kPoly);
+inline constexpr std::array<uint8_t, 256> s2 = gf256::power_sbox(kA2, 251, 0x38, kPoly);
+
+// Each G output byte takes every S-box output through a mask that clears one bit pair.
+constexpr uint8_t kM0 = 0xFC, kM1 = 0xF3, kM2 = 0xCF, kM3 = 0x3F;
+
+// The extended table for one S-box: the masks for bytes 3, 2, 1, 0 of the word.
+constexpr Table make_ss(const std::array<uint8_t, 256> &s, uint8_t m3, uint8_t m2, uint8_t m1,
+                        uint8_t m0) {
+  Table t{};
+  for (unsigned i = 0; i < 256; i++) {
+    const uint8_t v = s[i];
+    t[i] = (uint32_t{static_cast<uint8_t>(v & m3)} << 24) |
+           (uint32_t{static_cast<uint8_t>(v & m2)} << 16) |
+           (uint32_t{static_cast<uint8_t>(v & m1)} << 8) | uint32_t{static_cast<uint8_t>(v & m0)};
+  }
+  return t;
+}
+
+// SS0..SS3 as SS[0]..SS[3], in one array so that G addresses them from one base register.
+inline constexpr std::array<Table, 4> SS = {
+    make_ss(s1, kM3, kM2, kM1, kM0), make_ss(s2, kM0, kM3, kM2, kM1),
+    make_ss(s1, kM1, kM0, kM3, kM2), make_ss(s2, kM2, kM1, kM0, kM3)};
+
+static_assert(s1[0x00] == 0xa9 && s1[0x01] == 0x85 && s1[0xff] == 0x9a, "SEED S1");
+static_assert(s2[0x00] == 0x38 && s2[0x01] == 0xe8 && s2[0xff] == 0xb7, "SEED S2");
+static_assert(SS[0][0] == 0x2989A1A8u && SS[1][0] == 0x38380830u && SS[2][0] == 0xA1A82989u &&
+                  SS[3][0] == 0x08303838u && SS[0][255] == 0x1A8A9298u && SS[1][255] == 0xB43787B3u,
+              "SEED extended tables");
+
+// The G function: four lookups, X0 being the least significant byte.
+inline uint32_t G(uint32_t x) {
+  return SS[0][x & 0xff] ^ SS[1][(x >> 8) & 0xff] ^ SS[2][(x >> 16) & 0xff] ^ SS[3][x >> 24];
+}
+
+// The golden-ratio constant, rotated left by i for round i + 1 of the key schedules.
+constexpr uint32_t kKC0 = 0x9E3779B9u;
+
+// One Feistel round: (l0, l1) ^= F(r0, r1) with the round keys k[0], k[1].
+inline void round(uint32_t &l0, uint32_t &l1, uint32_t r0, uint32_t r1, const uint32_t *k) {
+  uint32_t c = r0 ^ k[0];
+  uint32_t d = r1 ^ k[1];
+  d = G(c ^ d);
+  c = G(c + d);
+  d = G(d + c);
+  c += d;
+  l0 ^= c;
+  l1 ^= d;
+}
+
+// `num_rounds` (even) rounds forwards, leaving the swapped halves as the standard outputs them.
+inline void encrypt(const uint32_t *rk, uint32_t *b, int num_rounds) {
+  uint32_t l0 = b[0], l1 = b[1], r0 = b[2], r1 = b[3];
+  for (int i = 0; i < num_rounds; i += 2) {
+    round(l0, l1, r0, r1, rk + 2 * i);
+    round(r0, r1, l0, l1, rk + 2 * i + 2);
+  }
+  b[0] = r0;
+  b[1] = r1;
+  b[2] = l0;
+  b[3] = l1;
+}
+
+// The same rounds with the round keys taken from the last pair to the first.
+inline void decrypt(const uint32_t *rk, uint32_t *b, int num_rounds) {
+  uint32_t l0 = b[0], l1 = b[1], r0 = b[2], r1 = b[3];
+  for (int i = num_rounds - 1; i > 0; i -= 2) {
+    round(l0, l1, r0, r1, rk + 2 * i);
+    round(r0, r1, l0, l1, rk + 2 * i - 2);
+  }
+  b[0] = r0;
+  b[1] = r1;
+  b[2] = l0;
+  b[3] = l1;
+}
+
+}  // namespace seed
+}  // namespace ql
+
+#endif  // QL_SEED_H
