@@ -17,8 +17,26 @@ namespace {
 // Failures found by the bridge itself; the library's codes pass through unchanged.
 constexpr jint kErrBridge = -1;  // missing object, class, field, handle or array; bad length
 
-// A secret-key record built here carries at most 255 key bytes.
+// SymCtxInit's own failures.
+constexpr jint kErrSymKeyLength = -1;   // null key, or a key of 256 bytes or more
+constexpr jint kErrSymIvLength = -2;    // IV above 32 bytes
+constexpr jint kErrSymNoMemory = -3;    // the context could not be allocated
+constexpr jint kErrSymHandleField = -4;  // ctx has no m_handle field
+
+// A secret-key record built here carries at most 255 key bytes; a parameter record at most 32
+// IV bytes.
 constexpr jint kMaxKeyLen = 255;
+constexpr jint kMaxIvLen = 32;
+
+// A cipher handle serves one encryption or one decryption. The Java side names no direction
+// when it initialises the handle, and decryption with AES and ARIA needs the inverse key
+// schedule, so the handle holds both contexts, initialised together from the same key. No raw
+// key is kept: only the two schedules, which live as long as the handle. The operation that
+// runs first wipes the other context, so a handle is used once whichever way it goes.
+struct SymHandle {
+  QL_SYM_CTX encrypt;
+  QL_SYM_CTX decrypt;
+};
 
 // Overwrites `len` bytes at `p` through a volatile pointer, so the stores are not elided.
 void wipe(void *p, size_t len) {
@@ -157,6 +175,57 @@ jlong finish_digest(JNIEnv *env, jobject ctx, jbyteArray out, Final final_step) 
   return static_cast<jlong>(out_len);
 }
 
+// The most bytes that an encryption of `in_len` more bytes writes: the whole units of what is
+// pending plus the input, then one block of padding unless the padding is none. A context that
+// holds no cipher (never initialised, or zeroed by its final step) is refused by the module
+// before it writes anything.
+uint64_t encrypt_output_bound(const QL_SYM_CTX &ctx, uint32_t in_len) {
+  const uint32_t block = ctx.info.blockLength;
+  if (block == 0) { return 0; }
+  const uint64_t total = uint64_t{ctx.pendingLength} + in_len;
+  const uint64_t padding = ctx.param.padding == QL_SYM_PAD_NONE ? 0 : block;
+  return total - total % block + padding;
+}
+
+// The most bytes that a decryption of `in_len` more bytes writes: everything pending plus the
+// input, padding included (the final step only reports how much of it is padding).
+uint64_t decrypt_output_bound(const QL_SYM_CTX &ctx, uint32_t in_len) {
+  return uint64_t{ctx.pendingLength} + in_len;
+}
+
+// One whole encryption on the handle: update, then final, which zeroes the context.
+jint run_encrypt(SymHandle &handle, const uint8_t *in_data, uint32_t in_len, JavaBytes &out) {
+  if (encrypt_output_bound(handle.encrypt, in_len) > static_cast<uint64_t>(out.length())) {
+    return kErrBridge;
+  }
+  wipe(&handle.decrypt, sizeof(handle.decrypt));
+  uint32_t produced = static_cast<uint32_t>(out.length());
+  int32_t status = QLC_SYM_Encrypt_Update(&handle.encrypt, out.data(), &produced, in_data, in_len);
+  if (status < 0) { return status; }
+  uint32_t last = 0;
+  status = QLC_SYM_Encrypt_Final(&handle.encrypt, out.data() + produced, &last);
+  if (status < 0) { return status; }
+  out.commit();
+  return static_cast<jint>(produced + last);
+}
+
+// One whole decryption on the handle: update, then final, which checks and reports the padding
+// and zeroes the context. The result is the plaintext length without the padding.
+jint run_decrypt(SymHandle &handle, const uint8_t *in_data, uint32_t in_len, JavaBytes &out) {
+  if (decrypt_output_bound(handle.decrypt, in_len) > static_cast<uint64_t>(out.length())) {
+    return kErrBridge;
+  }
+  wipe(&handle.encrypt, sizeof(handle.encrypt));
+  uint32_t produced = static_cast<uint32_t>(out.length());
+  int32_t status = QLC_SYM_Decrypt_Update(&handle.decrypt, out.data(), &produced, in_data, in_len);
+  if (status < 0) { return status; }
+  uint32_t pad_len = 0;
+  status = QLC_SYM_Decrypt_Final(&handle.decrypt, &pad_len);
+  if (status < 0) { return status; }
+  out.commit();
+  return static_cast<jint>(produced - pad_len);
+}
+
 // Whether `len` bytes, a length the Java caller passed, lie within an array of `length` bytes.
 bool fits(jlong len, jsize length) { return len >= 0 && len <= static_cast<jlong>(length); }
 
@@ -247,5 +316,115 @@ JNIEXPORT jlong JNICALL Java_security_Cmvp_HMacFinal(JNIEnv *env, jclass, jobjec
 JNIEXPORT void JNICALL Java_security_Cmvp_HMacRelease(JNIEnv *env, jclass, jobject ctx) {
   release_context<QL_HMAC_CTX>(env, ctx);
 }
+
+JNIEXPORT jint JNICALL Java_security_Cmvp_Rand(JNIEnv *env, jclass, jbyteArray out) {
+  JavaBytes dst(env, out);
+  if (!dst.ok()) { return kErrBridge; }
+  const int32_t status = QLC_Rand(dst.data(), static_cast<uint32_t>(dst.length()));
+  if (status < 0) { return status; }
+  dst.commit();
+  return dst.length();
+}
+
+JNIEXPORT jint JNICALL Java_security_Cmvp_GenSecKey(JNIEnv *env, jclass, jobject key, jint gen_id,
+                                                    jint key_len) {
+  const jfieldID key_field = field_of(env, key, "m_key", "[B");
+  const jfieldID id_field = field_of(env, key, "m_id", "I");
+  const jfieldID len_field = field_of(env, key, "m_len", "I");
+  if (key_field == nullptr || id_field == nullptr || len_field == nullptr) { return kErrBridge; }
+  const jobject array = env->GetObjectField(key, key_field);
+  JavaBytes dst(env, static_cast<jbyteArray>(array));
+  if (!dst.ok() || key_len > dst.length()) { return kErrBridge; }
+
+  Wiped<QLC_SECRET_KEY> record;
+  const int32_t status = QLC_KEY_GenSecKey(&record.get(), static_cast<uint32_t>(gen_id),
+                                           static_cast<uint32_t>(key_len));
+  if (status < 0) { return status; }
+  // A default length is known only now; a key the array cannot hold is not handed out.
+  if (record.get().key_len > static_cast<uint32_t>(dst.length())) { return kErrBridge; }
+  std::memcpy(dst.data(), record.get().key, record.get().key_len);
+  dst.commit();
+  env->SetIntField(key, id_field, record.get().algorithm);
+  env->SetIntField(key, len_field, static_cast<jint>(record.get().key_len));
+  return status;
+}
+
+JNIEXPORT jint JNICALL Java_security_Cmvp_SymCtxInit(JNIEnv *env, jclass, jobject ctx,
+                                                     jbyteArray key, jint sym_id, jint mode,
+                                                     jint padding, jbyteArray iv) {
+  JavaBytes key_bytes(env, key);
+  if (!key_bytes.ok() || key_bytes.length() > kMaxKeyLen) { return kErrSymKeyLength; }
+  // No IV array means no IV, as ECB needs none.
+  JavaBytes iv_bytes(env, iv);
+  if (iv != nullptr && !iv_bytes.ok()) { return kErrBridge; }
+  if (iv_bytes.length() > kMaxIvLen) { return kErrSymIvLength; }
+  const jfieldID field = handle_field(env, ctx);
+  if (field == nullptr) { return kErrSymHandleField; }
+  SymHandle *handle = new_context<SymHandle>();
+  if (handle == nullptr) { return kErrSymNoMemory; }
+
+  Wiped<QLC_SECRET_KEY> record;
+  record.get().algorithm = sym_id;
+  std::memcpy(record.get().key, key_bytes.data(), static_cast<size_t>(key_bytes.length()));
+  record.get().key_len = static_cast<uint32_t>(key_bytes.length());
+  Wiped<QL_SYM_PARAM> param;
+  param.get().mode = static_cast<uint32_t>(mode);
+  if (iv_bytes.ok()) {
+    std::memcpy(param.get().iv, iv_bytes.data(), static_cast<size_t>(iv_bytes.length()));
+  }
+  param.get().ivLength = static_cast<uint32_t>(iv_bytes.length());
+  param.get().segmentLength = 0;
+  param.get().padding = static_cast<uint32_t>(padding);
+
+  int32_t status = QLC_SYM_Encrypt_Init(&handle->encrypt, &record.get(), sym_id, &param.get());
+  if (status >= 0) {
+    status = QLC_SYM_Decrypt_Init(&handle->decrypt, &record.get(), sym_id, &param.get());
+  }
+  if (status < 0) {
+    free_wiped(handle);
+    return status;
+  }
+  env->SetLongField(ctx, field, to_handle(handle));
+  return status;
+}
+
+JNIEXPORT void JNICALL Java_security_Cmvp_SymCtxRelease(JNIEnv *env, jclass, jobject ctx) {
+  release_context<SymHandle>(env, ctx);
+}
+
+JNIEXPORT jint JNICALL Java_security_Cmvp_SymEnc(JNIEnv *env, jclass, jobject ctx,
+                                                 jbyteArray in, jlong, jbyteArray out) {
+  SymHandle *handle = context_of<SymHandle>(env, ctx);
+  if (handle == nullptr) { return kErrBridge; }
+  JavaBytes src(env, in);
+  JavaBytes dst(env, out);
+  if (!src.ok() || !dst.ok()) { return kErrBridge; }
+  return run_encrypt(*handle, src.data(), static_cast<uint32_t>(src.length()), dst);
+}
+
+JNIEXPORT jint JNICALL Java_security_Cmvp_SymDec(JNIEnv *env, jclass, jobject ctx,
+                                                 jbyteArray in, jlong, jbyteArray out) {
+  SymHandle *handle = context_of<SymHandle>(env, ctx);
+  if (handle == nullptr) { return kErrBridge; }
+  JavaBytes src(env, in);
+  JavaBytes dst(env, out);
+  if (!src.ok() || !dst.ok()) { return kErrBridge; }
+  return run_decrypt(*handle, src.data(), static_cast<uint32_t>(src.length()), dst);
+}
+
+#if defined(_WIN32)
+// The Windows class also decrypts the tail of an array, from index `offset` to its end.
+JNIEXPORT jint JNICALL Java_security_Cmvp_SymDecMagic(JNIEnv *env, jclass, jobject ctx,
+                                                      jint offset, jbyteArray in, jlong,
+                                                      jbyteArray out) {
+  SymHandle *handle = context_of<SymHandle>(env, ctx);
+  if (handle == nullptr) { return kErrBridge; }
+  JavaBytes src(env, in);
+  JavaBytes dst(env, out);
+  if (!src.ok() || !dst.ok() || offset < 0 || offset > src.length()) { return kErrBridge; }
+  return run_decrypt(*handle, src.data() + offset, static_cast<uint32_t>(src.length() - offset),
+                     dst);
+}
+#endif
 
 }  // extern "C"

@@ -73,4 +73,29 @@ JNIEXPORT jbyteArray JNICALL Java_security_CmvpTestNatives_Hmac(JNIEnv *env, jcl
   return to_java(env, out, out_len);
 }
 
+// The one-shot encryption (QLC_SYM_Encrypt), or null on failure.
+JNIEXPORT jbyteArray JNICALL Java_security_CmvpTestNatives_SymEncrypt(
+    JNIEnv *env, jclass, jint sym_id, jint mode, jint padding, jbyteArray key, jbyteArray iv,
+    jbyteArray data) {
+  const Bytes k(env, key);
+  const Bytes v(env, iv);
+  const Bytes in(env, data);
+  if (!k.ok || !v.ok || !in.ok || k.len > 256 || v.len > 32 || in.len > 4000) { return nullptr; }
+  QLC_SECRET_KEY record{};
+  record.algorithm = sym_id;
+  std::memcpy(record.key, k.data, k.len);
+  record.key_len = k.len;
+  QL_SYM_PARAM param{};
+  param.mode = static_cast<uint32_t>(mode);
+  std::memcpy(param.iv, v.data, v.len);
+  param.ivLength = v.len;
+  param.padding = static_cast<uint32_t>(padding);
+  uint8_t out[4096 + 16];
+  uint32_t out_len = 0;
+  if (QLC_SYM_Encrypt(out, &out_len, in.data, in.len, &record, sym_id, &param) != 0) {
+    return nullptr;
+  }
+  return to_java(env, out, out_len);
+}
+
 }  // extern "C"

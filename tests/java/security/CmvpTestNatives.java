@@ -21,4 +21,8 @@ final class CmvpTestNatives {
 
     /** The library's one-shot HMAC with a key record for {@code macId}, or null on failure. */
     static native byte[] Hmac(int macId, byte[] key, byte[] data);
+
+    /** The library's one-shot encryption, or null on failure. */
+    static native byte[] SymEncrypt(int symId, int mode, int padding, byte[] key, byte[] iv,
+            byte[] data);
 }
