@@ -5,6 +5,7 @@
 #include <jni.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #include "QuillonCrypto.h"
@@ -37,6 +38,14 @@ jbyteArray to_java(JNIEnv *env, const uint8_t *p, uint32_t len) {
 }  // namespace
 
 extern "C" {
+
+// A sanitized test run preloads the sanitizer runtimes into the JVM (LD_PRELOAD). The commands
+// that the module's entropy pool starts must not inherit them: ps, for one, hangs with libasan
+// preloaded. Loading this library drops the variable from the environment of later children.
+JNIEXPORT jint JNICALL JNI_OnLoad(JavaVM *, void *) {
+  unsetenv("LD_PRELOAD");
+  return JNI_VERSION_1_6;
+}
 
 JNIEXPORT jint JNICALL Java_security_CmvpTestNatives_StateChange(JNIEnv *, jclass, jint state) {
   QLC_CM_StateInit();

@@ -15,6 +15,7 @@ import java.util.HashMap;
 import java.util.List;
 import java.util.Map;
 import org.junit.After;
+import org.junit.BeforeClass;
 import org.junit.Test;
 
 /**
@@ -31,6 +32,12 @@ public abstract class CmvpCipherTests {
     private static final int[] PADDINGS = {Cmvp.PAD_NONE, Cmvp.PAD_ZERO, Cmvp.PAD_BIT,
             Cmvp.PAD_PKCS};
     private static final int[] MODES = {Cmvp.MODE_ECB, Cmvp.MODE_CBC};
+
+    /** Loads the test natives before any native draws random bytes (see their JNI_OnLoad). */
+    @BeforeClass
+    public static void loadTestNatives() {
+        CmvpTestNatives.StateInfo();
+    }
 
     @After
     public void release() {
