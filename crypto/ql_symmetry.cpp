@@ -64,6 +64,14 @@ void aes_enc(const void *k, uint32_t s[4]) {
 void aes_dec(const void *k, uint32_t s[4]) {
   aes_decrypt_words(*static_cast<const QL_AES_KEY *>(k), s);
 }
+#if QL_X86_ACCEL
+void aes_enc_hw(const void *k, uint32_t s[4]) {
+  aesni::crypt_words(*static_cast<const QL_AES_KEY *>(k), s, kEncrypt);
+}
+void aes_dec_hw(const void *k, uint32_t s[4]) {
+  aesni::crypt_words(*static_cast<const QL_AES_KEY *>(k), s, kDecrypt);
+}
+#endif
 void seed128_enc(const void *k, uint32_t s[4]) {
   Seed128_Encrypt(static_cast<const uint32_t *>(k), s);
 }
@@ -87,6 +95,9 @@ BlockFn QL_SYM_Main(const QL_SYM_CTX &ctx, int dir, AriaWords &aria, const void 
   switch (ctx.algorithm) {
     case QL_SYM_AES:
       key = &ctx.key.aes;
+#if QL_X86_ACCEL
+      if (cpu::has(cpu::kAesNi)) { return dir == kEncrypt ? aes_enc_hw : aes_dec_hw; }
+#endif
       return dir == kEncrypt ? aes_enc : aes_dec;
     case QL_SYM_SEED128:
       key = ctx.key.seed128;
@@ -123,9 +134,54 @@ inline void increment(uint32_t t[4]) {
   }
 }
 
+#if QL_X86_ACCEL
+// AES-NI for ECB, CBC and whole-block CTR, several blocks in flight where the mode allows;
+// false for the modes it leaves to the block-function engine.
+bool aes_hw_mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len, int dir) {
+  const QL_AES_KEY &rk = ctx.key.aes;
+  uint8_t *iv = ctx.param.iv;
+  switch (ctx.param.mode) {
+    case QL_SYM_MODE_ECB:
+      aesni::ecb(rk, dir, out, in, len / kBlock);
+      return true;
+    case QL_SYM_MODE_CBC:
+      if (dir == kEncrypt) {
+        aesni::cbc_encrypt(rk, iv, out, in, len / kBlock);
+      } else {
+        aesni::cbc_decrypt(rk, iv, out, in, len / kBlock);
+      }
+      return true;
+    case QL_SYM_MODE_CTR: {
+      if (ctx.param.segmentLength != kBlock) { return false; }
+      const size_t whole = len / kBlock;
+      aesni::ctr(rk, iv, out, in, whole);
+      const size_t tail = len % kBlock;
+      if (tail != 0) {
+        // The trailing partial block takes one counter value of its own.
+        uint8_t k[kBlock] = {0};
+        WipeOnExit guard_k(k, sizeof(k));
+        aesni::ctr(rk, iv, k, k, 1);
+        for (size_t j = 0; j < tail; j++) {
+          out[whole * kBlock + j] = static_cast<uint8_t>(in[whole * kBlock + j] ^ k[j]);
+        }
+      }
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+#endif
+
 // The mode engine over `len` bytes: a whole number of units, except that CTR also accepts a
 // trailing partial block. Stores the running IV-field state back into the record.
 Status QL_SYM_Mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len, int dir) {
+#if QL_X86_ACCEL
+  if (ctx.algorithm == QL_SYM_AES && cpu::has(cpu::kAesNi) &&
+      aes_hw_mode(ctx, out, in, len, dir)) {
+    return kOk;
+  }
+#endif
   const uint32_t mode = ctx.param.mode;
   const bool block_modes = mode == QL_SYM_MODE_ECB || mode == QL_SYM_MODE_CBC;
   AriaWords aria;  // filled and wiped for ARIA only
