@@ -1,0 +1,187 @@
+// The hardware paths: the detection agrees with the compiler's own, every detected feature is
+// in use by default, and each accelerated function gives the portable code's bytes over key
+// sizes, directions, lengths around the lane count, counters at carry boundaries and in-place
+// buffers. The other suites run again with the portable code forced (QL_TEST_CPU_MASK=0).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "QuillonCrypto.h"
+#include "ql_aes.h"
+#include "ql_cpu.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes pattern(size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes b(n);
+  for (auto &v : b) { v = static_cast<uint8_t>(rng()); }
+  return b;
+}
+
+// Runs `f` with the portable code forced, then with every detected feature, and expects the
+// same bytes; a feature this CPU lacks makes the test skip.
+template <typename F>
+void expect_same_on_every_path(uint32_t feature, F f) {
+  if ((ql::test::cpu_detected() & feature) != feature) { GTEST_SKIP() << "feature absent"; }
+  ql::test::set_cpu_mask(0);
+  const Bytes portable = f();
+  ql::test::set_cpu_mask(ql::cpu::kAllFeatures);
+  const Bytes fast = f();
+  EXPECT_EQ(portable, fast);
+}
+
+TEST(CpuFeatures, DetectionAgreesWithTheCompilerAndIsUsedByDefault) {
+#if QL_X86_ACCEL
+  __builtin_cpu_init();
+  const bool aes = __builtin_cpu_supports("aes") && __builtin_cpu_supports("ssse3") &&
+                   __builtin_cpu_supports("sse4.1");
+  const bool avx2 = __builtin_cpu_supports("avx2");
+  EXPECT_EQ((ql::test::cpu_detected() & ql::cpu::kAesNi) != 0, aes);
+  EXPECT_EQ((ql::test::cpu_detected() & ql::cpu::kAvx2) != 0, avx2);
+#else
+  EXPECT_EQ(ql::test::cpu_detected(), 0u);
+#endif
+  if (std::getenv("QL_TEST_CPU_MASK") == nullptr) {
+    EXPECT_EQ(ql::cpu::features(), ql::test::cpu_detected());
+  }
+  ql::test::set_cpu_mask(0);
+  EXPECT_EQ(ql::cpu::features(), 0u);
+}
+
+// Key schedules of every size and direction, and one block through QL_AES_Main each way.
+TEST(AesHw, ScheduleAndBlockMatchPortable) {
+  expect_same_on_every_path(ql::cpu::kAesNi, [] {
+    Bytes all;
+    for (uint32_t klen : {16u, 24u, 32u}) {
+      const Bytes key = pattern(klen, klen);
+      for (int32_t dir : {0, 1}) {
+        QL_AES_KEY rk;
+        std::memset(&rk, 0, sizeof(rk));
+        EXPECT_EQ(QL_AES_MakeKey(&rk, key.data(), klen, dir), 0);
+        const auto *p = reinterpret_cast<const uint8_t *>(&rk);
+        all.insert(all.end(), p, p + sizeof(rk));
+        Bytes block = pattern(16, klen + dir);
+        for (int i = 0; i < 3; i++) { QL_AES_Main(block.data(), block.data(), &rk, dir); }
+        all.insert(all.end(), block.begin(), block.end());
+      }
+    }
+    return all;
+  });
+}
+
+// The stand-alone ECB and CBC functions, around and across the eight-block lanes, in place.
+TEST(AesHw, ModeFunctionsMatchPortable) {
+  expect_same_on_every_path(ql::cpu::kAesNi, [] {
+    Bytes all;
+    for (uint32_t klen : {16u, 24u, 32u}) {
+      const Bytes key = pattern(klen, 7 * klen);
+      for (uint32_t blocks : {1u, 7u, 8u, 9u, 17u, 40u}) {
+        for (int32_t dir : {0, 1}) {
+          Bytes buf = pattern(16 * blocks, blocks + dir);
+          uint32_t n = 0;
+          EXPECT_EQ(QL_AES_ECB(buf.data(), &n, buf.data(), 16 * blocks, key.data(), klen, dir), 0);
+          all.insert(all.end(), buf.begin(), buf.end());
+          Bytes iv = pattern(16, blocks);
+          EXPECT_EQ(
+              QL_AES_CBC(buf.data(), &n, buf.data(), 16 * blocks, key.data(), klen, iv.data(), dir),
+              0);
+          all.insert(all.end(), buf.begin(), buf.end());
+          all.insert(all.end(), iv.begin(), iv.end());
+        }
+      }
+    }
+    return all;
+  });
+}
+
+struct EngineCase {
+  uint32_t mode;
+  uint32_t segment;
+  uint32_t padding;
+  size_t len;
+  const char *counter;  // CTR: the initial counter block, else null (a random IV)
+};
+
+// The dispatcher's engine: every mode, whole and partial blocks, streamed in uneven pieces,
+// counters whose low word, low half and whole value wrap inside the run.
+TEST(AesHw, EngineMatchesPortable) {
+  const EngineCase cases[] = {
+      {QL_SYM_MODE_ECB, 16, QL_SYM_PAD_PKCS, 333, nullptr},
+      {QL_SYM_MODE_CBC, 16, QL_SYM_PAD_PKCS, 333, nullptr},
+      {QL_SYM_MODE_CBC, 16, QL_SYM_PAD_NONE, 16 * 41, nullptr},
+      {QL_SYM_MODE_CFB, 16, QL_SYM_PAD_NONE, 16 * 9, nullptr},
+      {QL_SYM_MODE_CFB, 1, QL_SYM_PAD_NONE, 77, nullptr},
+      {QL_SYM_MODE_OFB, 16, QL_SYM_PAD_NONE, 16 * 9, nullptr},
+      {QL_SYM_MODE_CTR, 16, QL_SYM_PAD_NONE, 16 * 19 + 5, "000102030405060708090a0bfffffffd"},
+      {QL_SYM_MODE_CTR, 16, QL_SYM_PAD_NONE, 16 * 19 + 5, "00010203040506fffffffffffffffffc"},
+      {QL_SYM_MODE_CTR, 16, QL_SYM_PAD_NONE, 16 * 19, "fffffffffffffffffffffffffffffffa"},
+      {QL_SYM_MODE_CTR, 4, QL_SYM_PAD_NONE, 61, "fffffffffffffffffffffffffffffffe"},
+  };
+  for (const EngineCase &c : cases) {
+    SCOPED_TRACE(testing::Message() << "mode " << c.mode << " segment " << c.segment << " len "
+                                    << c.len);
+    expect_same_on_every_path(ql::cpu::kAesNi, [&c] {
+      Bytes all;
+      for (uint32_t klen : {16u, 24u, 32u}) {
+        const Bytes key = pattern(klen, klen + c.mode);
+        QL_SYM_PARAM p;
+        std::memset(&p, 0, sizeof(p));
+        p.mode = c.mode;
+        p.ivLength = 16;
+        p.segmentLength = c.segment;
+        p.padding = c.padding;
+        const Bytes iv = pattern(16, c.mode);
+        std::memcpy(p.iv, iv.data(), 16);
+        if (c.counter != nullptr) {
+          for (int i = 0; i < 16; i++) {
+            p.iv[i] = static_cast<uint8_t>(std::strtoul(std::string(c.counter + 2 * i, 2).c_str(),
+                                                        nullptr, 16));
+          }
+        }
+        const Bytes in = pattern(c.len, static_cast<uint32_t>(c.len));
+        // One call each way, and a streamed encryption in pieces of 1, 37 and 200 bytes.
+        Bytes ct(c.len + 32), pt(c.len + 32);
+        uint32_t n = 0;
+        EXPECT_EQ(QL_SYM_Encrypt(&p, ct.data(), &n, in.data(), static_cast<uint32_t>(c.len),
+                                 key.data(), klen, QL_SYM_AES),
+                  0);
+        ct.resize(n);
+        EXPECT_EQ(QL_SYM_Decrypt(&p, pt.data(), &n, ct.data(), static_cast<uint32_t>(ct.size()),
+                                 key.data(), klen, QL_SYM_AES),
+                  0);
+        pt.resize(n);
+        EXPECT_EQ(pt, in);
+        all.insert(all.end(), ct.begin(), ct.end());
+        QL_SYM_CTX *ctx = QL_SYM_CTX_New();
+        EXPECT_NE(ctx, nullptr);
+        EXPECT_EQ(QL_SYM_Encrypt_Init(ctx, &p, key.data(), klen, QL_SYM_AES), 0);
+        Bytes st(c.len + 32);
+        size_t done = 0, produced = 0;
+        const size_t pieces[] = {1, 37, 200};
+        for (size_t k = 0; done < c.len; k++) {
+          const size_t take = std::min(pieces[k % 3], c.len - done);
+          uint32_t m = 0;
+          EXPECT_EQ(QL_SYM_Encrypt_Update(ctx, st.data() + produced, &m, in.data() + done,
+                                          static_cast<uint32_t>(take)),
+                    0);
+          done += take;
+          produced += m;
+        }
+        uint32_t m = 0;
+        EXPECT_EQ(QL_SYM_Encrypt_Final(ctx, st.data() + produced, &m), 0);
+        st.resize(produced + m);
+        EXPECT_EQ(st, ct);
+        QL_SYM_CTX_Delete(ctx);
+      }
+      return all;
+    });
+  }
+}
+
+}  // namespace
