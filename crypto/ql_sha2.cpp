@@ -10,6 +10,7 @@
 #include "internal/ql_bytes.h"
 #include "internal/ql_md.h"
 #include "internal/ql_mem.h"
+#include "ql_sha_hw.h"
 
 namespace ql {
 namespace {
@@ -94,7 +95,7 @@ constexpr uint8_t sha512_padding[128] = {0x80};
    QL_SHA256_s1(w[((i) + 14) & 15]) + w[((i) + 9) & 15] + QL_SHA256_s0(w[((i) + 1) & 15]))
 
 // Compresses `num_blocks` consecutive 64-byte blocks into the chaining words.
-void sha256_compress(uint32_t state[8], const uint8_t *block, size_t num_blocks) {
+void sha256_compress_portable(uint32_t state[8], const uint8_t *block, size_t num_blocks) {
   uint32_t a = state[0];
   uint32_t b = state[1];
   uint32_t c = state[2];
@@ -126,6 +127,17 @@ void sha256_compress(uint32_t state[8], const uint8_t *block, size_t num_blocks)
     h = state[7] += h;
   }
   wipe(w, sizeof(w));  // the schedule of a key block is key material
+}
+
+// The SHA extensions where the processor has them, else the portable rounds.
+void sha256_compress(uint32_t state[8], const uint8_t *block, size_t num_blocks) {
+#if QL_X86_ACCEL
+  if (cpu::has(cpu::kShaNi)) {
+    shani::sha256_compress(state, block, num_blocks, K256.data());
+    return;
+  }
+#endif
+  sha256_compress_portable(state, block, num_blocks);
 }
 
 #define QL_SHA512_S0(x) rotr64(rotr64(rotr64((x), 5) ^ (x), 6) ^ (x), 28)

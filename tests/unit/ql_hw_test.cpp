@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "QuillonCrypto.h"
@@ -41,8 +43,11 @@ TEST(CpuFeatures, DetectionAgreesWithTheCompilerAndIsUsedByDefault) {
   __builtin_cpu_init();
   const bool aes = __builtin_cpu_supports("aes") && __builtin_cpu_supports("ssse3") &&
                    __builtin_cpu_supports("sse4.1");
+  const bool sha = __builtin_cpu_supports("sha") && __builtin_cpu_supports("ssse3") &&
+                   __builtin_cpu_supports("sse4.1");
   const bool avx2 = __builtin_cpu_supports("avx2");
   EXPECT_EQ((ql::test::cpu_detected() & ql::cpu::kAesNi) != 0, aes);
+  EXPECT_EQ((ql::test::cpu_detected() & ql::cpu::kShaNi) != 0, sha);
   EXPECT_EQ((ql::test::cpu_detected() & ql::cpu::kAvx2) != 0, avx2);
 #else
   EXPECT_EQ(ql::test::cpu_detected(), 0u);
@@ -96,6 +101,39 @@ TEST(AesHw, ModeFunctionsMatchPortable) {
         }
       }
     }
+    return all;
+  });
+}
+
+// SHA-1 and SHA-256 over every length up to five blocks, one call and streamed in pieces of
+// 1, 63 and 130 bytes, so whole-block runs of every count meet the buffered path.
+TEST(ShaHw, DigestsMatchPortable) {
+  expect_same_on_every_path(ql::cpu::kShaNi, [] {
+    Bytes all;
+    const Bytes msg = pattern(320, 11);
+    for (uint32_t len = 0; len <= msg.size(); len++) {
+      uint8_t d1[20], d256[32];
+      QL_SHA1(d1, msg.data(), len);
+      QL_SHA256(d256, msg.data(), len);
+      all.insert(all.end(), d1, d1 + 20);
+      all.insert(all.end(), d256, d256 + 32);
+    }
+    QL_SHA1_CTX c1;
+    QL_SHA256_CTX c256;
+    QL_SHA1_Init(&c1);
+    QL_SHA256_Init(&c256);
+    const uint32_t pieces[] = {1, 63, 130};
+    for (uint32_t done = 0, k = 0; done < msg.size(); k++) {
+      const uint32_t take = std::min<uint32_t>(pieces[k % 3], static_cast<uint32_t>(msg.size()) - done);
+      QL_SHA1_Update(&c1, msg.data() + done, take);
+      QL_SHA256_Update(&c256, msg.data() + done, take);
+      done += take;
+    }
+    uint8_t d1[20], d256[32];
+    QL_SHA1_Final(&c1, d1);
+    QL_SHA256_Final(&c256, d256);
+    all.insert(all.end(), d1, d1 + 20);
+    all.insert(all.end(), d256, d256 + 32);
     return all;
   });
 }
