@@ -27,6 +27,7 @@ QL_TARGET_SHA void sha1_compress(uint32_t state[5], const uint8_t *block, size_t
                               reverse);
     }
     __m128i prev = abcd;  // the state before the last four rounds: its A gives the next E
+#pragma GCC unroll 20
     for (int g = 0; g < 20; g++) {
       const __m128i e = g == 0 ? _mm_add_epi32(e0, m[0]) : _mm_sha1nexte_epu32(prev, m[g & 3]);
       prev = abcd;
@@ -76,6 +77,7 @@ QL_TARGET_SHA void sha256_compress(uint32_t state[8], const uint8_t *block, size
       m[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(block + 16 * i)),
                               order);
     }
+#pragma GCC unroll 16
     for (int g = 0; g < 16; g++) {
       if (g >= 4) {
         // W[t] = s1(W[t-2]) + W[t-7] + s0(W[t-15]) + W[t-16], four words at a time.
