@@ -146,9 +146,19 @@ struct EngineCase {
   const char *counter;  // CTR: the initial counter block, else null (a random IV)
 };
 
-// The dispatcher's engine: every mode, whole and partial blocks, streamed in uneven pieces,
-// counters whose low word, low half and whole value wrap inside the run.
-TEST(AesHw, EngineMatchesPortable) {
+struct CipherKey {
+  int32_t id;
+  uint32_t key_len;
+};
+constexpr CipherKey kCipherKeys[] = {
+    {QL_SYM_AES, 16},     {QL_SYM_AES, 24},  {QL_SYM_AES, 32},  {QL_SYM_SEED128, 16},
+    {QL_SYM_SEED256, 32}, {QL_SYM_ARIA, 16}, {QL_SYM_ARIA, 24}, {QL_SYM_ARIA, 32},
+};
+
+// The dispatcher's engine for every cipher: every mode, whole and partial blocks, runs longer
+// than the eight-block groups, streamed in uneven pieces, counters whose low word, low half
+// and whole value wrap inside the run.
+TEST(CipherHw, EngineMatchesPortable) {
   const EngineCase cases[] = {
       {QL_SYM_MODE_ECB, 16, QL_SYM_PAD_PKCS, 333, nullptr},
       {QL_SYM_MODE_CBC, 16, QL_SYM_PAD_PKCS, 333, nullptr},
@@ -156,9 +166,10 @@ TEST(AesHw, EngineMatchesPortable) {
       {QL_SYM_MODE_CFB, 16, QL_SYM_PAD_NONE, 16 * 9, nullptr},
       {QL_SYM_MODE_CFB, 1, QL_SYM_PAD_NONE, 77, nullptr},
       {QL_SYM_MODE_OFB, 16, QL_SYM_PAD_NONE, 16 * 9, nullptr},
+      {QL_SYM_MODE_ECB, 16, QL_SYM_PAD_NONE, 16 * 41, nullptr},
       {QL_SYM_MODE_CTR, 16, QL_SYM_PAD_NONE, 16 * 19 + 5, "000102030405060708090a0bfffffffd"},
       {QL_SYM_MODE_CTR, 16, QL_SYM_PAD_NONE, 16 * 19 + 5, "00010203040506fffffffffffffffffc"},
-      {QL_SYM_MODE_CTR, 16, QL_SYM_PAD_NONE, 16 * 19, "fffffffffffffffffffffffffffffffa"},
+      {QL_SYM_MODE_CTR, 16, QL_SYM_PAD_NONE, 16 * 35, "fffffffffffffffffffffffffffffffa"},
       {QL_SYM_MODE_CTR, 4, QL_SYM_PAD_NONE, 61, "fffffffffffffffffffffffffffffffe"},
   };
   for (const EngineCase &c : cases) {
@@ -166,7 +177,9 @@ TEST(AesHw, EngineMatchesPortable) {
                                     << c.len);
     expect_same_on_every_path(ql::cpu::kAesNi, [&c] {
       Bytes all;
-      for (uint32_t klen : {16u, 24u, 32u}) {
+      for (const CipherKey &ck : kCipherKeys) {
+        const uint32_t klen = ck.key_len;
+        const int32_t id = ck.id;
         const Bytes key = pattern(klen, klen + c.mode);
         QL_SYM_PARAM p;
         std::memset(&p, 0, sizeof(p));
@@ -187,18 +200,18 @@ TEST(AesHw, EngineMatchesPortable) {
         Bytes ct(c.len + 32), pt(c.len + 32);
         uint32_t n = 0;
         EXPECT_EQ(QL_SYM_Encrypt(&p, ct.data(), &n, in.data(), static_cast<uint32_t>(c.len),
-                                 key.data(), klen, QL_SYM_AES),
+                                 key.data(), klen, id),
                   0);
         ct.resize(n);
         EXPECT_EQ(QL_SYM_Decrypt(&p, pt.data(), &n, ct.data(), static_cast<uint32_t>(ct.size()),
-                                 key.data(), klen, QL_SYM_AES),
+                                 key.data(), klen, id),
                   0);
         pt.resize(n);
         EXPECT_EQ(pt, in);
         all.insert(all.end(), ct.begin(), ct.end());
         QL_SYM_CTX *ctx = QL_SYM_CTX_New();
         EXPECT_NE(ctx, nullptr);
-        EXPECT_EQ(QL_SYM_Encrypt_Init(ctx, &p, key.data(), klen, QL_SYM_AES), 0);
+        EXPECT_EQ(QL_SYM_Encrypt_Init(ctx, &p, key.data(), klen, id), 0);
         Bytes st(c.len + 32);
         size_t done = 0, produced = 0;
         const size_t pieces[] = {1, 37, 200};
