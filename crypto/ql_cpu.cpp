@@ -37,18 +37,20 @@ uint32_t detect() {
   const bool aes = (c >> 25) & 1;
   const bool osxsave = (c >> 27) & 1;
   const bool avx = (c >> 28) & 1;
-  unsigned b7 = 0;
+  unsigned b7 = 0, c7 = 0;
   if (__get_cpuid_max(0, nullptr) >= 7) {
-    unsigned a7 = 0, c7 = 0, d7 = 0;
+    unsigned a7 = 0, d7 = 0;
     __cpuid_count(7, 0, a7, b7, c7, d7);
   }
   const bool avx2 = (b7 >> 5) & 1;
   const bool sha = (b7 >> 29) & 1;
+  const bool vaes = (c7 >> 9) & 1;
   const bool ymm_saved = osxsave && avx && (read_xcr0() & 6) == 6;
   uint32_t f = 0;
   if (aes && ssse3 && sse41) { f |= cpu::kAesNi; }
   if (sha && ssse3 && sse41) { f |= cpu::kShaNi; }
   if (avx2 && ymm_saved) { f |= cpu::kAvx2; }
+  if (vaes && avx2 && ymm_saved && (f & cpu::kAesNi) != 0) { f |= cpu::kVaes; }
   return f;
 }
 #else

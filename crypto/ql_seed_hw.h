@@ -1,7 +1,9 @@
-// SEED on eight blocks at once with SSE and AES-NI; only when cpu::has(cpu::kAesNi).
+// SEED on many blocks at once with SSE and AES-NI (VAES where present); only when
+// cpu::has(cpu::kAesNi).
 #ifndef QL_SEED_HW_H
 #define QL_SEED_HW_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "ql_cpu.h"
@@ -12,9 +14,10 @@ namespace seedni {
 
 constexpr unsigned kBlocks = 8;
 
-// Encrypts or decrypts (`decrypt`) the 128 bytes at `in` into `out` (which may be `in`) as
-// eight independent blocks, with the schedule `rk` of `rounds` rounds (16 or 24).
-void crypt8(const uint32_t *rk, int rounds, bool decrypt, uint8_t *out, const uint8_t *in);
+// Encrypts or decrypts (`decrypt`) `blocks` independent blocks (a multiple of kBlocks) at
+// `in` into `out` (which may be `in`) with the schedule `rk` of `rounds` rounds (16 or 24).
+void crypt(const uint32_t *rk, int rounds, bool decrypt, uint8_t *out, const uint8_t *in,
+           size_t blocks);
 
 }  // namespace seedni
 }  // namespace ql

@@ -175,58 +175,60 @@ bool aes_hw_mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len, i
 #endif
 
 #if QL_X86_ACCEL
-// A function that runs eight independent blocks (128 bytes) through the cipher at once.
-using EightFn = void (*)(const void *key, bool decrypt, uint8_t *out, const uint8_t *in);
-constexpr size_t kEight = 8 * kBlock;
+// A function that runs `blocks` independent blocks (a multiple of eight) through the cipher.
+using WideFn = void (*)(const void *key, bool decrypt, uint8_t *out, const uint8_t *in,
+                        size_t blocks);
+constexpr size_t kWideUnit = 8 * kBlock;
+constexpr size_t kWideChunk = 32 * kBlock;  // keystream and ciphertext buffered per step
 
-void seed128_eight(const void *k, bool decrypt, uint8_t *out, const uint8_t *in) {
-  seedni::crypt8(static_cast<const uint32_t *>(k), 16, decrypt, out, in);
+void seed128_wide(const void *k, bool decrypt, uint8_t *out, const uint8_t *in, size_t blocks) {
+  seedni::crypt(static_cast<const uint32_t *>(k), 16, decrypt, out, in, blocks);
 }
-void seed256_eight(const void *k, bool decrypt, uint8_t *out, const uint8_t *in) {
-  seedni::crypt8(static_cast<const uint32_t *>(k), 24, decrypt, out, in);
+void seed256_wide(const void *k, bool decrypt, uint8_t *out, const uint8_t *in, size_t blocks) {
+  seedni::crypt(static_cast<const uint32_t *>(k), 24, decrypt, out, in, blocks);
 }
 
-// The eight-block function of the record's cipher on this processor, or null.
-EightFn eight_of(const QL_SYM_CTX &ctx, const void *&key) {
+// The many-block function of the record's cipher on this processor, or null.
+WideFn wide_of(const QL_SYM_CTX &ctx, const void *&key) {
   if (!cpu::has(cpu::kAesNi)) { return nullptr; }
   switch (ctx.algorithm) {
     case QL_SYM_SEED128:
       key = ctx.key.seed128;
-      return seed128_eight;
+      return seed128_wide;
     case QL_SYM_SEED256:
       key = ctx.key.seed256;
-      return seed256_eight;
+      return seed256_wide;
     default:
       return nullptr;
   }
 }
 
-// ECB, CBC decryption and whole-block CTR over the longest run of 128-byte groups at the
-// start of `len` bytes, eight blocks at a time; returns the bytes done and leaves the running
+// ECB, CBC decryption and whole-block CTR over the longest run of eight-block groups at the
+// start of `len` bytes, many blocks at a time; returns the bytes done and leaves the running
 // IV or counter in the record, so the engine carries on with the rest.
-size_t eight_block_prefix(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len,
-                          int dir) {
-  const size_t n = len / kEight * kEight;
+size_t wide_prefix(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len, int dir) {
+  const size_t n = len / kWideUnit * kWideUnit;
   const void *key = nullptr;
-  const EightFn fn = n != 0 ? eight_of(ctx, key) : nullptr;
+  const WideFn fn = n != 0 ? wide_of(ctx, key) : nullptr;
   if (fn == nullptr) { return 0; }
   uint8_t *iv = ctx.param.iv;
   switch (ctx.param.mode) {
     case QL_SYM_MODE_ECB:
-      for (size_t i = 0; i < n; i += kEight) { fn(key, dir == kDecrypt, out + i, in + i); }
+      fn(key, dir == kDecrypt, out, in, n / kBlock);
       return n;
     case QL_SYM_MODE_CBC: {
       if (dir != kDecrypt) { return 0; }
       // Ciphertext is public: the copies that let `out` be `in` need no wiping.
-      uint8_t x[kEight];
+      uint8_t x[kWideChunk];
       uint8_t prev[kBlock];
       std::memcpy(prev, iv, kBlock);
-      for (size_t i = 0; i < n; i += kEight) {
-        std::memcpy(x, in + i, kEight);
-        fn(key, true, out + i, x);
+      for (size_t i = 0; i < n; i += kWideChunk) {
+        const size_t m = n - i < kWideChunk ? n - i : kWideChunk;
+        std::memcpy(x, in + i, m);
+        fn(key, true, out + i, x, m / kBlock);
         for (size_t j = 0; j < kBlock; j++) { out[i + j] ^= prev[j]; }
-        for (size_t j = kBlock; j < kEight; j++) { out[i + j] ^= x[j - kBlock]; }
-        std::memcpy(prev, x + kEight - kBlock, kBlock);
+        for (size_t j = kBlock; j < m; j++) { out[i + j] ^= x[j - kBlock]; }
+        std::memcpy(prev, x + m - kBlock, kBlock);
       }
       std::memcpy(iv, prev, kBlock);
       return n;
@@ -234,16 +236,17 @@ size_t eight_block_prefix(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size
     case QL_SYM_MODE_CTR: {
       if (ctx.param.segmentLength != kBlock) { return 0; }
       uint32_t c[4];
-      uint8_t ks[kEight];
+      uint8_t ks[kWideChunk];
       WipeOnExit guard_ks(ks, sizeof(ks));
       load4(c, iv);
-      for (size_t i = 0; i < n; i += kEight) {
-        for (size_t b = 0; b < kEight; b += kBlock) {
+      for (size_t i = 0; i < n; i += kWideChunk) {
+        const size_t m = n - i < kWideChunk ? n - i : kWideChunk;
+        for (size_t b = 0; b < m; b += kBlock) {
           store4(ks + b, c);
           increment(c);
         }
-        fn(key, false, ks, ks);
-        for (size_t j = 0; j < kEight; j++) { out[i + j] = static_cast<uint8_t>(in[i + j] ^ ks[j]); }
+        fn(key, false, ks, ks, m / kBlock);
+        for (size_t j = 0; j < m; j++) { out[i + j] = static_cast<uint8_t>(in[i + j] ^ ks[j]); }
       }
       store4(iv, c);
       return n;
@@ -262,7 +265,7 @@ Status QL_SYM_Mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len,
       aes_hw_mode(ctx, out, in, len, dir)) {
     return kOk;
   }
-  const size_t done = eight_block_prefix(ctx, out, in, len, dir);
+  const size_t done = wide_prefix(ctx, out, in, len, dir);
   out += done;
   in += done;
   len -= done;
