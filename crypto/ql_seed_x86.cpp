@@ -167,8 +167,8 @@ __attribute__((target("aes,vaes,avx2"))) void crypt_vaes(const uint32_t *rk, int
   for (; i + 2 * kBlocks <= blocks; i += 2 * kBlocks) {
     vaes::crypt_group(rk, rounds, decrypt, out + 16 * i, in + 16 * i);
   }
-  if (i < blocks) { crypt_sse(rk, rounds, decrypt, out + 16 * i, in + 16 * i, blocks - i); }
   _mm256_zeroupper();
+  if (i < blocks) { crypt_sse(rk, rounds, decrypt, out + 16 * i, in + 16 * i, blocks - i); }
 }
 #endif
 

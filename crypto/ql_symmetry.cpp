@@ -16,6 +16,7 @@
 #include "internal/ql_status.h"
 #include "ql_aes.h"
 #include "ql_aria.h"
+#include "ql_aria_hw.h"
 #include "ql_seed_hw.h"
 
 namespace ql {
@@ -175,10 +176,11 @@ bool aes_hw_mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len, i
 #endif
 
 #if QL_X86_ACCEL
-// A function that runs `blocks` independent blocks (a multiple of eight) through the cipher.
+// A function that runs `blocks` independent blocks (a multiple of sixteen) through the cipher.
 using WideFn = void (*)(const void *key, bool decrypt, uint8_t *out, const uint8_t *in,
                         size_t blocks);
-constexpr size_t kWideUnit = 8 * kBlock;
+constexpr size_t kWideUnit = 16 * kBlock;
+static_assert(16 % seedni::kBlocks == 0 && 16 % ariani::kBlocks == 0, "whole groups");
 constexpr size_t kWideChunk = 32 * kBlock;  // keystream and ciphertext buffered per step
 
 void seed128_wide(const void *k, bool decrypt, uint8_t *out, const uint8_t *in, size_t blocks) {
@@ -186,6 +188,11 @@ void seed128_wide(const void *k, bool decrypt, uint8_t *out, const uint8_t *in, 
 }
 void seed256_wide(const void *k, bool decrypt, uint8_t *out, const uint8_t *in, size_t blocks) {
   seedni::crypt(static_cast<const uint32_t *>(k), 24, decrypt, out, in, blocks);
+}
+
+// ARIA's schedule itself decides the direction.
+void aria_wide(const void *k, bool, uint8_t *out, const uint8_t *in, size_t blocks) {
+  ariani::crypt(*static_cast<const QL_ARIA_KEY *>(k), out, in, blocks);
 }
 
 // The many-block function of the record's cipher on this processor, or null.
@@ -198,12 +205,15 @@ WideFn wide_of(const QL_SYM_CTX &ctx, const void *&key) {
     case QL_SYM_SEED256:
       key = ctx.key.seed256;
       return seed256_wide;
+    case QL_SYM_ARIA:
+      key = &ctx.key.aria;
+      return aria_wide;
     default:
       return nullptr;
   }
 }
 
-// ECB, CBC decryption and whole-block CTR over the longest run of eight-block groups at the
+// ECB, CBC decryption and whole-block CTR over the longest run of sixteen-block groups at the
 // start of `len` bytes, many blocks at a time; returns the bytes done and leaves the running
 // IV or counter in the record, so the engine carries on with the rest.
 size_t wide_prefix(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len, int dir) {
