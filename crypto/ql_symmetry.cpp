@@ -181,7 +181,7 @@ using WideFn = void (*)(const void *key, bool decrypt, uint8_t *out, const uint8
                         size_t blocks);
 constexpr size_t kWideUnit = 16 * kBlock;
 static_assert(16 % seedni::kBlocks == 0 && 16 % ariani::kBlocks == 0, "whole groups");
-constexpr size_t kWideChunk = 32 * kBlock;  // keystream and ciphertext buffered per step
+constexpr size_t kWideChunk = 64 * kBlock;  // keystream and ciphertext buffered per step
 
 void seed128_wide(const void *k, bool decrypt, uint8_t *out, const uint8_t *in, size_t blocks) {
   seedni::crypt(static_cast<const uint32_t *>(k), 16, decrypt, out, in, blocks);
@@ -245,20 +245,26 @@ size_t wide_prefix(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len,
     }
     case QL_SYM_MODE_CTR: {
       if (ctx.param.segmentLength != kBlock) { return 0; }
-      uint32_t c[4];
       uint8_t ks[kWideChunk];
       WipeOnExit guard_ks(ks, sizeof(ks));
-      load4(c, iv);
+      uint8_t next[kBlock];  // the counter block, incremented bytewise from the end
+      std::memcpy(next, iv, kBlock);
       for (size_t i = 0; i < n; i += kWideChunk) {
         const size_t m = n - i < kWideChunk ? n - i : kWideChunk;
         for (size_t b = 0; b < m; b += kBlock) {
-          store4(ks + b, c);
-          increment(c);
+          std::memcpy(ks + b, next, kBlock);
+          for (size_t j = kBlock; j-- > 0 && ++next[j] == 0;) {}
         }
         fn(key, false, ks, ks, m / kBlock);
-        for (size_t j = 0; j < m; j++) { out[i + j] = static_cast<uint8_t>(in[i + j] ^ ks[j]); }
+        for (size_t j = 0; j < m; j += 8) {
+          uint64_t a, b;  // eight bytes at a time, at any alignment
+          std::memcpy(&a, in + i + j, 8);
+          std::memcpy(&b, ks + j, 8);
+          a ^= b;
+          std::memcpy(out + i + j, &a, 8);
+        }
       }
-      store4(iv, c);
+      std::memcpy(iv, next, kBlock);
       return n;
     }
     default:
