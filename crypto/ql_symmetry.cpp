@@ -195,10 +195,29 @@ void aria_wide(const void *k, bool, uint8_t *out, const uint8_t *in, size_t bloc
   ariani::crypt(*static_cast<const QL_ARIA_KEY *>(k), out, in, blocks);
 }
 
+// AES for the CFB decryption path (the engine's AES-NI path does the other modes).
+void aes_wide(const void *k, bool, uint8_t *out, const uint8_t *in, size_t blocks) {
+  aesni::ecb(*static_cast<const QL_AES_KEY *>(k), kEncrypt, out, in, blocks);
+}
+
+// out = in ^ ks over `n` bytes (a multiple of 8), eight bytes at a time at any alignment.
+void xor_bytes(uint8_t *out, const uint8_t *in, const uint8_t *ks, size_t n) {
+  for (size_t j = 0; j < n; j += 8) {
+    uint64_t a, b;
+    std::memcpy(&a, in + j, 8);
+    std::memcpy(&b, ks + j, 8);
+    a ^= b;
+    std::memcpy(out + j, &a, 8);
+  }
+}
+
 // The many-block function of the record's cipher on this processor, or null.
 WideFn wide_of(const QL_SYM_CTX &ctx, const void *&key) {
   if (!cpu::has(cpu::kAesNi)) { return nullptr; }
   switch (ctx.algorithm) {
+    case QL_SYM_AES:
+      key = &ctx.key.aes;
+      return aes_wide;
     case QL_SYM_SEED128:
       key = ctx.key.seed128;
       return seed128_wide;
@@ -213,9 +232,9 @@ WideFn wide_of(const QL_SYM_CTX &ctx, const void *&key) {
   }
 }
 
-// ECB, CBC decryption and whole-block CTR over the longest run of sixteen-block groups at the
-// start of `len` bytes, many blocks at a time; returns the bytes done and leaves the running
-// IV or counter in the record, so the engine carries on with the rest.
+// ECB, CBC decryption, CFB decryption and whole-block CTR over the longest run of
+// sixteen-block groups at the start of `len` bytes, many blocks at a time; returns the bytes
+// done and leaves the running IV or counter in the record, so the engine does the rest.
 size_t wide_prefix(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len, int dir) {
   const size_t n = len / kWideUnit * kWideUnit;
   const void *key = nullptr;
@@ -243,6 +262,25 @@ size_t wide_prefix(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len,
       std::memcpy(iv, prev, kBlock);
       return n;
     }
+    case QL_SYM_MODE_CFB: {
+      // Decryption only, whole-block segments: the cipher inputs are the IV and the
+      // ciphertext blocks, all known in advance.
+      if (dir != kDecrypt || ctx.param.segmentLength != kBlock) { return 0; }
+      uint8_t ks[kWideChunk];
+      WipeOnExit guard_ks(ks, sizeof(ks));
+      uint8_t prev[kBlock];
+      std::memcpy(prev, iv, kBlock);
+      for (size_t i = 0; i < n; i += kWideChunk) {
+        const size_t m = n - i < kWideChunk ? n - i : kWideChunk;
+        std::memcpy(ks, prev, kBlock);
+        std::memcpy(ks + kBlock, in + i, m - kBlock);
+        std::memcpy(prev, in + i + m - kBlock, kBlock);  // read before `out` may overwrite it
+        fn(key, false, ks, ks, m / kBlock);
+        xor_bytes(out + i, in + i, ks, m);
+      }
+      std::memcpy(iv, prev, kBlock);
+      return n;
+    }
     case QL_SYM_MODE_CTR: {
       if (ctx.param.segmentLength != kBlock) { return 0; }
       uint8_t ks[kWideChunk];
@@ -256,13 +294,7 @@ size_t wide_prefix(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len,
           for (size_t j = kBlock; j-- > 0 && ++next[j] == 0;) {}
         }
         fn(key, false, ks, ks, m / kBlock);
-        for (size_t j = 0; j < m; j += 8) {
-          uint64_t a, b;  // eight bytes at a time, at any alignment
-          std::memcpy(&a, in + i + j, 8);
-          std::memcpy(&b, ks + j, 8);
-          a ^= b;
-          std::memcpy(out + i + j, &a, 8);
-        }
+        xor_bytes(out + i, in + i, ks, m);
       }
       std::memcpy(iv, next, kBlock);
       return n;

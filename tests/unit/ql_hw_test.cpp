@@ -164,14 +164,15 @@ TEST(CipherHw, EngineMatchesPortable) {
   const EngineCase cases[] = {
       {QL_SYM_MODE_ECB, 16, QL_SYM_PAD_PKCS, 333, nullptr},
       {QL_SYM_MODE_CBC, 16, QL_SYM_PAD_PKCS, 333, nullptr},
-      {QL_SYM_MODE_CBC, 16, QL_SYM_PAD_NONE, 16 * 41, nullptr},
+      {QL_SYM_MODE_CBC, 16, QL_SYM_PAD_NONE, 16 * 101, nullptr},
       {QL_SYM_MODE_CFB, 16, QL_SYM_PAD_NONE, 16 * 9, nullptr},
+      {QL_SYM_MODE_CFB, 16, QL_SYM_PAD_NONE, 16 * 101, nullptr},
       {QL_SYM_MODE_CFB, 1, QL_SYM_PAD_NONE, 77, nullptr},
       {QL_SYM_MODE_OFB, 16, QL_SYM_PAD_NONE, 16 * 9, nullptr},
       {QL_SYM_MODE_ECB, 16, QL_SYM_PAD_NONE, 16 * 41, nullptr},
       {QL_SYM_MODE_CTR, 16, QL_SYM_PAD_NONE, 16 * 19 + 5, "000102030405060708090a0bfffffffd"},
       {QL_SYM_MODE_CTR, 16, QL_SYM_PAD_NONE, 16 * 19 + 5, "00010203040506fffffffffffffffffc"},
-      {QL_SYM_MODE_CTR, 16, QL_SYM_PAD_NONE, 16 * 35, "fffffffffffffffffffffffffffffffa"},
+      {QL_SYM_MODE_CTR, 16, QL_SYM_PAD_NONE, 16 * 101, "fffffffffffffffffffffffffffffffa"},
       {QL_SYM_MODE_CTR, 4, QL_SYM_PAD_NONE, 61, "fffffffffffffffffffffffffffffffe"},
   };
   for (const EngineCase &c : cases) {
