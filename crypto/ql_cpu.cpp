@@ -45,11 +45,13 @@ uint32_t detect() {
   const bool avx2 = (b7 >> 5) & 1;
   const bool sha = (b7 >> 29) & 1;
   const bool vaes = (c7 >> 9) & 1;
+  const bool bmi2 = (b7 >> 8) & 1;
   const bool ymm_saved = osxsave && avx && (read_xcr0() & 6) == 6;
   uint32_t f = 0;
   if (aes && ssse3 && sse41) { f |= cpu::kAesNi; }
   if (sha && ssse3 && sse41) { f |= cpu::kShaNi; }
   if (avx2 && ymm_saved) { f |= cpu::kAvx2; }
+  if (bmi2) { f |= cpu::kBmi2; }
   if (vaes && avx2 && ymm_saved && (f & cpu::kAesNi) != 0) { f |= cpu::kVaes; }
   return f;
 }

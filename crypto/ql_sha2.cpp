@@ -153,8 +153,14 @@ void sha256_compress(uint32_t state[8], const uint8_t *block, size_t num_blocks)
 // stay memory operands of the additions instead of becoming 80 ten-byte immediate loads.
 const uint64_t *volatile k512_table = K512.data();
 
-// Compresses `num_blocks` consecutive 128-byte blocks into the chaining words.
-void sha512_compress(uint64_t state[8], const uint8_t *block, size_t num_blocks) {
+// Compresses `num_blocks` consecutive 128-byte blocks into the chaining words; inlined into
+// the portable function and, on x86-64, into one compiled for BMI2 (three-operand rotations).
+#if defined(__GNUC__)
+#define QL_SHA512_INLINE inline __attribute__((always_inline))
+#else
+#define QL_SHA512_INLINE inline
+#endif
+QL_SHA512_INLINE void sha512_rounds(uint64_t state[8], const uint8_t *block, size_t num_blocks) {
   const uint64_t *const k = k512_table;
   uint64_t a = state[0];
   uint64_t b = state[1];
@@ -191,6 +197,29 @@ void sha512_compress(uint64_t state[8], const uint8_t *block, size_t num_blocks)
   wipe(w, sizeof(w));  // the schedule of a key block is key material
 }
 
+void sha512_compress_portable(uint64_t state[8], const uint8_t *block, size_t num_blocks) {
+  sha512_rounds(state, block, num_blocks);
+}
+
+#if QL_X86_ACCEL
+__attribute__((target("bmi2"))) void sha512_compress_bmi2(uint64_t state[8],
+                                                         const uint8_t *block,
+                                                         size_t num_blocks) {
+  sha512_rounds(state, block, num_blocks);
+}
+#endif
+
+void sha512_compress(uint64_t state[8], const uint8_t *block, size_t num_blocks) {
+#if QL_X86_ACCEL
+  if (cpu::has(cpu::kBmi2)) {
+    sha512_compress_bmi2(state, block, num_blocks);
+    return;
+  }
+#endif
+  sha512_compress_portable(state, block, num_blocks);
+}
+
+#undef QL_SHA512_INLINE
 #undef QL_SHA2_ROUND
 #undef QL_SHA2_EIGHT
 #undef QL_SHA256_S0
