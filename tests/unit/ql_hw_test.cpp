@@ -1,11 +1,12 @@
 // The hardware paths: the detection agrees with the compiler's own, every detected feature is
 // in use by default, and each accelerated function gives the portable code's bytes over key
 // sizes, directions, lengths around the lane count, counters at carry boundaries and in-place
-// buffers. The other suites run again with the portable code forced (QL_TEST_CPU_MASK=0).
+// buffers. The other suites run again with the portable code forced (QL_TEST_CPU_MASK=0) and
+// with the 128-bit paths only (QL_TEST_CPU_MASK=3).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -48,9 +49,14 @@ TEST(CpuFeatures, DetectionAgreesWithTheCompilerAndIsUsedByDefault) {
   const bool sha = __builtin_cpu_supports("sha") && __builtin_cpu_supports("ssse3") &&
                    __builtin_cpu_supports("sse4.1");
   const bool avx2 = __builtin_cpu_supports("avx2");
-  EXPECT_EQ((ql::test::cpu_detected() & ql::cpu::kAesNi) != 0, aes);
-  EXPECT_EQ((ql::test::cpu_detected() & ql::cpu::kShaNi) != 0, sha);
-  EXPECT_EQ((ql::test::cpu_detected() & ql::cpu::kAvx2) != 0, avx2);
+  const bool vaes = __builtin_cpu_supports("vaes") && avx2 && aes;
+  const bool bmi2 = __builtin_cpu_supports("bmi2");
+  const uint32_t detected = ql::test::cpu_detected();
+  EXPECT_EQ((detected & ql::cpu::kAesNi) != 0, aes);
+  EXPECT_EQ((detected & ql::cpu::kShaNi) != 0, sha);
+  EXPECT_EQ((detected & ql::cpu::kAvx2) != 0, avx2);
+  EXPECT_EQ((detected & ql::cpu::kVaes) != 0, vaes);
+  EXPECT_EQ((detected & ql::cpu::kBmi2) != 0, bmi2);
 #else
   EXPECT_EQ(ql::test::cpu_detected(), 0u);
 #endif
