@@ -75,7 +75,8 @@ QL_INLINE_AES void decrypt_n(const Keys &ks, __m128i b[N]) {
 // (which substitutes the bytes of lane 1 into lane 0).
 QL_INLINE_AES uint32_t sub_word(uint32_t w) {
   const __m128i v = _mm_set1_epi32(static_cast<int>(__builtin_bswap32(w)));
-  return __builtin_bswap32(static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_aeskeygenassist_si128(v, 0))));
+  const __m128i s = _mm_aeskeygenassist_si128(v, 0);
+  return __builtin_bswap32(static_cast<uint32_t>(_mm_cvtsi128_si32(s)));
 }
 
 // The 128-bit big-endian counter as two host words, advanced with carry.
@@ -206,7 +207,9 @@ QL_TARGET_AES void cbc_decrypt(const QL_AES_KEY &rk, uint8_t iv[16], uint8_t *ou
     for (size_t j = 0; j < kLanes; j++) { x[j] = b[j] = load(in + 16 * (i + j)); }
     decrypt_n<kLanes>(ks, b);
     store(out + 16 * i, _mm_xor_si128(b[0], prev));
-    for (size_t j = 1; j < kLanes; j++) { store(out + 16 * (i + j), _mm_xor_si128(b[j], x[j - 1])); }
+    for (size_t j = 1; j < kLanes; j++) {
+      store(out + 16 * (i + j), _mm_xor_si128(b[j], x[j - 1]));
+    }
     prev = x[kLanes - 1];
   }
   for (; i < blocks; i++) {

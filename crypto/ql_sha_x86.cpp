@@ -86,7 +86,8 @@ QL_TARGET_SHA void sha256_compress(uint32_t state[8], const uint8_t *block, size
                           _mm_alignr_epi8(m[(g + 3) & 3], m[(g + 2) & 3], 4)),
             m[(g + 3) & 3]);
       }
-      __m128i wk = _mm_add_epi32(m[g & 3], _mm_loadu_si128(reinterpret_cast<const __m128i *>(k + 4 * g)));
+      const __m128i kg = _mm_loadu_si128(reinterpret_cast<const __m128i *>(k + 4 * g));
+      __m128i wk = _mm_add_epi32(m[g & 3], kg);
       // Two rounds make the old A,B,E,F the new C,D,G,H: the registers swap roles twice.
       cdgh = _mm_sha256rnds2_epu32(cdgh, abef, wk);
       wk = _mm_shuffle_epi32(wk, 0x0E);

@@ -132,7 +132,8 @@ TEST(ShaHw, DigestsMatchPortable) {
     QL_SHA256_Init(&c256);
     const uint32_t pieces[] = {1, 63, 130};
     for (uint32_t done = 0, k = 0; done < msg.size(); k++) {
-      const uint32_t take = std::min<uint32_t>(pieces[k % 3], static_cast<uint32_t>(msg.size()) - done);
+      const uint32_t left = static_cast<uint32_t>(msg.size()) - done;
+      const uint32_t take = std::min<uint32_t>(pieces[k % 3], left);
       QL_SHA1_Update(&c1, msg.data() + done, take);
       QL_SHA256_Update(&c256, msg.data() + done, take);
       done += take;
