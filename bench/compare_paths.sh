@@ -41,7 +41,7 @@ awk -F, '
     for (i = 1; i <= k; i++) {
       key = order[i]; b = o[key]
       printf "%-28s %9.1f", key, b
-      for (f = 1; f <= 3; f++) printf " %9.1f %6.2f", v[key, f], b > 0 ? v[key, f] / b : 0
+      for (f = 1; f <= 3; f++) printf " %9.1f %6.2f", v[key, f], (b > 0 ? v[key, f] / b : 0)
       printf "\n"
     }
   }' "$tmp/all.csv" "$tmp/sse.csv" "$tmp/portable.csv"
