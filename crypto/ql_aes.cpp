@@ -174,6 +174,12 @@ int32_t QL_AES_MakeKey(QL_AES_KEY *rk, const uint8_t *key, uint32_t key_len, int
   if (direction != 0 && direction != 1) { return ql::kErrAesKey; }
   // Longer keys than a size needs are cut to that size; the rest is ignored.
   const uint32_t used = key_len >= 32 ? 32 : (key_len >= 24 ? 24 : 16);
+#if QL_X86_ACCEL
+  if (ql::cpu::has(ql::cpu::kAesNi)) {
+    rk->rounds = ql::aesni::make_key(*rk, key, used, direction);
+    return ql::kOk;
+  }
+#endif
   const int rounds = ql::rijndaelKeySetupEnc(rk->roundKey, key, used);
   rk->rounds = rounds;
   if (direction == 0) { return ql::kOk; }
@@ -195,6 +201,12 @@ int32_t QL_AES_MakeKey(QL_AES_KEY *rk, const uint8_t *key, uint32_t key_len, int
 }
 
 void QL_AES_Main(uint8_t *out, const uint8_t *in, const QL_AES_KEY *rk, int32_t direction) {
+#if QL_X86_ACCEL
+  if (ql::cpu::has(ql::cpu::kAesNi)) {
+    ql::aesni::crypt_block(*rk, out, in, direction == 0 ? 0 : 1);
+    return;
+  }
+#endif
   uint32_t s[4] = {ql::load_be32(in), ql::load_be32(in + 4), ql::load_be32(in + 8),
                    ql::load_be32(in + 12)};
   if (direction == 0) {

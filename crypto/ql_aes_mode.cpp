@@ -6,6 +6,7 @@
 #include "QuillonCrypto.h"
 #include "internal/ql_mem.h"
 #include "internal/ql_status.h"
+#include "ql_aes.h"
 
 namespace ql {
 namespace {
@@ -61,6 +62,13 @@ int32_t QL_AES_ECB(uint8_t *out, uint32_t *out_len, const uint8_t *in, uint32_t 
   }
   ql::Wiped<QL_AES_KEY> rk;
   if (QL_AES_MakeKey(rk.ptr(), key, key_len, direction) != ql::kOk) { return ql::kErrAesEcb; }
+#if QL_X86_ACCEL
+  if (ql::cpu::has(ql::cpu::kAesNi)) {
+    ql::aesni::ecb(rk.get(), direction, out, in, in_len / ql::kBlock);
+    *out_len = in_len;
+    return ql::kOk;
+  }
+#endif
   for (uint32_t i = 0; i < in_len; i += ql::kBlock) {
     QL_AES_Main(out + i, in + i, rk.ptr(), direction);
   }
@@ -76,6 +84,17 @@ int32_t QL_AES_CBC(uint8_t *out, uint32_t *out_len, const uint8_t *in, uint32_t 
   }
   ql::Wiped<QL_AES_KEY> rk;
   if (QL_AES_MakeKey(rk.ptr(), key, key_len, direction) != ql::kOk) { return ql::kErrAesCbc; }
+#if QL_X86_ACCEL
+  if (ql::cpu::has(ql::cpu::kAesNi)) {
+    if (direction == 0) {
+      ql::aesni::cbc_encrypt(rk.get(), iv, out, in, in_len / ql::kBlock);
+    } else {
+      ql::aesni::cbc_decrypt(rk.get(), iv, out, in, in_len / ql::kBlock);
+    }
+    *out_len = in_len;
+    return ql::kOk;
+  }
+#endif
   ql::Wiped<uint8_t[ql::kBlock]> x;
   for (uint32_t i = 0; i < in_len; i += ql::kBlock) {
     if (direction == 0) {

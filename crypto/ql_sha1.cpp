@@ -6,6 +6,7 @@
 #include "internal/ql_bytes.h"
 #include "internal/ql_md.h"
 #include "internal/ql_mem.h"
+#include "ql_sha_hw.h"
 
 namespace ql {
 namespace {
@@ -32,7 +33,7 @@ constexpr uint8_t sha_padding[64] = {0x80};
   QL_SHA1_STEP(b, c, d, e, a, f, k, W(i + 4))
 
 // Compresses `num_blocks` consecutive 64-byte blocks into the chaining words.
-void SHA1_Transform(uint32_t state[5], const uint8_t *block, size_t num_blocks) {
+void sha1_compress_portable(uint32_t state[5], const uint8_t *block, size_t num_blocks) {
   constexpr uint32_t k1 = 0x5A827999u;
   constexpr uint32_t k2 = 0x6ED9EBA1u;
   constexpr uint32_t k3 = 0x8F1BBCDCu;
@@ -84,6 +85,17 @@ void SHA1_Transform(uint32_t state[5], const uint8_t *block, size_t num_blocks) 
 #undef QL_SHA1_MAJ
 #undef QL_SHA1_STEP
 #undef QL_SHA1_FIVE
+
+// The SHA extensions where the processor has them, else the portable rounds.
+void SHA1_Transform(uint32_t state[5], const uint8_t *block, size_t num_blocks) {
+#if QL_X86_ACCEL
+  if (cpu::has(cpu::kShaNi)) {
+    shani::sha1_compress(state, block, num_blocks);
+    return;
+  }
+#endif
+  sha1_compress_portable(state, block, num_blocks);
+}
 
 // The counter counts bits in two words; it is advanced before any block is compressed.
 void SHA_Update(QL_SHA1_CTX *ctx, const uint8_t *data, uint32_t len) {

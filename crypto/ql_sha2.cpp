@@ -10,6 +10,7 @@
 #include "internal/ql_bytes.h"
 #include "internal/ql_md.h"
 #include "internal/ql_mem.h"
+#include "ql_sha_hw.h"
 
 namespace ql {
 namespace {
@@ -94,7 +95,7 @@ constexpr uint8_t sha512_padding[128] = {0x80};
    QL_SHA256_s1(w[((i) + 14) & 15]) + w[((i) + 9) & 15] + QL_SHA256_s0(w[((i) + 1) & 15]))
 
 // Compresses `num_blocks` consecutive 64-byte blocks into the chaining words.
-void sha256_compress(uint32_t state[8], const uint8_t *block, size_t num_blocks) {
+void sha256_compress_portable(uint32_t state[8], const uint8_t *block, size_t num_blocks) {
   uint32_t a = state[0];
   uint32_t b = state[1];
   uint32_t c = state[2];
@@ -128,6 +129,17 @@ void sha256_compress(uint32_t state[8], const uint8_t *block, size_t num_blocks)
   wipe(w, sizeof(w));  // the schedule of a key block is key material
 }
 
+// The SHA extensions where the processor has them, else the portable rounds.
+void sha256_compress(uint32_t state[8], const uint8_t *block, size_t num_blocks) {
+#if QL_X86_ACCEL
+  if (cpu::has(cpu::kShaNi)) {
+    shani::sha256_compress(state, block, num_blocks, K256.data());
+    return;
+  }
+#endif
+  sha256_compress_portable(state, block, num_blocks);
+}
+
 #define QL_SHA512_S0(x) rotr64(rotr64(rotr64((x), 5) ^ (x), 6) ^ (x), 28)
 #define QL_SHA512_S1(x) rotr64(rotr64(rotr64((x), 23) ^ (x), 4) ^ (x), 14)
 #define QL_SHA512_s0(x) (rotr64(rotr64((x), 7) ^ (x), 1) ^ ((x) >> 7))
@@ -141,8 +153,14 @@ void sha256_compress(uint32_t state[8], const uint8_t *block, size_t num_blocks)
 // stay memory operands of the additions instead of becoming 80 ten-byte immediate loads.
 const uint64_t *volatile k512_table = K512.data();
 
-// Compresses `num_blocks` consecutive 128-byte blocks into the chaining words.
-void sha512_compress(uint64_t state[8], const uint8_t *block, size_t num_blocks) {
+// Compresses `num_blocks` consecutive 128-byte blocks into the chaining words; inlined into
+// the portable function and, on x86-64, into one compiled for BMI2 (three-operand rotations).
+#if defined(__GNUC__)
+#define QL_SHA512_INLINE inline __attribute__((always_inline))
+#else
+#define QL_SHA512_INLINE inline
+#endif
+QL_SHA512_INLINE void sha512_rounds(uint64_t state[8], const uint8_t *block, size_t num_blocks) {
   const uint64_t *const k = k512_table;
   uint64_t a = state[0];
   uint64_t b = state[1];
@@ -179,6 +197,29 @@ void sha512_compress(uint64_t state[8], const uint8_t *block, size_t num_blocks)
   wipe(w, sizeof(w));  // the schedule of a key block is key material
 }
 
+void sha512_compress_portable(uint64_t state[8], const uint8_t *block, size_t num_blocks) {
+  sha512_rounds(state, block, num_blocks);
+}
+
+#if QL_X86_ACCEL
+__attribute__((target("bmi2"))) void sha512_compress_bmi2(uint64_t state[8],
+                                                         const uint8_t *block,
+                                                         size_t num_blocks) {
+  sha512_rounds(state, block, num_blocks);
+}
+#endif
+
+void sha512_compress(uint64_t state[8], const uint8_t *block, size_t num_blocks) {
+#if QL_X86_ACCEL
+  if (cpu::has(cpu::kBmi2)) {
+    sha512_compress_bmi2(state, block, num_blocks);
+    return;
+  }
+#endif
+  sha512_compress_portable(state, block, num_blocks);
+}
+
+#undef QL_SHA512_INLINE
 #undef QL_SHA2_ROUND
 #undef QL_SHA2_EIGHT
 #undef QL_SHA256_S0

@@ -16,6 +16,8 @@
 #include "internal/ql_status.h"
 #include "ql_aes.h"
 #include "ql_aria.h"
+#include "ql_aria_hw.h"
+#include "ql_seed_hw.h"
 
 namespace ql {
 namespace {
@@ -64,6 +66,14 @@ void aes_enc(const void *k, uint32_t s[4]) {
 void aes_dec(const void *k, uint32_t s[4]) {
   aes_decrypt_words(*static_cast<const QL_AES_KEY *>(k), s);
 }
+#if QL_X86_ACCEL
+void aes_enc_hw(const void *k, uint32_t s[4]) {
+  aesni::crypt_words(*static_cast<const QL_AES_KEY *>(k), s, kEncrypt);
+}
+void aes_dec_hw(const void *k, uint32_t s[4]) {
+  aesni::crypt_words(*static_cast<const QL_AES_KEY *>(k), s, kDecrypt);
+}
+#endif
 void seed128_enc(const void *k, uint32_t s[4]) {
   Seed128_Encrypt(static_cast<const uint32_t *>(k), s);
 }
@@ -87,6 +97,9 @@ BlockFn QL_SYM_Main(const QL_SYM_CTX &ctx, int dir, AriaWords &aria, const void 
   switch (ctx.algorithm) {
     case QL_SYM_AES:
       key = &ctx.key.aes;
+#if QL_X86_ACCEL
+      if (cpu::has(cpu::kAesNi)) { return dir == kEncrypt ? aes_enc_hw : aes_dec_hw; }
+#endif
       return dir == kEncrypt ? aes_enc : aes_dec;
     case QL_SYM_SEED128:
       key = ctx.key.seed128;
@@ -123,9 +136,188 @@ inline void increment(uint32_t t[4]) {
   }
 }
 
+#if QL_X86_ACCEL
+// AES-NI for ECB, CBC and whole-block CTR, several blocks in flight where the mode allows;
+// false for the modes it leaves to the block-function engine.
+bool aes_hw_mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len, int dir) {
+  const QL_AES_KEY &rk = ctx.key.aes;
+  uint8_t *iv = ctx.param.iv;
+  switch (ctx.param.mode) {
+    case QL_SYM_MODE_ECB:
+      aesni::ecb(rk, dir, out, in, len / kBlock);
+      return true;
+    case QL_SYM_MODE_CBC:
+      if (dir == kEncrypt) {
+        aesni::cbc_encrypt(rk, iv, out, in, len / kBlock);
+      } else {
+        aesni::cbc_decrypt(rk, iv, out, in, len / kBlock);
+      }
+      return true;
+    case QL_SYM_MODE_CTR: {
+      if (ctx.param.segmentLength != kBlock) { return false; }
+      const size_t whole = len / kBlock;
+      aesni::ctr(rk, iv, out, in, whole);
+      const size_t tail = len % kBlock;
+      if (tail != 0) {
+        // The trailing partial block takes one counter value of its own.
+        uint8_t k[kBlock] = {0};
+        WipeOnExit guard_k(k, sizeof(k));
+        aesni::ctr(rk, iv, k, k, 1);
+        for (size_t j = 0; j < tail; j++) {
+          out[whole * kBlock + j] = static_cast<uint8_t>(in[whole * kBlock + j] ^ k[j]);
+        }
+      }
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+#endif
+
+#if QL_X86_ACCEL
+// A function that runs `blocks` independent blocks (a multiple of sixteen) through the cipher.
+using WideFn = void (*)(const void *key, bool decrypt, uint8_t *out, const uint8_t *in,
+                        size_t blocks);
+constexpr size_t kWideUnit = 16 * kBlock;
+static_assert(16 % seedni::kBlocks == 0 && 16 % ariani::kBlocks == 0, "whole groups");
+constexpr size_t kWideChunk = 64 * kBlock;  // keystream and ciphertext buffered per step
+
+void seed128_wide(const void *k, bool decrypt, uint8_t *out, const uint8_t *in, size_t blocks) {
+  seedni::crypt(static_cast<const uint32_t *>(k), 16, decrypt, out, in, blocks);
+}
+void seed256_wide(const void *k, bool decrypt, uint8_t *out, const uint8_t *in, size_t blocks) {
+  seedni::crypt(static_cast<const uint32_t *>(k), 24, decrypt, out, in, blocks);
+}
+
+// ARIA's schedule itself decides the direction.
+void aria_wide(const void *k, bool, uint8_t *out, const uint8_t *in, size_t blocks) {
+  ariani::crypt(*static_cast<const QL_ARIA_KEY *>(k), out, in, blocks);
+}
+
+// AES for the CFB decryption path (the engine's AES-NI path does the other modes).
+void aes_wide(const void *k, bool, uint8_t *out, const uint8_t *in, size_t blocks) {
+  aesni::ecb(*static_cast<const QL_AES_KEY *>(k), kEncrypt, out, in, blocks);
+}
+
+// out = in ^ ks over `n` bytes (a multiple of 8), eight bytes at a time at any alignment.
+void xor_bytes(uint8_t *out, const uint8_t *in, const uint8_t *ks, size_t n) {
+  for (size_t j = 0; j < n; j += 8) {
+    uint64_t a, b;
+    std::memcpy(&a, in + j, 8);
+    std::memcpy(&b, ks + j, 8);
+    a ^= b;
+    std::memcpy(out + j, &a, 8);
+  }
+}
+
+// The many-block function of the record's cipher on this processor, or null.
+WideFn wide_of(const QL_SYM_CTX &ctx, const void *&key) {
+  if (!cpu::has(cpu::kAesNi)) { return nullptr; }
+  switch (ctx.algorithm) {
+    case QL_SYM_AES:
+      key = &ctx.key.aes;
+      return aes_wide;
+    case QL_SYM_SEED128:
+      key = ctx.key.seed128;
+      return seed128_wide;
+    case QL_SYM_SEED256:
+      key = ctx.key.seed256;
+      return seed256_wide;
+    case QL_SYM_ARIA:
+      key = &ctx.key.aria;
+      return aria_wide;
+    default:
+      return nullptr;
+  }
+}
+
+// ECB, CBC decryption, CFB decryption and whole-block CTR over the longest run of
+// sixteen-block groups at the start of `len` bytes, many blocks at a time; returns the bytes
+// done and leaves the running IV or counter in the record, so the engine does the rest.
+size_t wide_prefix(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len, int dir) {
+  const size_t n = len / kWideUnit * kWideUnit;
+  const void *key = nullptr;
+  const WideFn fn = n != 0 ? wide_of(ctx, key) : nullptr;
+  if (fn == nullptr) { return 0; }
+  uint8_t *iv = ctx.param.iv;
+  switch (ctx.param.mode) {
+    case QL_SYM_MODE_ECB:
+      fn(key, dir == kDecrypt, out, in, n / kBlock);
+      return n;
+    case QL_SYM_MODE_CBC: {
+      if (dir != kDecrypt) { return 0; }
+      // Ciphertext is public: the copies that let `out` be `in` need no wiping.
+      uint8_t x[kWideChunk];
+      uint8_t prev[kBlock];
+      std::memcpy(prev, iv, kBlock);
+      for (size_t i = 0; i < n; i += kWideChunk) {
+        const size_t m = n - i < kWideChunk ? n - i : kWideChunk;
+        std::memcpy(x, in + i, m);
+        fn(key, true, out + i, x, m / kBlock);
+        for (size_t j = 0; j < kBlock; j++) { out[i + j] ^= prev[j]; }
+        for (size_t j = kBlock; j < m; j++) { out[i + j] ^= x[j - kBlock]; }
+        std::memcpy(prev, x + m - kBlock, kBlock);
+      }
+      std::memcpy(iv, prev, kBlock);
+      return n;
+    }
+    case QL_SYM_MODE_CFB: {
+      // Decryption only, whole-block segments: the cipher inputs are the IV and the
+      // ciphertext blocks, all known in advance.
+      if (dir != kDecrypt || ctx.param.segmentLength != kBlock) { return 0; }
+      uint8_t ks[kWideChunk];
+      WipeOnExit guard_ks(ks, sizeof(ks));
+      uint8_t prev[kBlock];
+      std::memcpy(prev, iv, kBlock);
+      for (size_t i = 0; i < n; i += kWideChunk) {
+        const size_t m = n - i < kWideChunk ? n - i : kWideChunk;
+        std::memcpy(ks, prev, kBlock);
+        std::memcpy(ks + kBlock, in + i, m - kBlock);
+        std::memcpy(prev, in + i + m - kBlock, kBlock);  // read before `out` may overwrite it
+        fn(key, false, ks, ks, m / kBlock);
+        xor_bytes(out + i, in + i, ks, m);
+      }
+      std::memcpy(iv, prev, kBlock);
+      return n;
+    }
+    case QL_SYM_MODE_CTR: {
+      if (ctx.param.segmentLength != kBlock) { return 0; }
+      uint8_t ks[kWideChunk];
+      WipeOnExit guard_ks(ks, sizeof(ks));
+      uint8_t next[kBlock];  // the counter block, incremented bytewise from the end
+      std::memcpy(next, iv, kBlock);
+      for (size_t i = 0; i < n; i += kWideChunk) {
+        const size_t m = n - i < kWideChunk ? n - i : kWideChunk;
+        for (size_t b = 0; b < m; b += kBlock) {
+          std::memcpy(ks + b, next, kBlock);
+          for (size_t j = kBlock; j-- > 0 && ++next[j] == 0;) {}
+        }
+        fn(key, false, ks, ks, m / kBlock);
+        xor_bytes(out + i, in + i, ks, m);
+      }
+      std::memcpy(iv, next, kBlock);
+      return n;
+    }
+    default:
+      return 0;
+  }
+}
+#endif
+
 // The mode engine over `len` bytes: a whole number of units, except that CTR also accepts a
 // trailing partial block. Stores the running IV-field state back into the record.
 Status QL_SYM_Mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len, int dir) {
+#if QL_X86_ACCEL
+  if (ctx.algorithm == QL_SYM_AES && cpu::has(cpu::kAesNi) &&
+      aes_hw_mode(ctx, out, in, len, dir)) {
+    return kOk;
+  }
+  const size_t done = wide_prefix(ctx, out, in, len, dir);
+  out += done;
+  in += done;
+  len -= done;
+#endif
   const uint32_t mode = ctx.param.mode;
   const bool block_modes = mode == QL_SYM_MODE_ECB || mode == QL_SYM_MODE_CBC;
   AriaWords aria;  // filled and wiped for ARIA only
