@@ -404,3 +404,233 @@ int32_t QLC_HMAC_Final(QL_HMAC_CTX *ctx, uint8_t *out, uint32_t *out_len) {
         return r;
       });
 }
+
+// Module symmetric services, random bytes and secret keys.
+
+namespace ql {
+namespace {
+
+struct SymService {
+  using Ctx = QL_SYM_CTX;
+  using Private = PrivateCtx<QL_SYM_CTX, QL_SYM_CTX_New, QL_SYM_CTX_Delete>;
+  static int32_t check(Ctx *ctx) { return QLC_State_CheckSymCtxState(ctx); }
+  static int32_t copy(Ctx *dst, const Ctx *src) { return QLC_SYM_CTX_Copy(dst, src); }
+};
+
+// The parameter copy of one call, wiped and freed with the scope.
+class ParamCopy {
+ public:
+  ParamCopy() = default;
+  ~ParamCopy() { free_wiped(p_, sizeof(QL_SYM_PARAM)); }
+  ParamCopy(const ParamCopy &) = delete;
+  ParamCopy &operator=(const ParamCopy &) = delete;
+  Status copy(const QL_SYM_PARAM *params) { return QLC_SYM_Parameter_Copy(&p_, params); }
+  const QL_SYM_PARAM *get() const { return p_; }
+
+ private:
+  QL_SYM_PARAM *p_ = nullptr;
+};
+
+// The key and parameter copies of a cipher service, decoded and checked against `sym_id`;
+// `mismatch` is the caller's code for a key record of another cipher.
+struct CipherInputs {
+  KeyCopy key;
+  ParamCopy params;
+  Status load(const QLC_SECRET_KEY *key_record, int32_t sym_id, const QL_SYM_PARAM *p,
+              Status mismatch) {
+    QL_TRY(key.decode(key_record));
+    if (key.alg_id() != sym_id) { return mismatch; }
+    QL_TRY(params.copy(p));
+    return QLC_SYM_CheckParams(sym_id, key.len(), params.get());
+  }
+};
+
+// The frame of a streaming initialisation in either direction.
+template <typename InitFn>
+Status sym_init(QL_SYM_CTX *ctx, const QLC_SECRET_KEY *key, int32_t sym_id,
+                const QL_SYM_PARAM *params, Status mismatch, Status alloc_code, InitFn init) {
+  return service([&]() -> Status {
+    QL_TRY(QLC_State_CheckSYMID(sym_id));
+    CipherInputs in;
+    QL_TRY(in.load(key, sym_id, params, mismatch));
+    const SymService::Private priv;
+    if (!priv) { return critical(alloc_code); }
+    QL_TRY(init(priv.get(), in.params.get(), in.key.data(), in.key.len(), sym_id));
+    priv.get()->stateStamp = static_cast<uint32_t>(cmvp_state());
+    return QLC_SYM_CTX_Copy(ctx, priv.get());
+  });
+}
+
+// Key-length rules of the algorithm a key is generated for.
+struct KeyRules {
+  uint32_t default_len, min_len, max_len, step;
+};
+
+Status key_rules(uint32_t family, int32_t id, KeyRules &rules) {
+  if (family == 1) {
+    QL_SYM_INFO info;
+    QL_TRY(QL_SYM_GetInfo(&info, id));
+    rules = {info.defaultKeyLength, info.minKeyLength, info.maxKeyLength, info.keyLengthStep};
+    return kOk;
+  }
+  QL_HMAC_INFO info;
+  QL_TRY(QL_HMAC_GetInfo(&info, id));
+  rules = {info.default_key_len, info.min_key_len, info.max_key_len, info.key_len_step};
+  return kOk;
+}
+
+}  // namespace
+}  // namespace ql
+
+int32_t QLC_SYM_CheckParams(int32_t sym_id, uint32_t key_len, const QL_SYM_PARAM *params) {
+  const bool iv_ok = params->ivLength == 0 || params->ivLength == 16;
+  switch (sym_id) {
+    case QL_SYM_AES:
+    case QL_SYM_ARIA:
+      // The dispatcher checks AES and ARIA key lengths itself.
+      if (!iv_ok) { return ql::kErrModSymIv; }
+      break;
+    case QL_SYM_SEED128:
+    case QL_SYM_SEED256:
+      if (!iv_ok) { return ql::kErrModSymIv; }
+      if (key_len != (sym_id == QL_SYM_SEED128 ? 16u : 32u)) { return ql::kErrModSymKeyLen; }
+      break;
+    default:
+      return ql::kErrSymParamsId;
+  }
+  return params->padding - 1 > 3 ? ql::kErrModSymPadding : ql::kOk;
+}
+
+int32_t QLC_SYM_Parameter_Copy(QL_SYM_PARAM **copy, const QL_SYM_PARAM *params) {
+  if (params == nullptr) { return ql::kErrSymParamCopyNull; }
+  auto *p = static_cast<QL_SYM_PARAM *>(ql::alloc(sizeof(QL_SYM_PARAM)));
+  if (p == nullptr) { return ql::critical(ql::kErrSymParamCopyAlloc); }
+  *p = QL_SYM_PARAM{};
+  p->mode = params->mode;
+  p->ivLength = params->ivLength;
+  p->segmentLength = params->segmentLength;
+  p->padding = params->padding;
+  // The IV length is not checked yet: never read past the 32-byte field.
+  const uint32_t iv_len = params->ivLength < sizeof(p->iv) ? params->ivLength : sizeof(p->iv);
+  std::memcpy(p->iv, params->iv, iv_len);
+  *copy = p;
+  return ql::kOk;
+}
+
+int32_t QLC_SYM_CTX_Copy(QL_SYM_CTX *dst, const QL_SYM_CTX *src) {
+  if (dst == nullptr || src == nullptr) { return ql::kErrSymCtxCopyNull; }
+  std::memmove(dst, src, sizeof(*dst));
+  return ql::kOk;
+}
+
+// Exported functions: symmetric services, random bytes and secret keys.
+
+int32_t QLC_Rand(uint8_t *out, uint32_t len) {
+  if (out == nullptr && len != 0) { return ql::kErrRandOutNull; }
+  return ql::service([&]() -> ql::Status {
+    QL_TRY(QLC_State_CheckAlgID(0, nullptr));
+    return QL_CMVP_RAND_GetRandom(out, len);
+  });
+}
+
+int32_t QLC_KEY_GenSecKey(QLC_SECRET_KEY *key, uint32_t gen_id, uint32_t key_len) {
+  if (key == nullptr) { return ql::kErrGenKeyNull; }
+  return ql::service([&]() -> ql::Status {
+    const uint32_t family = gen_id >> 24;
+    const int32_t id = static_cast<int32_t>(gen_id & 0x00FFFFFFu);
+    if (family == 1) {
+      QL_TRY(QLC_State_CheckSYMID(id));
+    } else if (family == 2) {
+      QL_TRY(QLC_State_CheckMacID(id));
+    } else {
+      return ql::kErrGenKeyFamily;
+    }
+    ql::KeyRules rules{};
+    QL_TRY(ql::key_rules(family, id, rules));
+    uint32_t len = rules.default_len;
+    if (key_len != 0) {
+      if (key_len < rules.min_len || key_len > rules.max_len ||
+          (rules.step != 0 && (key_len - rules.min_len) % rules.step != 0)) {
+        return ql::kErrGenKeyLength;
+      }
+      len = key_len;
+    }
+    if (len > sizeof(key->key)) { return ql::kErrGenKeyLength; }
+    ql::Buffer bytes(len);
+    if (!bytes) { return ql::critical(ql::kErrGenKeyAlloc); }
+    QL_TRY(QLC_Rand(bytes.data(), len));
+    // No byte of an earlier key stays behind the new one.
+    ql::wipe(key->key, sizeof(key->key));
+    key->algorithm = id;
+    std::memcpy(key->key, bytes.data(), len);
+    key->key_len = len;
+    return ql::kOk;
+  });
+}
+
+int32_t QLC_SYM_Encrypt(uint8_t *out, uint32_t *out_len, const uint8_t *in, uint32_t in_len,
+                        const QLC_SECRET_KEY *key, int32_t sym_id, const QL_SYM_PARAM *params) {
+  return ql::service([&]() -> ql::Status {
+    QL_TRY(QLC_State_CheckSYMID(sym_id));
+    ql::CipherInputs c;
+    QL_TRY(c.load(key, sym_id, params, ql::kErrSymEncKeyMismatch));
+    return QL_SYM_Encrypt(c.params.get(), out, out_len, in, in_len, c.key.data(), c.key.len(),
+                          sym_id);
+  });
+}
+
+int32_t QLC_SYM_Decrypt(uint8_t *out, uint32_t *out_len, const uint8_t *in, uint32_t in_len,
+                        const QLC_SECRET_KEY *key, int32_t sym_id, const QL_SYM_PARAM *params) {
+  return ql::service([&]() -> ql::Status {
+    QL_TRY(QLC_State_CheckSYMID(sym_id));
+    ql::CipherInputs c;
+    QL_TRY(c.load(key, sym_id, params, ql::kErrSymDecKeyMismatch));
+    return QL_SYM_Decrypt(c.params.get(), out, out_len, in, in_len, c.key.data(), c.key.len(),
+                          sym_id);
+  });
+}
+
+int32_t QLC_SYM_Encrypt_Init(QL_SYM_CTX *ctx, const QLC_SECRET_KEY *key, int32_t sym_id,
+                             const QL_SYM_PARAM *params) {
+  return ql::sym_init(ctx, key, sym_id, params, ql::kErrSymEncInitKeyMismatch,
+                      ql::kErrSymEncInitAlloc, QL_SYM_Encrypt_Init);
+}
+
+int32_t QLC_SYM_Decrypt_Init(QL_SYM_CTX *ctx, const QLC_SECRET_KEY *key, int32_t sym_id,
+                             const QL_SYM_PARAM *params) {
+  return ql::sym_init(ctx, key, sym_id, params, ql::kErrSymDecInitKeyMismatch,
+                      ql::kErrSymDecInitAlloc, QL_SYM_Decrypt_Init);
+}
+
+int32_t QLC_SYM_Encrypt_Update(QL_SYM_CTX *ctx, uint8_t *out, uint32_t *out_len,
+                               const uint8_t *in, uint32_t in_len) {
+  return ql::on_private_copy<ql::SymService>(
+      ctx, ql::kErrSymEncUpdateAlloc, true,
+      [&](QL_SYM_CTX &priv) { return QL_SYM_Encrypt_Update(&priv, out, out_len, in, in_len); });
+}
+
+int32_t QLC_SYM_Decrypt_Update(QL_SYM_CTX *ctx, uint8_t *out, uint32_t *out_len,
+                               const uint8_t *in, uint32_t in_len) {
+  return ql::on_private_copy<ql::SymService>(
+      ctx, ql::kErrSymDecUpdateAlloc, true,
+      [&](QL_SYM_CTX &priv) { return QL_SYM_Decrypt_Update(&priv, out, out_len, in, in_len); });
+}
+
+int32_t QLC_SYM_Encrypt_Final(QL_SYM_CTX *ctx, uint8_t *out, uint32_t *out_len) {
+  // The final step ends the caller's context: zeroed whether it succeeded or not.
+  return ql::on_private_copy<ql::SymService>(
+      ctx, ql::kErrSymEncFinalAlloc, false, [&](QL_SYM_CTX &priv) {
+        const ql::Status r = QL_SYM_Encrypt_Final(&priv, out, out_len);
+        ql::wipe(ctx, sizeof(*ctx));
+        return r;
+      });
+}
+
+int32_t QLC_SYM_Decrypt_Final(QL_SYM_CTX *ctx, uint32_t *pad_len) {
+  return ql::on_private_copy<ql::SymService>(
+      ctx, ql::kErrSymDecFinalAlloc, false, [&](QL_SYM_CTX &priv) {
+        const ql::Status r = QL_SYM_Decrypt_Final(&priv, pad_len);
+        ql::wipe(ctx, sizeof(*ctx));
+        return r;
+      });
+}

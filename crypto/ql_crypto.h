@@ -29,4 +29,18 @@ int32_t QLC_HMAC_CTX_Copy(QL_HMAC_CTX *dst, const QL_HMAC_CTX *src);
 int32_t QLC_KEY_SecKey_Decode(const QLC_SECRET_KEY *key, int32_t *alg_id, uint8_t **key_copy,
                               uint32_t *key_len);
 
+// Checks the private copy of cipher parameters against the cipher `sym_id` and the decoded key
+// length: IV length 0 or 16 (-6075), SEED key lengths (-6076), padding 1 to 4 (-6077); an
+// unknown cipher gives -6114.
+int32_t QLC_SYM_CheckParams(int32_t sym_id, uint32_t key_len, const QL_SYM_PARAM *params);
+
+// Hands out a heap copy of `params` through `copy`, with at most the 32 bytes of the IV field
+// copied whatever IV length the caller claims. The caller wipes and frees it with
+// ql::free_wiped. Returns 0, -6115 for a null `params`, or -6129 in critical form.
+int32_t QLC_SYM_Parameter_Copy(QL_SYM_PARAM **copy, const QL_SYM_PARAM *params);
+
+// Makes `dst` an exact copy of the streaming record `src`. Returns 0, or -6116 when either
+// pointer is null.
+int32_t QLC_SYM_CTX_Copy(QL_SYM_CTX *dst, const QL_SYM_CTX *src);
+
 #endif  // QL_CRYPTO_H

@@ -582,6 +582,68 @@ QL_EXPORT int32_t QLC_HMAC_Update(QL_HMAC_CTX *ctx, const uint8_t *in, uint32_t 
  * exhausted memory (`ctx` then unchanged) and the codes of QL_HMAC_Final. */
 QL_EXPORT int32_t QLC_HMAC_Final(QL_HMAC_CTX *ctx, uint8_t *out, uint32_t *out_len);
 
+/* ---- Module symmetric services, random bytes and secret keys -------------------------- */
+
+/* QLC_Rand fills `len` bytes at `out` from the module random generator. Returns 0, -1501 for
+ * a NULL `out` with a non-zero `len`, a state code, or -6001 when the generator's continuous
+ * test fails (the module is then in its error state; bytes already written stay). */
+QL_EXPORT int32_t QLC_Rand(uint8_t *out, uint32_t len);
+
+/* QLC_KEY_GenSecKey fills `key` with a fresh random key. `gen_id` is the family (1 cipher,
+ * 2 HMAC) in its top byte and the algorithm identifier below; `key_len` 0 asks for the
+ * algorithm's default length, otherwise it must follow the algorithm's length rules. Returns
+ * 0, -6083 for a NULL `key`, -6078 for an unknown family, -6084 for a length outside the rules,
+ * a gate or state code, or -6085 when memory runs out; `key` is written only on success. */
+QL_EXPORT int32_t QLC_KEY_GenSecKey(QLC_SECRET_KEY *key, uint32_t gen_id, uint32_t key_len);
+
+/* QLC_SYM_Encrypt encrypts `in_len` bytes at `in` with cipher `sym_id`, the key record `key`
+ * (which must belong to `sym_id`) and the parameters `params`, writing the ciphertext to `out`
+ * (room for `in_len` plus one block) and its length to `*out_len`. Returns 0, -6086 for a key of
+ * another cipher, -6075/-6076/-6077/-6114 for parameters that do not fit, -6080 for a NULL or
+ * malformed key record, a state or gate code, a code of QL_SYM_Encrypt, or -6081/-6129 when
+ * memory runs out. The private copies of key and parameters are wiped. */
+QL_EXPORT int32_t QLC_SYM_Encrypt(uint8_t *out, uint32_t *out_len, const uint8_t *in,
+                                  uint32_t in_len, const QLC_SECRET_KEY *key, int32_t sym_id,
+                                  const QL_SYM_PARAM *params);
+
+/* QLC_SYM_Decrypt is QLC_SYM_Encrypt in the other direction; the padding is removed from the
+ * reported length. A key of another cipher gives -6090. */
+QL_EXPORT int32_t QLC_SYM_Decrypt(uint8_t *out, uint32_t *out_len, const uint8_t *in,
+                                  uint32_t in_len, const QLC_SECRET_KEY *key, int32_t sym_id,
+                                  const QL_SYM_PARAM *params);
+
+/* QLC_SYM_Encrypt_Init starts a streaming encryption in the caller's `ctx` and stamps it with
+ * the module state. Codes as QLC_SYM_Encrypt, with -6087 for a key of another cipher, -6116
+ * for a NULL `ctx` and -6122 when memory runs out. */
+QL_EXPORT int32_t QLC_SYM_Encrypt_Init(QL_SYM_CTX *ctx, const QLC_SECRET_KEY *key,
+                                       int32_t sym_id, const QL_SYM_PARAM *params);
+
+/* QLC_SYM_Encrypt_Update encrypts `in_len` bytes at `in`, writing whole units to `out` and
+ * their count to `*out_len`. A `ctx` stamped in another module state is zeroed and refused
+ * with -6143; NULL gives -6142. On failure `ctx` is unchanged; -6123 when memory runs out. */
+QL_EXPORT int32_t QLC_SYM_Encrypt_Update(QL_SYM_CTX *ctx, uint8_t *out, uint32_t *out_len,
+                                         const uint8_t *in, uint32_t in_len);
+
+/* QLC_SYM_Encrypt_Final writes the last bytes and the padding to `out` and their count to
+ * `*out_len`, then zeroes the whole `ctx` whatever the outcome. Codes as the update, with
+ * -6124 when memory runs out. */
+QL_EXPORT int32_t QLC_SYM_Encrypt_Final(QL_SYM_CTX *ctx, uint8_t *out, uint32_t *out_len);
+
+/* QLC_SYM_Decrypt_Init starts a streaming decryption; codes as QLC_SYM_Encrypt_Init, with
+ * -6091 for a key of another cipher and -6125 when memory runs out. */
+QL_EXPORT int32_t QLC_SYM_Decrypt_Init(QL_SYM_CTX *ctx, const QLC_SECRET_KEY *key,
+                                       int32_t sym_id, const QL_SYM_PARAM *params);
+
+/* QLC_SYM_Decrypt_Update decrypts `in_len` bytes at `in` into `out`; codes as the encryption
+ * update, with -6126 when memory runs out. */
+QL_EXPORT int32_t QLC_SYM_Decrypt_Update(QL_SYM_CTX *ctx, uint8_t *out, uint32_t *out_len,
+                                         const uint8_t *in, uint32_t in_len);
+
+/* QLC_SYM_Decrypt_Final checks the padding and writes to `*pad_len` how many bytes at the end
+ * of the updates' output are padding, which the caller drops; it produces no bytes. It zeroes
+ * the whole `ctx` whatever the outcome; -6127 when memory runs out. */
+QL_EXPORT int32_t QLC_SYM_Decrypt_Final(QL_SYM_CTX *ctx, uint32_t *pad_len);
+
 /* ---- Integers and random --------------------------------------------------------------- */
 
 /* Capacity of a Big: 257 32-bit words (1028 bytes, 8224 bits). */

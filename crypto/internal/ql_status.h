@@ -132,6 +132,28 @@ constexpr Status kErrHmacUpdateAlloc = -6133;    // QLC_HMAC_Update: allocation 
 constexpr Status kErrHmacFinalAlloc = -6134;     // QLC_HMAC_Final: allocation (critical)
 constexpr Status kErrHashCtxCopyNull = -6137;    // QLC_Hash_CTX_Copy: null record
 constexpr Status kErrHmacCtxCopyNull = -6138;    // QLC_HMAC_CTX_Copy: null record
+constexpr Status kErrRandOutNull = -1501;        // QLC_Rand: null output for a non-empty request
+constexpr Status kErrModSymIv = -6075;           // cipher parameters: IV length not 0 or 16
+constexpr Status kErrModSymKeyLen = -6076;       // cipher parameters: SEED key length
+constexpr Status kErrModSymPadding = -6077;      // cipher parameters: padding not 1 to 4
+constexpr Status kErrGenKeyFamily = -6078;       // QLC_KEY_GenSecKey: family not 1 or 2
+constexpr Status kErrGenKeyNull = -6083;         // QLC_KEY_GenSecKey: null key record
+constexpr Status kErrGenKeyLength = -6084;       // QLC_KEY_GenSecKey: length outside the rules
+constexpr Status kErrGenKeyAlloc = -6085;        // QLC_KEY_GenSecKey: allocation (critical)
+constexpr Status kErrSymEncKeyMismatch = -6086;  // QLC_SYM_Encrypt: key of another cipher
+constexpr Status kErrSymEncInitKeyMismatch = -6087;  // QLC_SYM_Encrypt_Init: same
+constexpr Status kErrSymDecKeyMismatch = -6090;  // QLC_SYM_Decrypt: key of another cipher
+constexpr Status kErrSymDecInitKeyMismatch = -6091;  // QLC_SYM_Decrypt_Init: same
+constexpr Status kErrSymParamsId = -6114;        // QLC_SYM_CheckParams: unknown cipher
+constexpr Status kErrSymParamCopyNull = -6115;   // QLC_SYM_Parameter_Copy: null parameters
+constexpr Status kErrSymCtxCopyNull = -6116;     // QLC_SYM_CTX_Copy: null record
+constexpr Status kErrSymEncInitAlloc = -6122;    // QLC_SYM_Encrypt_Init: allocation (critical)
+constexpr Status kErrSymEncUpdateAlloc = -6123;  // QLC_SYM_Encrypt_Update: allocation
+constexpr Status kErrSymEncFinalAlloc = -6124;   // QLC_SYM_Encrypt_Final: allocation
+constexpr Status kErrSymDecInitAlloc = -6125;    // QLC_SYM_Decrypt_Init: allocation
+constexpr Status kErrSymDecUpdateAlloc = -6126;  // QLC_SYM_Decrypt_Update: allocation
+constexpr Status kErrSymDecFinalAlloc = -6127;   // QLC_SYM_Decrypt_Final: allocation
+constexpr Status kErrSymParamCopyAlloc = -6129;  // QLC_SYM_Parameter_Copy: allocation
 
 }  // namespace ql
 
