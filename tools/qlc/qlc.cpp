@@ -210,16 +210,42 @@ const Command kCommands[] = {
      "usage: qlc hmac [-a ALG] (-k HEX | --key-file F) [FILE...]\n"
      "Prints the HMAC of each FILE (standard input when none) under the key, one line per\n"
      "file as qlc hash does. ALG: has160, sha1, sha256 (default), sha384, sha512.\n"},
+    {"enc", qlc::cmd_enc,
+     "usage: qlc enc -c CIPHER [-m MODE] [-p PADDING] (-k HEX | --key-file F) [-iv HEX]\n"
+     "               [-s SEGMENT] [-in F] [-out F]\n"
+     "Encrypts F (standard input by default) to F (standard output by default), streaming.\n"
+     "CIPHER: seed128 (or seed), seed256, aria, aes; the key length picks ARIA and AES\n"
+     "variants. MODE: ecb, cbc (default), cfb, ofb, ctr. PADDING: none, zero, bit, pkcs\n"
+     "(default pkcs in ecb and cbc, none otherwise). -iv: 16 bytes, the initial counter block\n"
+     "in ctr. -s: bytes per step of cfb, ofb and ctr, 1 to 16 (default 16). An output file\n"
+     "appears only when the whole input was encrypted.\n"},
+    {"dec", qlc::cmd_dec,
+     "usage: qlc dec -c CIPHER [-m MODE] [-p PADDING] (-k HEX | --key-file F) [-iv HEX]\n"
+     "               [-s SEGMENT] [-in F] [-out F]\n"
+     "Decrypts what qlc enc wrote with the same options and drops the padding (zero padding\n"
+     "stays in the plaintext). An output file appears only when the padding checked out.\n"},
+    {"rand", qlc::cmd_rand,
+     "usage: qlc rand [--hex | --raw] [-out F] N\n"
+     "Writes N bytes (at most 2^30) from the module random generator, as one line of hex\n"
+     "(default) or raw.\n"},
+    {"genkey", qlc::cmd_genkey,
+     "usage: qlc genkey [-l LEN] [-out F] TYPE\n"
+     "Prints a fresh key from the module's key generator in hex. TYPE: seed128, seed256,\n"
+     "aria128, aria192, aria256, aes128, aes192, aes256, hmac-has160, hmac-sha1,\n"
+     "hmac-sha256, hmac-sha384, hmac-sha512. -l: length of an HMAC key (default half the\n"
+     "MAC length).\n"},
     {"speed", qlc::cmd_speed,
      "usage: qlc speed [-t SECONDS] [ALG...]\n"
      "Measures each service through the module boundary on 16, 256, 1024, 8192 and 16384\n"
      "byte inputs for SECONDS (default 1) each, and prints thousands of bytes per second.\n"
-     "ALG: has160 sha1 sha256 sha384 sha512 hmac-<digest> (default: all).\n"},
+     "ALG: has160 sha1 sha256 sha384 sha512 hmac-<digest> seed-cbc seed-ctr seed256-cbc\n"
+     "aria-128-cbc aria-256-cbc aria-128-ctr aes-128-cbc aes-256-cbc aes-128-ctr (default: all\n"
+     "that the module state admits).\n"},
 };
 
 const char kUsage[] =
     "usage: qlc [--non-approved] COMMAND [OPTIONS]\n"
-    "Commands: version hash hmac speed\n"
+    "Commands: version hash hmac enc dec rand genkey speed\n"
     "Each command takes --help. --non-approved switches the module to its non-approved\n"
     "state first (AES and SEED-256 work only there).\n"
     "Exit codes: 0 success, 1 failure (the module's message on standard error), 2 usage.\n";

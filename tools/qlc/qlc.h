@@ -116,7 +116,12 @@ int cmd_version(Args &args);
 int cmd_hash(Args &args);
 int cmd_hmac(Args &args);
 int cmd_speed(Args &args);
+int cmd_enc(Args &args);
+int cmd_dec(Args &args);
+int cmd_rand(Args &args);
+int cmd_genkey(Args &args);
 void add_digest_speed(std::vector<SpeedAlg> &algs);
+void add_cipher_speed(std::vector<SpeedAlg> &algs);
 
 }  // namespace qlc
 

@@ -12,6 +12,7 @@ namespace qlc {
 int cmd_speed(Args &args) {
   std::vector<SpeedAlg> all;
   add_digest_speed(all);
+  add_cipher_speed(all);
   double seconds = 1.0;
   std::vector<const SpeedAlg *> chosen;
   while (!args.done()) {
