@@ -1,4 +1,5 @@
 // qlc version, hash and hmac, and the digest and HMAC algorithms of qlc speed.
+#include <algorithm>
 #include <cstring>
 #include <iostream>
 

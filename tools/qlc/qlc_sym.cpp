@@ -1,6 +1,7 @@
 // qlc enc, dec, rand and genkey, and the cipher algorithms of qlc speed: the module's
 // symmetric, random and key services. Files stream through in chunks, so memory stays
 // constant whatever their size.
+#include <algorithm>
 #include <cstring>
 #include <iostream>
 
