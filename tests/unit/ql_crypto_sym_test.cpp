@@ -24,7 +24,7 @@ using Bytes = std::vector<uint8_t>;
 QLC_SECRET_KEY make_key(int32_t alg, const Bytes &bytes) {
   QLC_SECRET_KEY k{};
   k.algorithm = alg;
-  std::memcpy(k.key, bytes.data(), bytes.size());
+  if (!bytes.empty()) { std::memcpy(k.key, bytes.data(), bytes.size()); }
   k.key_len = static_cast<uint32_t>(bytes.size());
   return k;
 }
@@ -33,7 +33,7 @@ QL_SYM_PARAM make_params(uint32_t mode, const Bytes &iv, uint32_t padding,
                          uint32_t segment = 16) {
   QL_SYM_PARAM p{};
   p.mode = mode;
-  std::memcpy(p.iv, iv.data(), iv.size());
+  if (!iv.empty()) { std::memcpy(p.iv, iv.data(), iv.size()); }
   p.ivLength = static_cast<uint32_t>(iv.size());
   p.segmentLength = segment;
   p.padding = padding;
