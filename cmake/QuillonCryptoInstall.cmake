@@ -14,16 +14,18 @@ install(FILES ${PROJECT_SOURCE_DIR}/include/QuillonCrypto.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(TARGETS qlc RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# The Java bridge and its jar, once they are built here: the bridge as the target `qlbridge`
-# (a shared library linked with QuillonCrypto), the jar as the target `ql_jar` made by
-# add_jar() (UseJava), whose JAR_FILE property names the file.
+# The Java bridge and its jar, when this build has them (bridge/CMakeLists.txt): the bridge
+# library `qlbridge` and the jar `cmvp_jar` made by add_jar(), whose JAR_FILE names the file.
 if(TARGET qlbridge)
+  if(NOT WIN32)
+    set_target_properties(qlbridge PROPERTIES INSTALL_RPATH "$ORIGIN")
+  endif()
   install(TARGETS qlbridge
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 endif()
-if(TARGET ql_jar)
-  get_target_property(QL_JAR_FILE ql_jar JAR_FILE)
+if(TARGET cmvp_jar)
+  get_target_property(QL_JAR_FILE cmvp_jar JAR_FILE)
   install(FILES ${QL_JAR_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/java)
 endif()
 

@@ -1,6 +1,7 @@
 # Installs the build tree into a fresh prefix, then builds a small consumer against it both
 # ways (find_package and pkg-config), runs both, and runs the installed qlc.
-# Inputs: BUILD_DIR, SOURCE_DIR (tests/install), WORK, C_COMPILER, GENERATOR, PKG_CONFIG.
+# Inputs: BUILD_DIR, SOURCE_DIR (tests/install), WORK, C_COMPILER, GENERATOR, PKG_CONFIG,
+# EXPECT_BRIDGE (1 when the build has the Java bridge and its jar).
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT rc EQUAL 0)
@@ -17,6 +18,12 @@ foreach(f include/QuillonCrypto.h bin/qlc)
     message(FATAL_ERROR "not installed: ${f}")
   endif()
 endforeach()
+if(EXPECT_BRIDGE)
+  file(GLOB_RECURSE bridge ${prefix}/*libqlbridge*)
+  if(NOT bridge OR NOT EXISTS ${prefix}/share/java/cmvp.jar)
+    message(FATAL_ERROR "the Java bridge or cmvp.jar was not installed")
+  endif()
+endif()
 file(GLOB_RECURSE pcs ${prefix}/*/quilloncrypto.pc)
 file(GLOB_RECURSE configs ${prefix}/*/QuillonCryptoConfig.cmake)
 if(NOT pcs OR NOT configs)

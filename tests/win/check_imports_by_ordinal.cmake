@@ -20,11 +20,13 @@ endforeach()
 set(errors "")
 set(count 0)
 foreach(entry IN LISTS entries)
-  # By ordinal: the thunk has bit 63 set, the ordinal follows, no member name.
-  if(entry MATCHES "^[ \t]+80000000000+[0-9a-f]+[ \t]+0*([0-9]+)[ \t]+<none>")
+  # By ordinal: the thunk has bit 63 set and the ordinal in its low bits, no member name.
+  # objdump prints both columns in hexadecimal.
+  if(entry MATCHES "^[ \t]+80000000000+([0-9a-f]+)[ \t]+[0-9a-f]+[ \t]+<none>")
     math(EXPR count "${count} + 1")
-    if(NOT in_table_${CMAKE_MATCH_1})
-      string(APPEND errors "ordinal ${CMAKE_MATCH_1} is not a fixed ordinal\n")
+    math(EXPR ordinal "0x${CMAKE_MATCH_1}")
+    if(NOT in_table_${ordinal})
+      string(APPEND errors "ordinal ${ordinal} is not a fixed ordinal\n")
     endif()
   else()
     string(APPEND errors "not an import by ordinal:${entry}\n")
