@@ -18,6 +18,12 @@ bool is_impl(const std::string &token) {
   return token == "ours" || token == "module" || token.compare(0, 7, "openssl") == 0;
 }
 
+// Settings that Google Benchmark appends to a name ("iterations:20", "min_time:0.5", ...).
+bool is_setting(const std::string &token) {
+  return token.find(':') != std::string::npos || token == "real_time" ||
+         token == "process_time" || token == "manual_time";
+}
+
 class TableReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run> &runs) override {
@@ -33,6 +39,7 @@ class TableReporter : public benchmark::ConsoleReporter {
       tokens.push_back(name.substr(start));
       std::string key, impl = "ours";
       for (const std::string &t : tokens) {
+        if (is_setting(t)) { continue; }
         if (is_impl(t)) {
           impl = t;
         } else {
@@ -85,7 +92,7 @@ class TableReporter : public benchmark::ConsoleReporter {
   };
   static std::string format(double v, bool bytes) {
     char buf[32];
-    std::snprintf(buf, sizeof(buf), bytes ? "%.1f" : "%.1f ops/s", v);
+    std::snprintf(buf, sizeof(buf), bytes ? "%.4g" : "%.4g ops/s", v);
     return buf;
   }
   static std::string ratio(double r) {
