@@ -102,10 +102,10 @@ int register_all() {
   const char *op_names[] = {"ECB-enc", "CBC-enc", "CTR-enc", "CBC-dec", "CFB-dec"};
   for (const Cipher &c : kCiphers) {
     for (int i = 0; i < 5; i++) {
-      const std::string base = std::string(c.name) + "/" + op_names[i] + "/16384";
-      benchmark::RegisterBenchmark(("ql/" + base).c_str(), bench_ours, c, ops[i]);
+      const std::string base = std::string("cipher/") + c.name + "/" + op_names[i] + "-16384/";
+      benchmark::RegisterBenchmark((base + "ours").c_str(), bench_ours, c, ops[i]);
       if (c.ossl_prefix != nullptr) {
-        benchmark::RegisterBenchmark(("openssl/" + base).c_str(), bench_openssl, c, ops[i]);
+        benchmark::RegisterBenchmark((base + "openssl").c_str(), bench_openssl, c, ops[i]);
       }
     }
   }

@@ -53,10 +53,20 @@ void BM_Big_GeneratePrimeStrongRSA_1024(benchmark::State &state) {
   for (auto _ : state) { benchmark::DoNotOptimize(Big_GeneratePrimeStrongRSA(&p, 1024)); }
 }
 
-BENCHMARK(BM_QL_RandomBytes_20)->Unit(benchmark::kMillisecond)->Iterations(20);
-BENCHMARK(BM_QL_CMVP_RAND_GetRandom)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_Big_IsPrimeRSA_1024)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BN_check_prime_1024)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Big_GeneratePrimeStrongRSA_1024)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_QL_RandomBytes_20)
+    ->Name("rand/pool-20-bytes/ours")
+    ->Unit(benchmark::kMillisecond)->Iterations(20);
+BENCHMARK(BM_QL_CMVP_RAND_GetRandom)
+    ->Name("rand/module-bytes/ours")->Arg(1000)
+    ->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Big_IsPrimeRSA_1024)
+    ->Name("prime/test-1024/ours")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BN_check_prime_1024)
+    ->Name("prime/test-1024/openssl")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Big_GeneratePrimeStrongRSA_1024)
+    ->Name("prime/strong-rsa-1024/ours")
+    ->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace

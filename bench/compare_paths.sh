@@ -6,7 +6,7 @@
 # Usage: bench/compare_paths.sh path/to/ql_bench [benchmark regex]
 set -eu
 bench=$1
-filter=${2:-'(AES-128|ARIA-128|SEED-128)/.*16384|digest/sha[0-9]+/.*/16384'}
+filter=${2:-'(AES-128|ARIA-128|SEED-128)/.*16384|digest/sha[0-9]+/'}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 for run in all:x sse:3 portable:0; do
@@ -20,7 +20,7 @@ for run in all:x sse:3 portable:0; do
       --benchmark_out="$tmp/$name.csv" --benchmark_out_format=csv >/dev/null 2>&1
   fi
 done
-# Rows keyed by the case without its implementation part ("ql/", "/ours", "/openssl").
+# Rows keyed by the case without its implementation part ("/ours" or "/openssl" at the end).
 awk -F, '
   FNR == 1 { file++ }
   $1 ~ /^"/ && $0 !~ /error/ {
@@ -28,8 +28,8 @@ awk -F, '
     bps = ""
     for (i = 1; i <= NF; i++) if (h[i] == "bytes_per_second") bps = $i
     mb = bps / 1e6
-    ossl = (n ~ /^openssl\// || n ~ /\/openssl\//)
-    key = n; sub(/^(ql|openssl)\//, "", key); sub(/\/(ours|openssl)\//, "/", key)
+    ossl = (n ~ /\/openssl$/)
+    key = n; sub(/\/(ours|openssl)$/, "", key)
     if (ossl) { if (file == 1) o[key] = mb }
     else { v[key, file] = mb; if (!(key in seen)) { seen[key] = 1; order[++k] = key } }
     next

@@ -1,0 +1,47 @@
+# Installation: the header, the library, qlc, a CMake package (find_package(QuillonCrypto)
+# gives the imported target QuillonCrypto::QuillonCrypto) and a pkg-config file
+# (quilloncrypto.pc). Included at the end of the top-level CMakeLists.txt, after every target.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set(QL_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/QuillonCrypto)
+
+install(TARGETS QuillonCrypto EXPORT QuillonCryptoTargets
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/include/QuillonCrypto.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(TARGETS qlc RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# The Java bridge and its jar, when this build has them (bridge/CMakeLists.txt): the bridge
+# library `qlbridge` and the jar `cmvp_jar` made by add_jar(), whose JAR_FILE names the file.
+if(TARGET qlbridge)
+  if(NOT WIN32)
+    set_target_properties(qlbridge PROPERTIES INSTALL_RPATH "$ORIGIN")
+  endif()
+  install(TARGETS qlbridge
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+endif()
+if(TARGET cmvp_jar)
+  get_target_property(QL_JAR_FILE cmvp_jar JAR_FILE)
+  install(FILES ${QL_JAR_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/java)
+endif()
+
+install(EXPORT QuillonCryptoTargets NAMESPACE QuillonCrypto::
+  DESTINATION ${QL_INSTALL_CMAKEDIR})
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/QuillonCryptoConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/QuillonCryptoConfig.cmake INSTALL_DESTINATION ${QL_INSTALL_CMAKEDIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/QuillonCryptoConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/QuillonCryptoConfig.cmake
+  ${PROJECT_BINARY_DIR}/QuillonCryptoConfigVersion.cmake DESTINATION ${QL_INSTALL_CMAKEDIR})
+
+# pkg-config: paths relative to the .pc file, so an installed tree may be moved.
+file(RELATIVE_PATH QL_PC_TO_PREFIX /root/${CMAKE_INSTALL_LIBDIR}/pkgconfig /root)
+string(REGEX REPLACE "/$" "" QL_PC_TO_PREFIX "${QL_PC_TO_PREFIX}")
+configure_file(${PROJECT_SOURCE_DIR}/cmake/quilloncrypto.pc.in
+  ${PROJECT_BINARY_DIR}/quilloncrypto.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/quilloncrypto.pc
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -1,0 +1,54 @@
+# Installs the build tree into a fresh prefix, then builds a small consumer against it both
+# ways (find_package and pkg-config), runs both, and runs the installed qlc.
+# Inputs: BUILD_DIR, SOURCE_DIR (tests/install), WORK, C_COMPILER, GENERATOR, PKG_CONFIG,
+# EXPECT_BRIDGE (1 when the build has the Java bridge and its jar).
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "failed (${rc}): ${ARGN}\n${out}\n${err}")
+  endif()
+  message(STATUS "${out}")
+endfunction()
+
+set(prefix ${WORK}/prefix)
+file(REMOVE_RECURSE ${WORK})
+run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+foreach(f include/QuillonCrypto.h bin/qlc)
+  if(NOT EXISTS ${prefix}/${f})
+    message(FATAL_ERROR "not installed: ${f}")
+  endif()
+endforeach()
+if(EXPECT_BRIDGE)
+  file(GLOB_RECURSE bridge ${prefix}/*libqlbridge*)
+  if(NOT bridge OR NOT EXISTS ${prefix}/share/java/cmvp.jar)
+    message(FATAL_ERROR "the Java bridge or cmvp.jar was not installed")
+  endif()
+endif()
+file(GLOB_RECURSE pcs ${prefix}/*/quilloncrypto.pc)
+file(GLOB_RECURSE configs ${prefix}/*/QuillonCryptoConfig.cmake)
+if(NOT pcs OR NOT configs)
+  message(FATAL_ERROR "package files missing: '${pcs}' '${configs}'")
+endif()
+
+# find_package(QuillonCrypto) and the imported target.
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/consumer -B ${WORK}/cmake-build -G ${GENERATOR}
+  -DCMAKE_C_COMPILER=${C_COMPILER} -DCMAKE_PREFIX_PATH=${prefix})
+run(${CMAKE_COMMAND} --build ${WORK}/cmake-build)
+run(${WORK}/cmake-build/consumer)
+
+# pkg-config, with the library found at run time through the rpath the flags lead to.
+get_filename_component(pcdir ${pcs} DIRECTORY)
+execute_process(COMMAND ${CMAKE_COMMAND} -E env PKG_CONFIG_PATH=${pcdir}
+  ${PKG_CONFIG} --cflags --libs quilloncrypto
+  RESULT_VARIABLE rc OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "pkg-config does not know quilloncrypto")
+endif()
+separate_arguments(flags UNIX_COMMAND "${flags}")
+get_filename_component(libdir ${pcdir} DIRECTORY)
+run(${C_COMPILER} ${SOURCE_DIR}/consumer/consumer.c ${flags} -Wl,-rpath,${libdir}
+  -o ${WORK}/consumer-pc)
+run(${WORK}/consumer-pc)
+
+# The installed qlc finds the installed library by itself.
+run(${prefix}/bin/qlc version)
