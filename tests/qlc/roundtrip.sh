@@ -66,8 +66,8 @@ k=$("$QLC" genkey aria256)
 [[ "$k" =~ ^[0-9a-f]{64}$ ]] || fail "genkey aria256: '$k'"
 "$QLC" enc -c aria -k "$k" -iv "$iv" -in p17 -out c && "$QLC" dec -c aria -k "$k" -iv "$iv" -in c -out d
 cmp -s d p17 || fail "round trip with a generated key"
-for spec in seed128:32 aria192:48 hmac-sha1:20 hmac-sha384:48 hmac-sha512:64; do
-  expect_same "genkey ${spec%:*} length" "$("$QLC" genkey "${spec%:*}" | tr -d '\n' | wc -c)" "${spec#*:}"
+for kind in seed128:32 aria192:48 hmac-sha1:20 hmac-sha384:48 hmac-sha512:64; do
+  expect_same "genkey ${kind%:*} length" "$("$QLC" genkey "${kind%:*}" | tr -d '\n' | wc -c)" "${kind#*:}"
 done
 expect_same "genkey -l" "$("$QLC" genkey -l 100 hmac-sha512 | tr -d '\n' | wc -c)" 200
 expect_same "aes192 key" "$("$QLC" --non-approved genkey aes192 | tr -d '\n' | wc -c)" 48

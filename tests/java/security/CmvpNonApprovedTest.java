@@ -47,11 +47,11 @@ public class CmvpNonApprovedTest extends CmvpCipherTests {
                     }
                     byte[] pt = CmvpDigestTest.pattern(len, 9);
                     Cipher jdk = Cipher.getInstance(t[0]);
-                    SecretKeySpec spec = new SecretKeySpec(key, "AES");
+                    SecretKeySpec keySpec = new SecretKeySpec(key, "AES");
                     if (cbc) {
-                        jdk.init(Cipher.ENCRYPT_MODE, spec, new IvParameterSpec(iv(mode)));
+                        jdk.init(Cipher.ENCRYPT_MODE, keySpec, new IvParameterSpec(iv(mode)));
                     } else {
-                        jdk.init(Cipher.ENCRYPT_MODE, spec);
+                        jdk.init(Cipher.ENCRYPT_MODE, keySpec);
                     }
                     String what = t[0] + " key " + keyLen + " len " + len;
                     byte[] ct = jdk.doFinal(pt);
