@@ -29,16 +29,6 @@ int32_t g_cmvp_rand_compare_init = 0;
 std::atomic<bool> g_repeat_next_block{false};
 #endif
 
-// Keys the generator with `q` and a random XKEY and XSEED that differ. The lock is held.
-Status key_randomly(const Big &q) {
-  Wiped<uint8_t[2 * kSeedLen]> keys;  // XKEY then XSEED
-  do {
-    QL_RandomBytes(keys.get(), sizeof(keys.get()));
-  } while (std::memcmp(keys.get(), keys.get() + kSeedLen, kSeedLen) == 0);
-  return Big_X962_Init(&g_cmvp_rand_ctx, &q, keys.get(), kSeedLen, keys.get() + kSeedLen,
-                       kSeedLen);
-}
-
 // The implicit first initialisation: fixed q, random keys. The lock is held, so two threads
 // that arrive first at the same moment key the generator once.
 void ensure_init_locked() {
@@ -46,7 +36,7 @@ void ensure_init_locked() {
   Wiped<Big> q;
   U8ToBig(q.ptr(), kX962DefaultQ, sizeof(kX962DefaultQ));
   g_cmvp_rand_init.store(1);
-  key_randomly(q.get());
+  x962_init_random(&g_cmvp_rand_ctx, q.get());
 }
 
 // Replaces the generator's seed by 20 fresh bytes that differ from the current seed.
@@ -93,7 +83,9 @@ int32_t QL_CMVP_RAND_Init(const uint8_t *q_bytes, uint32_t q_len, const uint8_t 
   }
   ql::platform::LockGuard lock(ql::g_cmvp_rand_mutex);
   ql::g_cmvp_rand_init.store(1);
-  if (xkey == nullptr || xseed == nullptr) { return ql::key_randomly(q.get()); }
+  if (xkey == nullptr || xseed == nullptr) {
+    return ql::x962_init_random(&ql::g_cmvp_rand_ctx, q.get());
+  }
   return Big_X962_Init(&ql::g_cmvp_rand_ctx, q.ptr(), xkey, xkey_len, xseed, xseed_len);
 }
 

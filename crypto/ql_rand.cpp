@@ -105,6 +105,15 @@ void x962_g(uint8_t out[kBlockLen], const uint8_t *xval, uint32_t b) {
 }
 
 }  // namespace
+
+int32_t x962_init_random(QL_X962_CTX *ctx, const Big &q) {
+  Wiped<uint8_t[2 * kBlockLen]> keys;  // XKEY then XSEED
+  do {
+    QL_RandomBytes(keys.get(), sizeof(keys.get()));
+  } while (std::memcmp(keys.get(), keys.get() + kBlockLen, kBlockLen) == 0);
+  return Big_X962_Init(ctx, &q, keys.get(), kBlockLen, keys.get() + kBlockLen, kBlockLen);
+}
+
 }  // namespace ql
 
 using ql::Status;
@@ -229,15 +238,10 @@ int32_t Big_X962_Final(QL_X962_CTX *ctx) {
 }
 
 int32_t QL_X962_Prng_ToPrime(uint8_t *out, uint32_t n) {
-  ql::Wiped<uint8_t[2 * ql::kBlockLen]> keys;  // XKEY then XSEED
-  do {
-    QL_RandomBytes(keys.get(), sizeof(keys.get()));
-  } while (std::memcmp(keys.get(), keys.get() + ql::kBlockLen, ql::kBlockLen) == 0);
   ql::Wiped<Big> q;
   QL_TRY(U8ToBig(q.ptr(), ql::kX962DefaultQ, sizeof(ql::kX962DefaultQ)));
   ql::Wiped<QL_X962_CTX> ctx;
-  const Status s = Big_X962_Init(ctx.ptr(), q.ptr(), keys.get(), ql::kBlockLen,
-                                 keys.get() + ql::kBlockLen, ql::kBlockLen);
+  const Status s = ql::x962_init_random(ctx.ptr(), q.get());
   if (s != ql::kOk || n == 0) { return s; }
   ql::Wiped<uint8_t[ql::kBlockLen]> seed;
   ql::Wiped<Big> w;

@@ -19,6 +19,10 @@ namespace ql {
 // The fixed 160-bit modulus of the X9.62 generator, big-endian.
 extern const uint8_t kX962DefaultQ[20];
 
+// Keys `ctx` for modulus `q` with a 20-byte XKEY and a 20-byte XSEED drawn from the hash pool
+// generator, drawn again while the two are equal. Returns the status of Big_X962_Init.
+int32_t x962_init_random(QL_X962_CTX *ctx, const Big &q);
+
 #if defined(QL_TEST_HOOKS)
 namespace test {
 // Makes the module generator hand out its previous block again once, as a generator stuck on
