@@ -1,5 +1,5 @@
-// ARIA on many blocks at once with SSE and AES-NI (VAES where present); only when
-// cpu::has(cpu::kAesNi).
+// ARIA with SSE and AES-NI: many blocks at once (VAES where present) or one block at a time;
+// only when cpu::has(cpu::kAesNi).
 #ifndef QL_ARIA_HW_H
 #define QL_ARIA_HW_H
 
@@ -18,6 +18,17 @@ constexpr unsigned kBlocks = 16;
 // Runs `blocks` independent blocks (a multiple of kBlocks) at `in` through the schedule `rk`
 // (encryption or decryption) into `out`, which may be `in`.
 void crypt(const QL_ARIA_KEY &rk, uint8_t *out, const uint8_t *in, size_t blocks);
+
+// Runs `blocks` blocks at `in` one at a time through the schedule `rk` into `out`, which may
+// be `in`: the latency-bound path for the chained modes and for runs shorter than kBlocks.
+void crypt_serial(const QL_ARIA_KEY &rk, uint8_t *out, const uint8_t *in, size_t blocks);
+
+// The chained modes over whole blocks, with ARIA's schedule `rk` (CBC decryption takes a
+// decryption schedule, the others an encryption one). `iv` is the chaining value in and out:
+// the last ciphertext block for CBC and CFB, the last cipher output for OFB.
+enum class Chain { kCbcEncrypt, kCbcDecrypt, kCfbEncrypt, kCfbDecrypt, kOfb };
+void chain(const QL_ARIA_KEY &rk, Chain mode, uint8_t iv[16], uint8_t *out, const uint8_t *in,
+           size_t blocks);
 
 }  // namespace ariani
 }  // namespace ql

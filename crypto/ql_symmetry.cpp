@@ -176,6 +176,34 @@ bool aes_hw_mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len, i
 #endif
 
 #if QL_X86_ACCEL
+// ARIA one block at a time with AES-NI: ECB, CBC, and CFB and OFB in whole-block segments,
+// after whatever the many-block prefix took; false for the modes left to the engine.
+bool aria_hw_mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len, int dir) {
+  const QL_ARIA_KEY &rk = ctx.key.aria;
+  const size_t blocks = len / kBlock;
+  const bool dec = dir == kDecrypt;
+  const uint32_t mode = ctx.param.mode;
+  if (mode == QL_SYM_MODE_ECB) {
+    ariani::crypt_serial(rk, out, in, blocks);
+    return true;
+  }
+  using ariani::Chain;
+  Chain chain;
+  if (mode == QL_SYM_MODE_CBC) {
+    chain = dec ? Chain::kCbcDecrypt : Chain::kCbcEncrypt;
+  } else if (mode == QL_SYM_MODE_CFB && ctx.param.segmentLength == kBlock) {
+    chain = dec ? Chain::kCfbDecrypt : Chain::kCfbEncrypt;
+  } else if (mode == QL_SYM_MODE_OFB && ctx.param.segmentLength == kBlock) {
+    chain = Chain::kOfb;
+  } else {
+    return false;
+  }
+  ariani::chain(rk, chain, ctx.param.iv, out, in, blocks);
+  return true;
+}
+#endif
+
+#if QL_X86_ACCEL
 // A function that runs `blocks` independent blocks (a multiple of sixteen) through the cipher.
 using WideFn = void (*)(const void *key, bool decrypt, uint8_t *out, const uint8_t *in,
                         size_t blocks);
@@ -317,6 +345,10 @@ Status QL_SYM_Mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len,
   out += done;
   in += done;
   len -= done;
+  if (ctx.algorithm == QL_SYM_ARIA && cpu::has(cpu::kAesNi) &&
+      aria_hw_mode(ctx, out, in, len, dir)) {
+    return kOk;
+  }
 #endif
   const uint32_t mode = ctx.param.mode;
   const bool block_modes = mode == QL_SYM_MODE_ECB || mode == QL_SYM_MODE_CBC;
