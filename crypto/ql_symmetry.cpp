@@ -516,6 +516,16 @@ Status check_record(const QL_SYM_CTX &ctx) {
   if (ctx.param.padding < QL_SYM_PAD_NONE || ctx.param.padding > QL_SYM_PAD_PKCS) {
     return kErrSymNotInit;
   }
+  // A schedule's round count bounds how many round keys are read and copied.
+  const int32_t aes_rounds = ctx.key.aes.rounds;
+  const int32_t aria_rounds = ctx.key.aria.rounds;
+  if (ctx.algorithm == QL_SYM_AES && aes_rounds != 10 && aes_rounds != 12 && aes_rounds != 14) {
+    return kErrSymNotInit;
+  }
+  if (ctx.algorithm == QL_SYM_ARIA && aria_rounds != 12 && aria_rounds != 14 &&
+      aria_rounds != 16) {
+    return kErrSymNotInit;
+  }
   return kOk;
 }
 

@@ -469,6 +469,15 @@ TEST(Symmetry, UpdateAndFinalCodes) {
   ctx.pendingLength = 0;
   ctx.param.mode = 9;
   EXPECT_EQ(QL_SYM_Encrypt_Update(&ctx, out, &n, data.data(), 16), -1);
+  // A round count the schedule cannot have would read and copy past its round keys.
+  ASSERT_EQ(QL_SYM_Encrypt_Init(&ctx, &ecb, key.data(), 16, QL_SYM_AES), 0);
+  ctx.key.aes.rounds = 40;
+  EXPECT_EQ(QL_SYM_Encrypt_Update(&ctx, out, &n, data.data(), 16), -4006);
+  ASSERT_EQ(QL_SYM_Encrypt_Init(&ctx, &ecb, key.data(), 16, QL_SYM_ARIA), 0);
+  ctx.key.aria.rounds = 40;
+  EXPECT_EQ(QL_SYM_Encrypt_Update(&ctx, out, &n, data.data(), 16), -4006);
+  ctx.key.aria.rounds = 13;
+  EXPECT_EQ(QL_SYM_Encrypt_Final(&ctx, out, &n), -4006);
 }
 
 TEST(Symmetry, InPlaceAndOddAddresses) {
