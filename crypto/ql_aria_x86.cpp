@@ -1,8 +1,9 @@
-// ARIA on many blocks at once: sixteen with SSE and AES-NI, thirty-two with AVX2 and VAES.
+// ARIA with AES-NI. Many blocks at once: sixteen with SSE, thirty-two with AVX2 and VAES.
 // The state is byte-sliced (one vector per byte position, one lane byte per block), so each
 // S-box runs on whole vectors: S1 and S1^-1 are AESENCLAST and AESDECLAST with a zero round
-// key, S2 and S2^-1 the same with an affine map after or before (nibble-table shuffles). No
-// table is indexed by a secret in memory; the results equal the table code's.
+// key, S2 and S2^-1 the same with an affine map after or before (nibble-table shuffles). One
+// block at a time (the chained modes, short runs): the same S-boxes on a single register.
+// No table is indexed by a secret in memory; the results equal the table code's.
 #include "ql_cpu.h"
 
 #if QL_X86_ACCEL
@@ -123,9 +124,9 @@ QL_ARIA_FN void store_block(uint8_t *p, int b, V v) {
 #endif
 
 // One block at a time, for the chained modes: the whole state in one register. Each round
-// runs the state through AESENCLAST (S1), AESENCLAST then the S2 post-map, AESDECLAST
-// (S1^-1) and the S2^-1 pre-map then AESDECLAST, and the diffusion layer picks each output
-// byte's seven terms straight out of those four results with byte shuffles. The bytes sit in
+// gives four results: AESENCLAST (S1), the S2 post-map of it (S2), AESDECLAST (S1^-1) and
+// AESDECLAST after the S2^-1 pre-map (S2^-1); the diffusion layer then picks each output
+// byte's seven terms straight out of them with byte shuffles, two per result, and XORs. The bytes sit in
 // the register in an order of the round type's own: the S1 inputs where AESENCLAST's
 // ShiftRows carries them to column 0, the S2 inputs to column 2, the S1^-1 inputs where
 // AESDECLAST's InvShiftRows carries them to column 1, the S2^-1 inputs to column 3. So every
@@ -253,8 +254,10 @@ QL_ARIA_FN void hide(const T *&p) {
 
 QL_ARIA_FN V affine(const Tables &tb, const Nibbles &m, V x) {
   const V nib = load(tb.nib);
-  return _mm_xor_si128(_mm_shuffle_epi8(load(m.lo.data()), _mm_and_si128(x, nib)),
-                       _mm_shuffle_epi8(load(m.hi.data()), _mm_and_si128(_mm_srli_epi16(x, 4), nib)));
+  const V lo = _mm_and_si128(x, nib);
+  const V hi = _mm_and_si128(_mm_srli_epi16(x, 4), nib);
+  return _mm_xor_si128(_mm_shuffle_epi8(load(m.lo.data()), lo),
+                       _mm_shuffle_epi8(load(m.hi.data()), hi));
 }
 
 // The four substitution results of state `x`.
