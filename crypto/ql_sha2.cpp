@@ -209,8 +209,16 @@ __attribute__((target("bmi2"))) void sha512_compress_bmi2(uint64_t state[8],
 }
 #endif
 
+// The AVX2 schedule with scalar BMI2 rounds, else the portable rounds compiled for BMI2, else
+// the portable ones.
 void sha512_compress(uint64_t state[8], const uint8_t *block, size_t num_blocks) {
 #if QL_X86_ACCEL
+#if !defined(_WIN32)
+  if (cpu::has(cpu::kAvx2 | cpu::kBmi2)) {
+    avx2::sha512_compress(state, block, num_blocks, K512.data());
+    return;
+  }
+#endif
   if (cpu::has(cpu::kBmi2)) {
     sha512_compress_bmi2(state, block, num_blocks);
     return;
