@@ -94,6 +94,7 @@ constexpr uint8_t sha512_padding[128] = {0x80};
   (w[(i)&15] +=           \
    QL_SHA256_s1(w[((i) + 14) & 15]) + w[((i) + 9) & 15] + QL_SHA256_s0(w[((i) + 1) & 15]))
 
+const uint32_t *const k256_table = K256.data();
 // Compresses `num_blocks` consecutive 64-byte blocks into the chaining words.
 void sha256_compress_portable(uint32_t state[8], const uint8_t *block, size_t num_blocks) {
   uint32_t a = state[0];
@@ -111,12 +112,10 @@ void sha256_compress_portable(uint32_t state[8], const uint8_t *block, size_t nu
     t0 = b ^ c;
     QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_LOAD, 0);
     QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_LOAD, 8);
-    QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_NEXT, 16);
-    QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_NEXT, 24);
-    QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_NEXT, 32);
-    QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_NEXT, 40);
-    QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_NEXT, 48);
-    QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_NEXT, 56);
+    for (const uint32_t *k = k256_table + 16; k != k256_table + 64; k += 16) {
+      QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, k, QL_SHA256_NEXT, 0);
+      QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, k, QL_SHA256_NEXT, 8);
+    }
     a = state[0] += a;
     b = state[1] += b;
     c = state[2] += c;
