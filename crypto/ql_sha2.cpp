@@ -96,7 +96,8 @@ constexpr uint8_t sha512_padding[128] = {0x80};
 
 const uint32_t *const k256_table = K256.data();
 // Compresses `num_blocks` consecutive 64-byte blocks into the chaining words.
-void sha256_compress_portable(uint32_t state[8], const uint8_t *block, size_t num_blocks) {
+QL_MD_ROUNDS_FN void sha256_compress_portable(uint32_t state[8], const uint8_t *block,
+                                              size_t num_blocks) {
   uint32_t a = state[0];
   uint32_t b = state[1];
   uint32_t c = state[2];
@@ -176,14 +177,10 @@ QL_SHA512_INLINE void sha512_rounds(uint64_t state[8], const uint8_t *block, siz
     t0 = b ^ c;
     QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_LOAD, 0);
     QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_LOAD, 8);
-    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_NEXT, 16);
-    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_NEXT, 24);
-    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_NEXT, 32);
-    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_NEXT, 40);
-    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_NEXT, 48);
-    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_NEXT, 56);
-    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_NEXT, 64);
-    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_NEXT, 72);
+    for (const uint64_t *kg = k + 16; kg != k + 80; kg += 16) {
+      QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, kg, QL_SHA512_NEXT, 0);
+      QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, kg, QL_SHA512_NEXT, 8);
+    }
     a = state[0] += a;
     b = state[1] += b;
     c = state[2] += c;
@@ -196,12 +193,13 @@ QL_SHA512_INLINE void sha512_rounds(uint64_t state[8], const uint8_t *block, siz
   wipe(w, sizeof(w));  // the schedule of a key block is key material
 }
 
-void sha512_compress_portable(uint64_t state[8], const uint8_t *block, size_t num_blocks) {
+QL_MD_ROUNDS_FN void sha512_compress_portable(uint64_t state[8], const uint8_t *block,
+                                              size_t num_blocks) {
   sha512_rounds(state, block, num_blocks);
 }
 
 #if QL_X86_ACCEL
-__attribute__((target("bmi2"))) void sha512_compress_bmi2(uint64_t state[8],
+QL_MD_ROUNDS_FN __attribute__((target("bmi2"))) void sha512_compress_bmi2(uint64_t state[8],
                                                          const uint8_t *block,
                                                          size_t num_blocks) {
   sha512_rounds(state, block, num_blocks);
