@@ -1,6 +1,8 @@
 // SHA-256, SHA-384 and SHA-512 (FIPS 180-2). Chaining words are native values; message words
 // are read big-endian byte by byte, so blocks may lie at any address. Each compression runs
-// its rounds unrolled, with the schedule computed in place in a 16-word window. The counters
+// its first 16 rounds unrolled, then a loop over groups of 16 unrolled rounds (one copy of
+// the code is small enough to stay in the processor's decoded-instruction cache), with the
+// schedule computed in place in a 16-word window. The counters
 // count bytes (64 bits for SHA-256, 128 bits for SHA-384/512). No branch or index depends on
 // the data.
 #include <array>
@@ -94,7 +96,9 @@ constexpr uint8_t sha512_padding[128] = {0x80};
   (w[(i)&15] +=           \
    QL_SHA256_s1(w[((i) + 14) & 15]) + w[((i) + 9) & 15] + QL_SHA256_s0(w[((i) + 1) & 15]))
 
+// The round constants of the loop are read through a pointer that steps by 16.
 const uint32_t *const k256_table = K256.data();
+
 // Compresses `num_blocks` consecutive 64-byte blocks into the chaining words.
 QL_MD_ROUNDS_FN void sha256_compress_portable(uint32_t state[8], const uint8_t *block,
                                               size_t num_blocks) {
@@ -199,9 +203,8 @@ QL_MD_ROUNDS_FN void sha512_compress_portable(uint64_t state[8], const uint8_t *
 }
 
 #if QL_X86_ACCEL
-QL_MD_ROUNDS_FN __attribute__((target("bmi2"))) void sha512_compress_bmi2(uint64_t state[8],
-                                                         const uint8_t *block,
-                                                         size_t num_blocks) {
+QL_MD_ROUNDS_FN __attribute__((target("bmi2"))) void sha512_compress_bmi2(
+    uint64_t state[8], const uint8_t *block, size_t num_blocks) {
   sha512_rounds(state, block, num_blocks);
 }
 #endif
