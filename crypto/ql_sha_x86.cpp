@@ -10,6 +10,8 @@
 
 #include <immintrin.h>
 
+#include "internal/ql_md.h"
+
 #define QL_TARGET_SHA __attribute__((target("sha,ssse3,sse4.1")))
 
 namespace ql {
@@ -187,10 +189,8 @@ __attribute__((target("avx2"))) inline __m256i constants(const uint64_t *k) {
 
 }  // namespace
 
-__attribute__((target("avx2,bmi,bmi2"))) void sha512_compress(uint64_t state[8],
-                                                              const uint8_t *block,
-                                                              size_t num_blocks,
-                                                              const uint64_t *k) {
+QL_MD_ROUNDS_FN __attribute__((target("avx2,bmi,bmi2"))) void sha512_compress(
+    uint64_t state[8], const uint8_t *block, size_t num_blocks, const uint64_t *k) {
   // Byte order of each word reversed.
   const __m256i order = _mm256_set_epi64x(0x08090a0b0c0d0e0fLL, 0x0001020304050607LL,
                                           0x08090a0b0c0d0e0fLL, 0x0001020304050607LL);
