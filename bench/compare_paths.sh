@@ -2,14 +2,14 @@
 # Runs ql_bench once per implementation of the hardware paths and prints MB/s at 16 KiB side
 # by side with OpenSSL's (unmasked), and each ratio ours/OpenSSL. The library must be built
 # with its test hooks (any preset with tests), which read QL_TEST_CPU_MASK: unset = every
-# feature this CPU has, 3 = AES-NI and SHA extensions only (no AVX2/VAES), 0 = portable code.
+# feature this CPU has, 13 = AES-NI, SHA extensions and BMI2 (no AVX2/VAES), 0 = portable code.
 # Usage: bench/compare_paths.sh path/to/ql_bench [benchmark regex]
 set -eu
 bench=$1
 filter=${2:-'(AES-128|ARIA-128|SEED-128)/.*16384|digest/sha[0-9]+/'}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-for run in all:x sse:3 portable:0; do
+for run in all:x sse:13 portable:0; do
   name=${run%%:*}
   mask=${run#*:}
   if [ "$mask" = x ]; then

@@ -31,9 +31,10 @@ void wipe(void *p, size_t n) {
 #if defined(_WIN32)
   SecureZeroMemory(p, n);
 #else
-  volatile uint8_t *v = static_cast<volatile uint8_t *>(p);
-  for (size_t i = 0; i < n; i++) { v[i] = 0; }
-  // Keeps the stores ordered before any later free of the memory.
+  // A plain memset, which the compiler may widen to whole-register stores; the empty statement
+  // after it takes the pointer and may read any memory, so the stores can be neither dropped
+  // as dead nor moved past a later free.
+  std::memset(p, 0, n);
   __asm__ __volatile__("" : : "r"(p) : "memory");
 #endif
 }

@@ -33,7 +33,8 @@ constexpr uint8_t sha_padding[64] = {0x80};
   QL_SHA1_STEP(b, c, d, e, a, f, k, W(i + 4))
 
 // Compresses `num_blocks` consecutive 64-byte blocks into the chaining words.
-void sha1_compress_portable(uint32_t state[5], const uint8_t *block, size_t num_blocks) {
+QL_MD_ROUNDS_FN void sha1_compress_portable(uint32_t state[5], const uint8_t *block,
+                                            size_t num_blocks) {
   constexpr uint32_t k1 = 0x5A827999u;
   constexpr uint32_t k2 = 0x6ED9EBA1u;
   constexpr uint32_t k3 = 0x8F1BBCDCu;

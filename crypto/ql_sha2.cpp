@@ -1,6 +1,8 @@
 // SHA-256, SHA-384 and SHA-512 (FIPS 180-2). Chaining words are native values; message words
 // are read big-endian byte by byte, so blocks may lie at any address. Each compression runs
-// its rounds unrolled, with the schedule computed in place in a 16-word window. The counters
+// its first 16 rounds unrolled, then a loop over groups of 16 unrolled rounds (one copy of
+// the code is small enough to stay in the processor's decoded-instruction cache), with the
+// schedule computed in place in a 16-word window. The counters
 // count bytes (64 bits for SHA-256, 128 bits for SHA-384/512). No branch or index depends on
 // the data.
 #include <array>
@@ -94,8 +96,12 @@ constexpr uint8_t sha512_padding[128] = {0x80};
   (w[(i)&15] +=           \
    QL_SHA256_s1(w[((i) + 14) & 15]) + w[((i) + 9) & 15] + QL_SHA256_s0(w[((i) + 1) & 15]))
 
+// The round constants of the loop are read through a pointer that steps by 16.
+const uint32_t *const k256_table = K256.data();
+
 // Compresses `num_blocks` consecutive 64-byte blocks into the chaining words.
-void sha256_compress_portable(uint32_t state[8], const uint8_t *block, size_t num_blocks) {
+QL_MD_ROUNDS_FN void sha256_compress_portable(uint32_t state[8], const uint8_t *block,
+                                              size_t num_blocks) {
   uint32_t a = state[0];
   uint32_t b = state[1];
   uint32_t c = state[2];
@@ -111,12 +117,10 @@ void sha256_compress_portable(uint32_t state[8], const uint8_t *block, size_t nu
     t0 = b ^ c;
     QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_LOAD, 0);
     QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_LOAD, 8);
-    QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_NEXT, 16);
-    QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_NEXT, 24);
-    QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_NEXT, 32);
-    QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_NEXT, 40);
-    QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_NEXT, 48);
-    QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, K256, QL_SHA256_NEXT, 56);
+    for (const uint32_t *k = k256_table + 16; k != k256_table + 64; k += 16) {
+      QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, k, QL_SHA256_NEXT, 0);
+      QL_SHA2_EIGHT(QL_SHA256_S0, QL_SHA256_S1, k, QL_SHA256_NEXT, 8);
+    }
     a = state[0] += a;
     b = state[1] += b;
     c = state[2] += c;
@@ -177,14 +181,10 @@ QL_SHA512_INLINE void sha512_rounds(uint64_t state[8], const uint8_t *block, siz
     t0 = b ^ c;
     QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_LOAD, 0);
     QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_LOAD, 8);
-    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_NEXT, 16);
-    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_NEXT, 24);
-    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_NEXT, 32);
-    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_NEXT, 40);
-    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_NEXT, 48);
-    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_NEXT, 56);
-    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_NEXT, 64);
-    QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, k, QL_SHA512_NEXT, 72);
+    for (const uint64_t *kg = k + 16; kg != k + 80; kg += 16) {
+      QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, kg, QL_SHA512_NEXT, 0);
+      QL_SHA2_EIGHT(QL_SHA512_S0, QL_SHA512_S1, kg, QL_SHA512_NEXT, 8);
+    }
     a = state[0] += a;
     b = state[1] += b;
     c = state[2] += c;
@@ -197,20 +197,28 @@ QL_SHA512_INLINE void sha512_rounds(uint64_t state[8], const uint8_t *block, siz
   wipe(w, sizeof(w));  // the schedule of a key block is key material
 }
 
-void sha512_compress_portable(uint64_t state[8], const uint8_t *block, size_t num_blocks) {
+QL_MD_ROUNDS_FN void sha512_compress_portable(uint64_t state[8], const uint8_t *block,
+                                              size_t num_blocks) {
   sha512_rounds(state, block, num_blocks);
 }
 
 #if QL_X86_ACCEL
-__attribute__((target("bmi2"))) void sha512_compress_bmi2(uint64_t state[8],
-                                                         const uint8_t *block,
-                                                         size_t num_blocks) {
+QL_MD_ROUNDS_FN __attribute__((target("bmi2"))) void sha512_compress_bmi2(
+    uint64_t state[8], const uint8_t *block, size_t num_blocks) {
   sha512_rounds(state, block, num_blocks);
 }
 #endif
 
+// The AVX2 schedule with scalar BMI2 rounds, else the portable rounds compiled for BMI2, else
+// the portable ones.
 void sha512_compress(uint64_t state[8], const uint8_t *block, size_t num_blocks) {
 #if QL_X86_ACCEL
+#if !defined(_WIN32)
+  if (cpu::has(cpu::kAvx2 | cpu::kBmi2)) {
+    avx2::sha512_compress(state, block, num_blocks, K512.data());
+    return;
+  }
+#endif
   if (cpu::has(cpu::kBmi2)) {
     sha512_compress_bmi2(state, block, num_blocks);
     return;

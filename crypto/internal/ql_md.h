@@ -7,6 +7,15 @@
 #include <cstdint>
 #include <cstring>
 
+// Compiles the unrolled rounds of a digest core with register renaming after allocation, so
+// that the final scheduling pass can interleave neighbouring rounds, which it otherwise cannot
+// for the few registers they share (measured: a few percent on x86-64). GCC only.
+#if defined(__GNUC__) && !defined(__clang__)
+#define QL_MD_ROUNDS_FN __attribute__((optimize("rename-registers")))
+#else
+#define QL_MD_ROUNDS_FN
+#endif
+
 namespace ql {
 
 // `pending` bytes (less than kBlockLen) already sit in `buffer`; `compress(blocks, num_blocks)`

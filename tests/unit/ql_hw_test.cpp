@@ -2,7 +2,7 @@
 // in use by default, and each accelerated function gives the portable code's bytes over key
 // sizes, directions, lengths around the lane count, counters at carry boundaries and in-place
 // buffers. The other suites run again with the portable code forced (QL_TEST_CPU_MASK=0) and
-// with the 128-bit paths only (QL_TEST_CPU_MASK=3).
+// without the 256-bit paths (QL_TEST_CPU_MASK=13: AES-NI, SHA extensions, BMI2).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -27,14 +27,24 @@ Bytes pattern(size_t n, uint32_t seed) {
   return b;
 }
 
-// Runs `f` with the portable code forced, then with the 128-bit paths only, then with every
-// detected feature, and expects the same bytes each time; a CPU without `feature` skips.
+// The feature masks that select each implementation besides the portable one: the 128-bit
+// paths, scalar BMI2 alone (SHA-512's rounds compiled for it), both (as CTest's "sse" run),
+// and every detected feature (AVX2: SHA-512's vector schedule, 256-bit ARIA and SEED).
+constexpr uint32_t kPathMasks[] = {
+    ql::cpu::kAesNi | ql::cpu::kShaNi,
+    ql::cpu::kBmi2,
+    ql::cpu::kAesNi | ql::cpu::kShaNi | ql::cpu::kBmi2,
+    ql::cpu::kAllFeatures,
+};
+
+// Runs `f` with the portable code forced, then under each of kPathMasks, and expects the same
+// bytes each time; a CPU without `feature` skips.
 template <typename F>
 void expect_same_on_every_path(uint32_t feature, F f) {
   if ((ql::test::cpu_detected() & feature) != feature) { GTEST_SKIP() << "feature absent"; }
   ql::test::set_cpu_mask(0);
   const Bytes portable = f();
-  for (uint32_t mask : {ql::cpu::kAesNi | ql::cpu::kShaNi, ql::cpu::kAllFeatures}) {
+  for (uint32_t mask : kPathMasks) {
     SCOPED_TRACE(testing::Message() << "feature mask " << mask);
     ql::test::set_cpu_mask(mask);
     EXPECT_EQ(f(), portable);
@@ -155,17 +165,40 @@ struct EngineCase {
   const char *counter;  // CTR: the initial counter block, else null (a random IV)
 };
 
-// SHA-384 and SHA-512 (compiled for BMI2) over every length up to three blocks and beyond.
+// SHA-384 and SHA-512 over every length up to five blocks (the AVX2 schedule takes blocks in
+// pairs: odd and even counts, a lone block after pairs), streamed in pieces of 1, 127 and 300
+// bytes, and HMAC-SHA512 with keys shorter and longer than a block.
 TEST(ShaHw, Sha512MatchesPortable) {
   expect_same_on_every_path(ql::cpu::kBmi2, [] {
     Bytes all;
-    const Bytes msg = pattern(400, 12);
+    const Bytes msg = pattern(700, 12);
     for (uint32_t len = 0; len <= msg.size(); len += 3) {
       uint8_t d384[48], d512[64];
       QL_SHA384(d384, msg.data(), len);
       QL_SHA512(d512, msg.data(), len);
       all.insert(all.end(), d384, d384 + 48);
       all.insert(all.end(), d512, d512 + 64);
+    }
+    QL_SHA512_CTX ctx;
+    QL_SHA512_Init(&ctx);
+    const uint32_t pieces[] = {1, 127, 300};
+    for (uint32_t done = 0, k = 0; done < msg.size(); k++) {
+      const uint32_t take =
+          std::min<uint32_t>(pieces[k % 3], static_cast<uint32_t>(msg.size()) - done);
+      QL_SHA512_Update(&ctx, msg.data() + done, take);
+      done += take;
+    }
+    uint8_t d512[64];
+    QL_SHA512_Final(&ctx, d512);
+    all.insert(all.end(), d512, d512 + 64);
+    for (uint32_t key_len : {20u, 128u, 200u}) {
+      uint8_t mac[64];
+      uint32_t mac_len = 0;
+      EXPECT_EQ(QL_HMAC(mac, &mac_len, msg.data(), 333, msg.data() + 350, key_len,
+                        QL_HMAC_SHA512),
+                0);
+      EXPECT_EQ(mac_len, 64u);
+      all.insert(all.end(), mac, mac + 64);
     }
     return all;
   });

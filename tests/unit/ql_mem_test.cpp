@@ -46,4 +46,26 @@ TEST(Mem, WipeOnExitClearsUnlessReleased) {
   EXPECT_EQ(secret[23], 0x5C);
 }
 
+// Exactly the n bytes from p are cleared, at every start offset and across lengths that
+// straddle whole-word and whole-register widths; the bytes either side keep their values.
+// A null pointer or a zero length writes nothing.
+TEST(Mem, WipeClearsExactlyTheRange) {
+  for (size_t offset = 0; offset < 8; offset++) {
+    for (size_t n : {1u, 7u, 8u, 15u, 16u, 31u, 32u, 33u, 64u, 100u, 129u}) {
+      SCOPED_TRACE(testing::Message() << "offset " << offset << " length " << n);
+      std::array<uint8_t, 160> buf;
+      buf.fill(0xA5);
+      ql::wipe(buf.data() + offset, n);
+      for (size_t i = 0; i < buf.size(); i++) {
+        const bool inside = i >= offset && i < offset + n;
+        ASSERT_EQ(buf[i], inside ? 0 : 0xA5) << "byte " << i;
+      }
+    }
+  }
+  uint8_t one = 0x77;
+  ql::wipe(&one, 0);
+  EXPECT_EQ(one, 0x77);
+  ql::wipe(nullptr, 16);
+}
+
 }  // namespace
