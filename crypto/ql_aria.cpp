@@ -10,6 +10,7 @@
 #include "internal/ql_bytes.h"
 #include "internal/ql_gf256.h"
 #include "internal/ql_mem.h"
+#include "ql_block_modes.h"
 
 namespace ql {
 namespace {
@@ -117,11 +118,18 @@ inline void store_words(uint8_t *p, const uint32_t w[4]) {
   for (int i = 0; i < 4; i++) { store_be32(p + 4 * i, w[i]); }
 }
 
+// The final round's substitution of type 2, without diffusion.
+inline uint32_t last_subst(uint32_t v) {
+  return (uint32_t{S[2][v >> 24]} << 24) | (uint32_t{S[3][(v >> 16) & 0xff]} << 16) |
+         (uint32_t{S[0][(v >> 8) & 0xff]} << 8) | uint32_t{S[1][v & 0xff]};
+}
+
 // The rounds over any source of round-key words: `Keys::word(i)` is word i of the schedule.
 template <typename Keys>
-void crypt(const Keys &keys, int rounds, uint32_t s[4]) {
+void crypt(const Keys &keys, int rounds, uint32_t &s0, uint32_t &s1, uint32_t &s2,
+           uint32_t &s3) {
   int k = 0;
-  uint32_t x0 = s[0], x1 = s[1], x2 = s[2], x3 = s[3];
+  uint32_t x0 = s0, x1 = s1, x2 = s2, x3 = s3;
   // rounds - 1 rounds with diffusion, alternating odd and even; the last is an odd one.
   for (int r = (rounds - 2) / 2; r > 0; r--) {
     uint32_t t0 = subst_odd(x0 ^ keys.word(k));
@@ -149,13 +157,10 @@ void crypt(const Keys &keys, int rounds, uint32_t s[4]) {
     k += 8;
   }
   // Final round: substitution of type 2 without diffusion, then the last round key.
-  const uint32_t in[4] = {x0, x1, x2, x3};
-  for (int i = 0; i < 4; i++) {
-    const uint32_t v = in[i];
-    s[i] = ((uint32_t{S[2][v >> 24]} << 24) | (uint32_t{S[3][(v >> 16) & 0xff]} << 16) |
-            (uint32_t{S[0][(v >> 8) & 0xff]} << 8) | uint32_t{S[1][v & 0xff]}) ^
-           keys.word(k + i);
-  }
+  s0 = last_subst(x0) ^ keys.word(k);
+  s1 = last_subst(x1) ^ keys.word(k + 1);
+  s2 = last_subst(x2) ^ keys.word(k + 2);
+  s3 = last_subst(x3) ^ keys.word(k + 3);
 }
 
 struct ByteKeys {
@@ -167,14 +172,30 @@ struct WordKeys {
   uint32_t word(int i) const { return p[i]; }
 };
 
+// The block functor of the mode loops, either direction (the schedule decides).
+struct Block {
+  const AriaWords &key;
+  void operator()(uint32_t &s0, uint32_t &s1, uint32_t &s2, uint32_t &s3) const {
+    crypt(WordKeys{key.rk}, key.rounds, s0, s1, s2, s3);
+  }
+};
+
 }  // namespace
 
 void aria_crypt_words(const QL_ARIA_KEY &key, uint32_t s[4]) {
-  crypt(ByteKeys{key.roundKey}, key.rounds, s);
+  crypt(ByteKeys{key.roundKey}, key.rounds, s[0], s[1], s[2], s[3]);
 }
 
 void aria_crypt_words(const AriaWords &key, uint32_t s[4]) {
-  crypt(WordKeys{key.rk}, key.rounds, s);
+  crypt(WordKeys{key.rk}, key.rounds, s[0], s[1], s[2], s[3]);
+}
+
+void aria_run(const QL_ARIA_KEY &rk, modes::Run op, uint8_t iv[16], uint8_t *out,
+              const uint8_t *in, size_t blocks) {
+  Wiped<AriaWords> words;
+  aria_load_words(words.get(), rk);
+  const Block block{words.get()};
+  modes::run(block, block, op, iv, out, in, blocks);
 }
 
 void aria_load_words(AriaWords &out, const QL_ARIA_KEY &rk) {

@@ -4,9 +4,11 @@
 #define QL_SEED_H
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "internal/ql_gf256.h"
+#include "ql_block_modes.h"
 
 namespace ql {
 namespace seed {
@@ -67,31 +69,64 @@ inline void round(uint32_t &l0, uint32_t &l1, uint32_t r0, uint32_t r1, const ui
   l1 ^= d;
 }
 
-// `num_rounds` (even) rounds forwards, leaving the swapped halves as the standard outputs them.
-inline void encrypt(const uint32_t *rk, uint32_t *b, int num_rounds) {
-  uint32_t l0 = b[0], l1 = b[1], r0 = b[2], r1 = b[3];
+// `num_rounds` (even) rounds forwards on the block (l0, l1, r0, r1), leaving the swapped
+// halves as the standard outputs them.
+inline void encrypt(const uint32_t *rk, uint32_t &l0, uint32_t &l1, uint32_t &r0, uint32_t &r1,
+                    int num_rounds) {
   for (int i = 0; i < num_rounds; i += 2) {
     round(l0, l1, r0, r1, rk + 2 * i);
     round(r0, r1, l0, l1, rk + 2 * i + 2);
   }
-  b[0] = r0;
-  b[1] = r1;
-  b[2] = l0;
-  b[3] = l1;
+  const uint32_t t0 = l0, t1 = l1;
+  l0 = r0;
+  l1 = r1;
+  r0 = t0;
+  r1 = t1;
 }
 
 // The same rounds with the round keys taken from the last pair to the first.
-inline void decrypt(const uint32_t *rk, uint32_t *b, int num_rounds) {
-  uint32_t l0 = b[0], l1 = b[1], r0 = b[2], r1 = b[3];
+inline void decrypt(const uint32_t *rk, uint32_t &l0, uint32_t &l1, uint32_t &r0, uint32_t &r1,
+                    int num_rounds) {
   for (int i = num_rounds - 1; i > 0; i -= 2) {
     round(l0, l1, r0, r1, rk + 2 * i);
     round(r0, r1, l0, l1, rk + 2 * i - 2);
   }
-  b[0] = r0;
-  b[1] = r1;
-  b[2] = l0;
-  b[3] = l1;
+  const uint32_t t0 = l0, t1 = l1;
+  l0 = r0;
+  l1 = r1;
+  r0 = t0;
+  r1 = t1;
 }
+
+inline void encrypt(const uint32_t *rk, uint32_t *b, int num_rounds) {
+  encrypt(rk, b[0], b[1], b[2], b[3], num_rounds);
+}
+inline void decrypt(const uint32_t *rk, uint32_t *b, int num_rounds) {
+  decrypt(rk, b[0], b[1], b[2], b[3], num_rounds);
+}
+
+// Block functors of the mode loops for `kRounds` rounds.
+template <int kRounds>
+struct Encryptor {
+  const uint32_t *rk;
+  void operator()(uint32_t &l0, uint32_t &l1, uint32_t &r0, uint32_t &r1) const {
+    encrypt(rk, l0, l1, r0, r1, kRounds);
+  }
+};
+template <int kRounds>
+struct Decryptor {
+  const uint32_t *rk;
+  void operator()(uint32_t &l0, uint32_t &l1, uint32_t &r0, uint32_t &r1) const {
+    decrypt(rk, l0, l1, r0, r1, kRounds);
+  }
+};
+
+// Run `op` over `blocks` whole blocks (see modes::loop) with the SEED-128 or SEED-256 round
+// keys `rk`.
+void run128(const uint32_t *rk, modes::Run op, uint8_t iv[16], uint8_t *out, const uint8_t *in,
+            size_t blocks);
+void run256(const uint32_t *rk, modes::Run op, uint8_t iv[16], uint8_t *out, const uint8_t *in,
+            size_t blocks);
 
 }  // namespace seed
 }  // namespace ql

@@ -1,0 +1,110 @@
+// Whole-block runs of the modes over one block cipher, written once as templates over a block
+// functor so that each cipher's unit instantiates them with its rounds inlined. The chaining
+// value lives in locals for the whole run: in the serial modes (CBC and CFB encryption, OFB)
+// every block waits for the previous one, and a round trip through memory per block would
+// sit on that chain.
+#ifndef QL_BLOCK_MODES_H
+#define QL_BLOCK_MODES_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "internal/ql_bytes.h"
+
+namespace ql {
+namespace modes {
+
+// What a run does with each block. CFB, OFB and CTR here take whole-block segments.
+enum class Run {
+  kEcbEncrypt,
+  kEcbDecrypt,
+  kCbcEncrypt,
+  kCbcDecrypt,
+  kCfbEncrypt,
+  kCfbDecrypt,
+  kOfb,
+  kCtr,
+};
+
+// A block functor is `void operator()(uint32_t &s0, uint32_t &s1, uint32_t &s2,
+// uint32_t &s3) const`: it runs one block of big-endian words in place in one direction.
+// `loop` runs `blocks` whole blocks of the mode `kOp` from `in` to `out` (which may be `in`:
+// every block is read before it is written) and keeps the running IV or counter in the 16
+// bytes at `iv` (unused by ECB).
+template <Run kOp, typename Block>
+void loop(const Block &block, uint8_t *iv, uint8_t *out, const uint8_t *in, size_t blocks) {
+  uint32_t c0 = load_be32(iv), c1 = load_be32(iv + 4), c2 = load_be32(iv + 8),
+           c3 = load_be32(iv + 12);
+  for (size_t b = 0; b < blocks; b++, in += 16, out += 16) {
+    const uint32_t x0 = load_be32(in), x1 = load_be32(in + 4), x2 = load_be32(in + 8),
+                   x3 = load_be32(in + 12);
+    uint32_t y0 = x0, y1 = x1, y2 = x2, y3 = x3;
+    if (kOp == Run::kEcbEncrypt || kOp == Run::kEcbDecrypt) {
+      block(y0, y1, y2, y3);
+    } else if (kOp == Run::kCbcEncrypt) {
+      c0 ^= x0, c1 ^= x1, c2 ^= x2, c3 ^= x3;
+      block(c0, c1, c2, c3);
+      y0 = c0, y1 = c1, y2 = c2, y3 = c3;
+    } else if (kOp == Run::kCbcDecrypt) {
+      block(y0, y1, y2, y3);
+      y0 ^= c0, y1 ^= c1, y2 ^= c2, y3 ^= c3;
+      c0 = x0, c1 = x1, c2 = x2, c3 = x3;
+    } else if (kOp == Run::kCfbEncrypt) {
+      block(c0, c1, c2, c3);
+      c0 ^= x0, c1 ^= x1, c2 ^= x2, c3 ^= x3;
+      y0 = c0, y1 = c1, y2 = c2, y3 = c3;
+    } else if (kOp == Run::kCfbDecrypt) {
+      block(c0, c1, c2, c3);
+      y0 ^= c0, y1 ^= c1, y2 ^= c2, y3 ^= c3;
+      c0 = x0, c1 = x1, c2 = x2, c3 = x3;
+    } else if (kOp == Run::kOfb) {
+      block(c0, c1, c2, c3);
+      y0 ^= c0, y1 ^= c1, y2 ^= c2, y3 ^= c3;
+    } else {
+      uint32_t k0 = c0, k1 = c1, k2 = c2, k3 = c3;
+      block(k0, k1, k2, k3);
+      y0 ^= k0, y1 ^= k1, y2 ^= k2, y3 ^= k3;
+      // The counter block plus one, as one big-endian integer; the carry out of the top word
+      // is dropped.
+      if (++c3 == 0 && ++c2 == 0 && ++c1 == 0) { ++c0; }
+    }
+    store_be32(out, y0);
+    store_be32(out + 4, y1);
+    store_be32(out + 8, y2);
+    store_be32(out + 12, y3);
+  }
+  store_be32(iv, c0);
+  store_be32(iv + 4, c1);
+  store_be32(iv + 8, c2);
+  store_be32(iv + 12, c3);
+}
+
+// Runs `op` over `blocks` whole blocks with the encryption functor `enc` or, for ECB and CBC
+// decryption, the decryption functor `dec`.
+template <typename Enc, typename Dec>
+void run(const Enc &enc, const Dec &dec, Run op, uint8_t *iv, uint8_t *out, const uint8_t *in,
+         size_t blocks) {
+  switch (op) {
+    case Run::kEcbEncrypt:
+      return loop<Run::kEcbEncrypt>(enc, iv, out, in, blocks);
+    case Run::kEcbDecrypt:
+      return loop<Run::kEcbDecrypt>(dec, iv, out, in, blocks);
+    case Run::kCbcEncrypt:
+      return loop<Run::kCbcEncrypt>(enc, iv, out, in, blocks);
+    case Run::kCbcDecrypt:
+      return loop<Run::kCbcDecrypt>(dec, iv, out, in, blocks);
+    case Run::kCfbEncrypt:
+      return loop<Run::kCfbEncrypt>(enc, iv, out, in, blocks);
+    case Run::kCfbDecrypt:
+      return loop<Run::kCfbDecrypt>(enc, iv, out, in, blocks);
+    case Run::kOfb:
+      return loop<Run::kOfb>(enc, iv, out, in, blocks);
+    case Run::kCtr:
+      return loop<Run::kCtr>(enc, iv, out, in, blocks);
+  }
+}
+
+}  // namespace modes
+}  // namespace ql
+
+#endif  // QL_BLOCK_MODES_H
