@@ -113,7 +113,7 @@ int rijndaelKeySetupEnc(uint32_t *rk, const uint8_t *key, uint32_t key_len) {
 namespace {
 
 // The rounds on a block held in four words; `key` is an encryption schedule.
-inline void encrypt_block(const QL_AES_KEY &key, uint32_t &s0, uint32_t &s1, uint32_t &s2,
+QL_BLOCK_INLINE void encrypt_block(const QL_AES_KEY &key, uint32_t &s0, uint32_t &s1, uint32_t &s2,
                           uint32_t &s3) {
   const uint32_t *rk = key.roundKey;
   s0 ^= rk[0];
@@ -147,7 +147,7 @@ inline void encrypt_block(const QL_AES_KEY &key, uint32_t &s0, uint32_t &s1, uin
 }
 
 // The equivalent inverse cipher on four words; `key` is a decryption schedule.
-inline void decrypt_block(const QL_AES_KEY &key, uint32_t &s0, uint32_t &s1, uint32_t &s2,
+QL_BLOCK_INLINE void decrypt_block(const QL_AES_KEY &key, uint32_t &s0, uint32_t &s1, uint32_t &s2,
                           uint32_t &s3) {
   const uint32_t *rk = key.roundKey;
   s0 ^= rk[0];
@@ -182,13 +182,13 @@ inline void decrypt_block(const QL_AES_KEY &key, uint32_t &s0, uint32_t &s1, uin
 
 struct Encryptor {
   const QL_AES_KEY &key;
-  void operator()(uint32_t &s0, uint32_t &s1, uint32_t &s2, uint32_t &s3) const {
+  QL_BLOCK_INLINE void operator()(uint32_t &s0, uint32_t &s1, uint32_t &s2, uint32_t &s3) const {
     encrypt_block(key, s0, s1, s2, s3);
   }
 };
 struct Decryptor {
   const QL_AES_KEY &key;
-  void operator()(uint32_t &s0, uint32_t &s1, uint32_t &s2, uint32_t &s3) const {
+  QL_BLOCK_INLINE void operator()(uint32_t &s0, uint32_t &s1, uint32_t &s2, uint32_t &s3) const {
     decrypt_block(key, s0, s1, s2, s3);
   }
 };

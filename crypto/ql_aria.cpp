@@ -129,7 +129,7 @@ inline uint32_t last_subst(uint32_t v) {
 
 // The rounds over any source of round-key words: `Keys::word(i)` is word i of the schedule.
 template <typename Keys>
-void crypt(const Keys &keys, int rounds, uint32_t &s0, uint32_t &s1, uint32_t &s2,
+QL_BLOCK_INLINE void crypt(const Keys &keys, int rounds, uint32_t &s0, uint32_t &s1, uint32_t &s2,
            uint32_t &s3) {
   uint32_t x0 = s0 ^ keys.word(0), x1 = s1 ^ keys.word(1), x2 = s2 ^ keys.word(2),
            x3 = s3 ^ keys.word(3);
@@ -168,7 +168,7 @@ struct WordKeys {
 // The block functor of the mode loops, either direction (the schedule decides).
 struct Block {
   const AriaWords &key;
-  void operator()(uint32_t &s0, uint32_t &s1, uint32_t &s2, uint32_t &s3) const {
+  QL_BLOCK_INLINE void operator()(uint32_t &s0, uint32_t &s1, uint32_t &s2, uint32_t &s3) const {
     crypt(WordKeys{key.rk}, key.rounds, s0, s1, s2, s3);
   }
 };

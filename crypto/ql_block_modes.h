@@ -11,6 +11,14 @@
 
 #include "internal/ql_bytes.h"
 
+// Marks a block function and its functor for inlining into the mode loops: left to itself
+// the compiler keeps the larger ciphers out of line and passes every block through memory.
+#if defined(__GNUC__)
+#define QL_BLOCK_INLINE inline __attribute__((always_inline))
+#else
+#define QL_BLOCK_INLINE inline
+#endif
+
 namespace ql {
 namespace modes {
 

@@ -57,45 +57,64 @@ inline uint32_t G(uint32_t x) {
 // The golden-ratio constant, rotated left by i for round i + 1 of the key schedules.
 constexpr uint32_t kKC0 = 0x9E3779B9u;
 
-// One Feistel round: (l0, l1) ^= F(r0, r1) with the round keys k[0], k[1].
-inline void round(uint32_t &l0, uint32_t &l1, uint32_t r0, uint32_t r1, const uint32_t *k) {
-  uint32_t c = r0 ^ k[0];
-  uint32_t d = r1 ^ k[1];
-  d = G(c ^ d);
-  c = G(c + d);
+// F on the right half XOR its round key, given as x0 = R0 ^ K0 and g = x0 ^ R1 ^ K1: the
+// words (c, d) to XOR into the left half.
+inline void f(uint32_t x0, uint32_t g, uint32_t &c, uint32_t &d) {
+  d = G(g);
+  c = G(x0 + d);
   d = G(d + c);
   c += d;
-  l0 ^= c;
-  l1 ^= d;
 }
 
-// `num_rounds` (even) rounds forwards on the block (l0, l1, r0, r1), leaving the swapped
-// halves as the standard outputs them.
-inline void encrypt(const uint32_t *rk, uint32_t &l0, uint32_t &l1, uint32_t &r0, uint32_t &r1,
-                    int num_rounds) {
-  for (int i = 0; i < num_rounds; i += 2) {
-    round(l0, l1, r0, r1, rk + 2 * i);
-    round(r0, r1, l0, l1, rk + 2 * i + 2);
+// One round, (a0, a1) ^= F, from `x0` and `g` of the other half; then `x0` and `g` for the
+// next round, whose F input is the new (a0, a1) with the round keys `kn`. Those are formed
+// from the parts known before F ends, so each round's chain is the three G functions and
+// little else.
+inline void step(uint32_t &a0, uint32_t &a1, uint32_t &x0, uint32_t &g, const uint32_t *kn) {
+  uint32_t c, d;
+  f(x0, g, c, d);
+  const uint32_t e0 = a0 ^ kn[0];
+  const uint32_t e = e0 ^ a1 ^ kn[1];
+  x0 = e0 ^ c;
+  g = (e ^ d) ^ c;
+  a0 ^= c;
+  a1 ^= d;
+}
+
+// `num_rounds` (even) rounds on the block (l0, l1, r0, r1) with the round keys from the pair
+// at `k` on, `kStep` words apart (2 forwards, -2 backwards), leaving the swapped halves as
+// the standard outputs them.
+template <int kStep>
+QL_BLOCK_INLINE void rounds(const uint32_t *k, uint32_t &l0, uint32_t &l1, uint32_t &r0, uint32_t &r1,
+                   int num_rounds) {
+  uint32_t x0 = r0 ^ k[0];
+  uint32_t g = x0 ^ r1 ^ k[1];
+  for (int i = 2; i < num_rounds; i += 2) {
+    step(l0, l1, x0, g, k + kStep);
+    step(r0, r1, x0, g, k + 2 * kStep);
+    k += 2 * kStep;
   }
+  step(l0, l1, x0, g, k + kStep);
+  uint32_t c, d;
+  f(x0, g, c, d);
+  r0 ^= c;
+  r1 ^= d;
   const uint32_t t0 = l0, t1 = l1;
   l0 = r0;
   l1 = r1;
   r0 = t0;
   r1 = t1;
+}
+
+QL_BLOCK_INLINE void encrypt(const uint32_t *rk, uint32_t &l0, uint32_t &l1, uint32_t &r0, uint32_t &r1,
+                    int num_rounds) {
+  rounds<2>(rk, l0, l1, r0, r1, num_rounds);
 }
 
 // The same rounds with the round keys taken from the last pair to the first.
-inline void decrypt(const uint32_t *rk, uint32_t &l0, uint32_t &l1, uint32_t &r0, uint32_t &r1,
+QL_BLOCK_INLINE void decrypt(const uint32_t *rk, uint32_t &l0, uint32_t &l1, uint32_t &r0, uint32_t &r1,
                     int num_rounds) {
-  for (int i = num_rounds - 1; i > 0; i -= 2) {
-    round(l0, l1, r0, r1, rk + 2 * i);
-    round(r0, r1, l0, l1, rk + 2 * i - 2);
-  }
-  const uint32_t t0 = l0, t1 = l1;
-  l0 = r0;
-  l1 = r1;
-  r0 = t0;
-  r1 = t1;
+  rounds<-2>(rk + 2 * (num_rounds - 1), l0, l1, r0, r1, num_rounds);
 }
 
 inline void encrypt(const uint32_t *rk, uint32_t *b, int num_rounds) {
@@ -109,14 +128,14 @@ inline void decrypt(const uint32_t *rk, uint32_t *b, int num_rounds) {
 template <int kRounds>
 struct Encryptor {
   const uint32_t *rk;
-  void operator()(uint32_t &l0, uint32_t &l1, uint32_t &r0, uint32_t &r1) const {
+  QL_BLOCK_INLINE void operator()(uint32_t &l0, uint32_t &l1, uint32_t &r0, uint32_t &r1) const {
     encrypt(rk, l0, l1, r0, r1, kRounds);
   }
 };
 template <int kRounds>
 struct Decryptor {
   const uint32_t *rk;
-  void operator()(uint32_t &l0, uint32_t &l1, uint32_t &r0, uint32_t &r1) const {
+  QL_BLOCK_INLINE void operator()(uint32_t &l0, uint32_t &l1, uint32_t &r0, uint32_t &r1) const {
     decrypt(rk, l0, l1, r0, r1, kRounds);
   }
 };
