@@ -71,23 +71,33 @@ inline uint32_t bswap(uint32_t x) {
   return (x << 24) | ((x << 8) & 0x00ff0000u) | ((x >> 8) & 0x0000ff00u) | (x >> 24);
 }
 
-// The word-level rest of the diffusion layer, then the next round key `k0`..`k3`: each word
-// becomes the XOR of three of the four words, three words have their bytes permuted, and the
-// three-of-four mixing is applied again. Written as "all four XOR the one left out" so that
-// each mixing is two XOR levels deep instead of four; the round key joins the word left out
-// while the sum of all four is still being formed, off the critical path.
-inline void diffuse(uint32_t &t0, uint32_t &t1, uint32_t &t2, uint32_t &t3, uint32_t k0,
-                    uint32_t k1, uint32_t k2, uint32_t k3) {
-  const uint32_t s = (t0 ^ t1) ^ (t2 ^ t3);
-  const uint32_t v0 = s ^ t3;
-  const uint32_t v1 = rotr32(bswap(s ^ t1), 16);  // bytes abcd -> badc
-  const uint32_t v2 = rotr32(s ^ t2, 16);         // abcd -> cdab
-  const uint32_t v3 = bswap(s ^ t0);              // abcd -> dcba
-  const uint32_t u = (v0 ^ v1) ^ (v2 ^ v3);
-  t0 = u ^ (v3 ^ k0);
-  t1 = u ^ (v1 ^ k1);
-  t2 = u ^ (v2 ^ k2);
-  t3 = u ^ (v0 ^ k3);
+// A round key in the form `diffuse` adds it: k0, k1 ^ k3, k2 ^ k3 and k3 byte-reversed.
+// Formed before the round's substitution, so that none of it waits on the state.
+struct MixKey {
+  uint32_t k0, k13, k23, k3r;
+};
+inline MixKey mix_key(uint32_t k0, uint32_t k1, uint32_t k2, uint32_t k3) {
+  return MixKey{k0, k1 ^ k3, k2 ^ k3, bswap(k3)};
+}
+
+// The word-level rest of the diffusion layer, then the next round key `k`: each word becomes
+// the XOR of three of the four words (y), three of those have their bytes permuted (v), and
+// each output is the XOR of three of the four v. Written for a short dependent chain: every y
+// is two XOR levels deep, every output at most two more after the slowest permutation; the
+// round key enters through words ready early (k3 enters y3 before its permutation, and the
+// outputs that use that word take k3 out again with k1 ^ k3 and k2 ^ k3).
+inline void diffuse(uint32_t &t0, uint32_t &t1, uint32_t &t2, uint32_t &t3, const MixKey &k) {
+  const uint32_t a = t0 ^ t1;
+  const uint32_t b = t2 ^ t3;
+  const uint32_t v0 = a ^ t2;
+  const uint32_t v1 = rotr32(bswap(t0 ^ b), 16);  // bytes abcd -> badc
+  const uint32_t v2 = rotr32(a ^ t3, 16);         // abcd -> cdab
+  const uint32_t v3k = bswap((t1 ^ k.k3r) ^ b);   // abcd -> dcba, with k3
+  const uint32_t v23 = v2 ^ v3k;
+  t0 = ((v0 ^ k.k0) ^ v2) ^ v1;
+  t1 = (v0 ^ k.k13) ^ v23;
+  t2 = ((v0 ^ k.k23) ^ v3k) ^ v1;
+  t3 = v23 ^ v1;
 }
 
 // FO and FE on words: key addition, substitution layer of type 1 or 2, diffusion.
@@ -96,7 +106,7 @@ inline void round_odd(uint32_t s[4], const uint32_t k[4]) {
   uint32_t t1 = subst_odd(s[1] ^ k[1]);
   uint32_t t2 = subst_odd(s[2] ^ k[2]);
   uint32_t t3 = subst_odd(s[3] ^ k[3]);
-  diffuse(t0, t1, t2, t3, 0, 0, 0, 0);
+  diffuse(t0, t1, t2, t3, MixKey{0, 0, 0, 0});
   s[0] = t0;
   s[1] = t1;
   s[2] = t2;
@@ -107,7 +117,7 @@ inline void round_even(uint32_t s[4], const uint32_t k[4]) {
   uint32_t t1 = subst_even(s[1] ^ k[1]);
   uint32_t t2 = subst_even(s[2] ^ k[2]);
   uint32_t t3 = subst_even(s[3] ^ k[3]);
-  diffuse(t0, t1, t2, t3, 0, 0, 0, 0);
+  diffuse(t0, t1, t2, t3, MixKey{0, 0, 0, 0});
   s[0] = t0;
   s[1] = t1;
   s[2] = t2;
@@ -130,24 +140,26 @@ inline uint32_t last_subst(uint32_t v) {
 // The rounds over any source of round-key words: `Keys::word(i)` is word i of the schedule.
 template <typename Keys>
 QL_BLOCK_INLINE void crypt(const Keys &keys, int rounds, uint32_t &s0, uint32_t &s1, uint32_t &s2,
-           uint32_t &s3) {
+                           uint32_t &s3) {
   uint32_t x0 = s0 ^ keys.word(0), x1 = s1 ^ keys.word(1), x2 = s2 ^ keys.word(2),
            x3 = s3 ^ keys.word(3);
   int k = 4;  // the key of the round after the one running
   // rounds - 1 rounds with diffusion, alternating odd and even; the last is an odd one.
   for (int r = (rounds - 2) / 2; r > 0; r--) {
+    MixKey mk = mix_key(keys.word(k), keys.word(k + 1), keys.word(k + 2), keys.word(k + 3));
     uint32_t t0 = subst_odd(x0), t1 = subst_odd(x1), t2 = subst_odd(x2), t3 = subst_odd(x3);
-    diffuse(t0, t1, t2, t3, keys.word(k), keys.word(k + 1), keys.word(k + 2), keys.word(k + 3));
+    diffuse(t0, t1, t2, t3, mk);
+    mk = mix_key(keys.word(k + 4), keys.word(k + 5), keys.word(k + 6), keys.word(k + 7));
     x0 = subst_even(t0);
     x1 = subst_even(t1);
     x2 = subst_even(t2);
     x3 = subst_even(t3);
-    diffuse(x0, x1, x2, x3, keys.word(k + 4), keys.word(k + 5), keys.word(k + 6),
-            keys.word(k + 7));
+    diffuse(x0, x1, x2, x3, mk);
     k += 8;
   }
+  const MixKey mk = mix_key(keys.word(k), keys.word(k + 1), keys.word(k + 2), keys.word(k + 3));
   uint32_t t0 = subst_odd(x0), t1 = subst_odd(x1), t2 = subst_odd(x2), t3 = subst_odd(x3);
-  diffuse(t0, t1, t2, t3, keys.word(k), keys.word(k + 1), keys.word(k + 2), keys.word(k + 3));
+  diffuse(t0, t1, t2, t3, mk);
   k += 4;
   // Final round: substitution of type 2 without diffusion, then the last round key.
   s0 = last_subst(t0) ^ keys.word(k);
