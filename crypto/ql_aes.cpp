@@ -113,8 +113,8 @@ int rijndaelKeySetupEnc(uint32_t *rk, const uint8_t *key, uint32_t key_len) {
 namespace {
 
 // The rounds on a block held in four words; `key` is an encryption schedule.
-QL_BLOCK_INLINE void encrypt_block(const QL_AES_KEY &key, uint32_t &s0, uint32_t &s1, uint32_t &s2,
-                          uint32_t &s3) {
+QL_BLOCK_INLINE void encrypt_block(const QL_AES_KEY &key, uint32_t &s0, uint32_t &s1,
+                                   uint32_t &s2, uint32_t &s3) {
   const uint32_t *rk = key.roundKey;
   s0 ^= rk[0];
   s1 ^= rk[1];
@@ -147,8 +147,8 @@ QL_BLOCK_INLINE void encrypt_block(const QL_AES_KEY &key, uint32_t &s0, uint32_t
 }
 
 // The equivalent inverse cipher on four words; `key` is a decryption schedule.
-QL_BLOCK_INLINE void decrypt_block(const QL_AES_KEY &key, uint32_t &s0, uint32_t &s1, uint32_t &s2,
-                          uint32_t &s3) {
+QL_BLOCK_INLINE void decrypt_block(const QL_AES_KEY &key, uint32_t &s0, uint32_t &s1,
+                                   uint32_t &s2, uint32_t &s3) {
   const uint32_t *rk = key.roundKey;
   s0 ^= rk[0];
   s1 ^= rk[1];

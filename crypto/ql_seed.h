@@ -85,8 +85,8 @@ inline void step(uint32_t &a0, uint32_t &a1, uint32_t &x0, uint32_t &g, const ui
 // at `k` on, `kStep` words apart (2 forwards, -2 backwards), leaving the swapped halves as
 // the standard outputs them.
 template <int kStep>
-QL_BLOCK_INLINE void rounds(const uint32_t *k, uint32_t &l0, uint32_t &l1, uint32_t &r0, uint32_t &r1,
-                   int num_rounds) {
+QL_BLOCK_INLINE void rounds(const uint32_t *k, uint32_t &l0, uint32_t &l1, uint32_t &r0,
+                            uint32_t &r1, int num_rounds) {
   uint32_t x0 = r0 ^ k[0];
   uint32_t g = x0 ^ r1 ^ k[1];
   for (int i = 2; i < num_rounds; i += 2) {
@@ -106,14 +106,14 @@ QL_BLOCK_INLINE void rounds(const uint32_t *k, uint32_t &l0, uint32_t &l1, uint3
   r1 = t1;
 }
 
-QL_BLOCK_INLINE void encrypt(const uint32_t *rk, uint32_t &l0, uint32_t &l1, uint32_t &r0, uint32_t &r1,
-                    int num_rounds) {
+QL_BLOCK_INLINE void encrypt(const uint32_t *rk, uint32_t &l0, uint32_t &l1, uint32_t &r0,
+                             uint32_t &r1, int num_rounds) {
   rounds<2>(rk, l0, l1, r0, r1, num_rounds);
 }
 
 // The same rounds with the round keys taken from the last pair to the first.
-QL_BLOCK_INLINE void decrypt(const uint32_t *rk, uint32_t &l0, uint32_t &l1, uint32_t &r0, uint32_t &r1,
-                    int num_rounds) {
+QL_BLOCK_INLINE void decrypt(const uint32_t *rk, uint32_t &l0, uint32_t &l1, uint32_t &r0,
+                             uint32_t &r1, int num_rounds) {
   rounds<-2>(rk + 2 * (num_rounds - 1), l0, l1, r0, r1, num_rounds);
 }
 
@@ -140,7 +140,7 @@ struct Decryptor {
   }
 };
 
-// Run `op` over `blocks` whole blocks (see modes::loop) with the SEED-128 or SEED-256 round
+// Runs `op` over `blocks` whole blocks (see modes::loop) with the SEED-128 or SEED-256 round
 // keys `rk`.
 void run128(const uint32_t *rk, modes::Run op, uint8_t iv[16], uint8_t *out, const uint8_t *in,
             size_t blocks);
