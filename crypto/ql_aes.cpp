@@ -181,12 +181,14 @@ QL_BLOCK_INLINE void decrypt_block(const QL_AES_KEY &key, uint32_t &s0, uint32_t
 }
 
 struct Encryptor {
+  static constexpr bool kPairs = false;
   const QL_AES_KEY &key;
   QL_BLOCK_INLINE void operator()(uint32_t &s0, uint32_t &s1, uint32_t &s2, uint32_t &s3) const {
     encrypt_block(key, s0, s1, s2, s3);
   }
 };
 struct Decryptor {
+  static constexpr bool kPairs = false;
   const QL_AES_KEY &key;
   QL_BLOCK_INLINE void operator()(uint32_t &s0, uint32_t &s1, uint32_t &s2, uint32_t &s3) const {
     decrypt_block(key, s0, s1, s2, s3);

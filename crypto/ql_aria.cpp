@@ -179,6 +179,7 @@ struct WordKeys {
 
 // The block functor of the mode loops, either direction (the schedule decides).
 struct Block {
+  static constexpr bool kPairs = false;
   const AriaWords &key;
   QL_BLOCK_INLINE void operator()(uint32_t &s0, uint32_t &s1, uint32_t &s2, uint32_t &s3) const {
     crypt(WordKeys{key.rk}, key.rounds, s0, s1, s2, s3);

@@ -106,6 +106,38 @@ QL_BLOCK_INLINE void rounds(const uint32_t *k, uint32_t &l0, uint32_t &l1, uint3
   r1 = t1;
 }
 
+// `rounds` on two blocks side by side: (l0, l1, r0, r1) and (m0, m1, q0, q1).
+template <int kStep>
+QL_BLOCK_INLINE void rounds2(const uint32_t *k, uint32_t &l0, uint32_t &l1, uint32_t &r0,
+                             uint32_t &r1, uint32_t &m0, uint32_t &m1, uint32_t &q0,
+                             uint32_t &q1, int num_rounds) {
+  uint32_t x0 = r0 ^ k[0];
+  uint32_t g = x0 ^ r1 ^ k[1];
+  uint32_t y0 = q0 ^ k[0];
+  uint32_t h = y0 ^ q1 ^ k[1];
+  for (int i = 2; i < num_rounds; i += 2) {
+    step(l0, l1, x0, g, k + kStep);
+    step(m0, m1, y0, h, k + kStep);
+    step(r0, r1, x0, g, k + 2 * kStep);
+    step(q0, q1, y0, h, k + 2 * kStep);
+    k += 2 * kStep;
+  }
+  step(l0, l1, x0, g, k + kStep);
+  step(m0, m1, y0, h, k + kStep);
+  uint32_t c, d, e, f2;
+  f(x0, g, c, d);
+  f(y0, h, e, f2);
+  const uint32_t t0 = l0, t1 = l1, u0 = m0, u1 = m1;
+  l0 = r0 ^ c;
+  l1 = r1 ^ d;
+  r0 = t0;
+  r1 = t1;
+  m0 = q0 ^ e;
+  m1 = q1 ^ f2;
+  q0 = u0;
+  q1 = u1;
+}
+
 QL_BLOCK_INLINE void encrypt(const uint32_t *rk, uint32_t &l0, uint32_t &l1, uint32_t &r0,
                              uint32_t &r1, int num_rounds) {
   rounds<2>(rk, l0, l1, r0, r1, num_rounds);
@@ -124,19 +156,29 @@ inline void decrypt(const uint32_t *rk, uint32_t *b, int num_rounds) {
   decrypt(rk, b[0], b[1], b[2], b[3], num_rounds);
 }
 
-// Block functors of the mode loops for `kRounds` rounds.
+// Block functors of the mode loops for `kRounds` rounds, one block or two.
 template <int kRounds>
 struct Encryptor {
+  static constexpr bool kPairs = true;
   const uint32_t *rk;
   QL_BLOCK_INLINE void operator()(uint32_t &l0, uint32_t &l1, uint32_t &r0, uint32_t &r1) const {
     encrypt(rk, l0, l1, r0, r1, kRounds);
   }
+  QL_BLOCK_INLINE void pair(uint32_t &l0, uint32_t &l1, uint32_t &r0, uint32_t &r1, uint32_t &m0,
+                            uint32_t &m1, uint32_t &q0, uint32_t &q1) const {
+    rounds2<2>(rk, l0, l1, r0, r1, m0, m1, q0, q1, kRounds);
+  }
 };
 template <int kRounds>
 struct Decryptor {
+  static constexpr bool kPairs = true;
   const uint32_t *rk;
   QL_BLOCK_INLINE void operator()(uint32_t &l0, uint32_t &l1, uint32_t &r0, uint32_t &r1) const {
     decrypt(rk, l0, l1, r0, r1, kRounds);
+  }
+  QL_BLOCK_INLINE void pair(uint32_t &l0, uint32_t &l1, uint32_t &r0, uint32_t &r1, uint32_t &m0,
+                            uint32_t &m1, uint32_t &q0, uint32_t &q1) const {
+    rounds2<-2>(rk + 2 * (kRounds - 1), l0, l1, r0, r1, m0, m1, q0, q1, kRounds);
   }
 };
 

@@ -110,6 +110,7 @@ BlockFn QL_SYM_Main(const QL_SYM_CTX &ctx, AriaWords &aria, const void *&key) {
 // AES-NI one block at a time, for the whole-block modes the multi-block functions leave;
 // the block passes through `s`, which the caller wipes.
 struct AesNiBlock {
+  static constexpr bool kPairs = false;
   const QL_AES_KEY &key;
   int dir;
   uint32_t *s;
