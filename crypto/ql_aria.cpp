@@ -168,6 +168,51 @@ QL_BLOCK_INLINE void crypt(const Keys &keys, int rounds, uint32_t &s0, uint32_t 
   s3 = last_subst(t3) ^ keys.word(k + 3);
 }
 
+// `crypt` on two blocks side by side: (s0, s1, s2, s3) and (u0, u1, u2, u3).
+template <typename Keys>
+QL_BLOCK_INLINE void crypt2(const Keys &keys, int rounds, uint32_t &s0, uint32_t &s1,
+                            uint32_t &s2, uint32_t &s3, uint32_t &u0, uint32_t &u1, uint32_t &u2,
+                            uint32_t &u3) {
+  uint32_t x0 = s0 ^ keys.word(0), x1 = s1 ^ keys.word(1), x2 = s2 ^ keys.word(2),
+           x3 = s3 ^ keys.word(3);
+  uint32_t z0 = u0 ^ keys.word(0), z1 = u1 ^ keys.word(1), z2 = u2 ^ keys.word(2),
+           z3 = u3 ^ keys.word(3);
+  int k = 4;
+  for (int r = (rounds - 2) / 2; r > 0; r--) {
+    MixKey mk = mix_key(keys.word(k), keys.word(k + 1), keys.word(k + 2), keys.word(k + 3));
+    uint32_t t0 = subst_odd(x0), t1 = subst_odd(x1), t2 = subst_odd(x2), t3 = subst_odd(x3);
+    uint32_t w0 = subst_odd(z0), w1 = subst_odd(z1), w2 = subst_odd(z2), w3 = subst_odd(z3);
+    diffuse(t0, t1, t2, t3, mk);
+    diffuse(w0, w1, w2, w3, mk);
+    mk = mix_key(keys.word(k + 4), keys.word(k + 5), keys.word(k + 6), keys.word(k + 7));
+    x0 = subst_even(t0);
+    x1 = subst_even(t1);
+    x2 = subst_even(t2);
+    x3 = subst_even(t3);
+    z0 = subst_even(w0);
+    z1 = subst_even(w1);
+    z2 = subst_even(w2);
+    z3 = subst_even(w3);
+    diffuse(x0, x1, x2, x3, mk);
+    diffuse(z0, z1, z2, z3, mk);
+    k += 8;
+  }
+  const MixKey mk = mix_key(keys.word(k), keys.word(k + 1), keys.word(k + 2), keys.word(k + 3));
+  uint32_t t0 = subst_odd(x0), t1 = subst_odd(x1), t2 = subst_odd(x2), t3 = subst_odd(x3);
+  uint32_t w0 = subst_odd(z0), w1 = subst_odd(z1), w2 = subst_odd(z2), w3 = subst_odd(z3);
+  diffuse(t0, t1, t2, t3, mk);
+  diffuse(w0, w1, w2, w3, mk);
+  k += 4;
+  s0 = last_subst(t0) ^ keys.word(k);
+  s1 = last_subst(t1) ^ keys.word(k + 1);
+  s2 = last_subst(t2) ^ keys.word(k + 2);
+  s3 = last_subst(t3) ^ keys.word(k + 3);
+  u0 = last_subst(w0) ^ keys.word(k);
+  u1 = last_subst(w1) ^ keys.word(k + 1);
+  u2 = last_subst(w2) ^ keys.word(k + 2);
+  u3 = last_subst(w3) ^ keys.word(k + 3);
+}
+
 struct ByteKeys {
   const uint8_t *p;
   uint32_t word(int i) const { return load_be32(p + 4 * i); }
@@ -177,12 +222,17 @@ struct WordKeys {
   uint32_t word(int i) const { return p[i]; }
 };
 
-// The block functor of the mode loops, either direction (the schedule decides).
+// The block functor of the mode loops, one block or two, either direction (the schedule
+// decides).
 struct Block {
-  static constexpr bool kPairs = false;
+  static constexpr bool kPairs = true;
   const AriaWords &key;
   QL_BLOCK_INLINE void operator()(uint32_t &s0, uint32_t &s1, uint32_t &s2, uint32_t &s3) const {
     crypt(WordKeys{key.rk}, key.rounds, s0, s1, s2, s3);
+  }
+  QL_BLOCK_INLINE void pair(uint32_t &s0, uint32_t &s1, uint32_t &s2, uint32_t &s3, uint32_t &u0,
+                            uint32_t &u1, uint32_t &u2, uint32_t &u3) const {
+    crypt2(WordKeys{key.rk}, key.rounds, s0, s1, s2, s3, u0, u1, u2, u3);
   }
 };
 
