@@ -10,6 +10,7 @@
 #include "internal/ql_bytes.h"
 #include "internal/ql_gf256.h"
 #include "internal/ql_status.h"
+#include "ql_block_modes.h"
 
 namespace ql {
 namespace {
@@ -109,60 +110,155 @@ int rijndaelKeySetupEnc(uint32_t *rk, const uint8_t *key, uint32_t key_len) {
   return static_cast<int>(rounds);
 }
 
-void aes_encrypt_words(const QL_AES_KEY &key, uint32_t st[4]) {
+namespace {
+
+// One inner encryption round of the block (s0, s1, s2, s3) with the round key `k`.
+QL_BLOCK_INLINE void enc_round(const uint32_t *k, uint32_t &s0, uint32_t &s1, uint32_t &s2,
+                               uint32_t &s3) {
+  const uint32_t t0 = Te[0][b0(s0)] ^ Te[1][b1(s1)] ^ Te[2][b2(s2)] ^ Te[3][b3(s3)] ^ k[0];
+  const uint32_t t1 = Te[0][b0(s1)] ^ Te[1][b1(s2)] ^ Te[2][b2(s3)] ^ Te[3][b3(s0)] ^ k[1];
+  const uint32_t t2 = Te[0][b0(s2)] ^ Te[1][b1(s3)] ^ Te[2][b2(s0)] ^ Te[3][b3(s1)] ^ k[2];
+  const uint32_t t3 = Te[0][b0(s3)] ^ Te[1][b1(s0)] ^ Te[2][b2(s1)] ^ Te[3][b3(s2)] ^ k[3];
+  s0 = t0;
+  s1 = t1;
+  s2 = t2;
+  s3 = t3;
+}
+
+// The last encryption round: SubBytes and ShiftRows without MixColumns.
+QL_BLOCK_INLINE void enc_last(const uint32_t *k, uint32_t &s0, uint32_t &s1, uint32_t &s2,
+                              uint32_t &s3) {
+  const uint32_t t0 = (Te[4][b0(s0)] & 0xff000000u) ^ (Te[4][b1(s1)] & 0x00ff0000u) ^
+                      (Te[4][b2(s2)] & 0x0000ff00u) ^ (Te[4][b3(s3)] & 0x000000ffu) ^ k[0];
+  const uint32_t t1 = (Te[4][b0(s1)] & 0xff000000u) ^ (Te[4][b1(s2)] & 0x00ff0000u) ^
+                      (Te[4][b2(s3)] & 0x0000ff00u) ^ (Te[4][b3(s0)] & 0x000000ffu) ^ k[1];
+  const uint32_t t2 = (Te[4][b0(s2)] & 0xff000000u) ^ (Te[4][b1(s3)] & 0x00ff0000u) ^
+                      (Te[4][b2(s0)] & 0x0000ff00u) ^ (Te[4][b3(s1)] & 0x000000ffu) ^ k[2];
+  const uint32_t t3 = (Te[4][b0(s3)] & 0xff000000u) ^ (Te[4][b1(s0)] & 0x00ff0000u) ^
+                      (Te[4][b2(s1)] & 0x0000ff00u) ^ (Te[4][b3(s2)] & 0x000000ffu) ^ k[3];
+  s0 = t0;
+  s1 = t1;
+  s2 = t2;
+  s3 = t3;
+}
+
+// One inner round of the equivalent inverse cipher with the round key `k`.
+QL_BLOCK_INLINE void dec_round(const uint32_t *k, uint32_t &s0, uint32_t &s1, uint32_t &s2,
+                               uint32_t &s3) {
+  const uint32_t t0 = Td[0][b0(s0)] ^ Td[1][b1(s3)] ^ Td[2][b2(s2)] ^ Td[3][b3(s1)] ^ k[0];
+  const uint32_t t1 = Td[0][b0(s1)] ^ Td[1][b1(s0)] ^ Td[2][b2(s3)] ^ Td[3][b3(s2)] ^ k[1];
+  const uint32_t t2 = Td[0][b0(s2)] ^ Td[1][b1(s1)] ^ Td[2][b2(s0)] ^ Td[3][b3(s3)] ^ k[2];
+  const uint32_t t3 = Td[0][b0(s3)] ^ Td[1][b1(s2)] ^ Td[2][b2(s1)] ^ Td[3][b3(s0)] ^ k[3];
+  s0 = t0;
+  s1 = t1;
+  s2 = t2;
+  s3 = t3;
+}
+
+// The last round of the equivalent inverse cipher.
+QL_BLOCK_INLINE void dec_last(const uint32_t *k, uint32_t &s0, uint32_t &s1, uint32_t &s2,
+                              uint32_t &s3) {
+  const uint32_t t0 = (Td[4][b0(s0)] & 0xff000000u) ^ (Td[4][b1(s3)] & 0x00ff0000u) ^
+                      (Td[4][b2(s2)] & 0x0000ff00u) ^ (Td[4][b3(s1)] & 0x000000ffu) ^ k[0];
+  const uint32_t t1 = (Td[4][b0(s1)] & 0xff000000u) ^ (Td[4][b1(s0)] & 0x00ff0000u) ^
+                      (Td[4][b2(s3)] & 0x0000ff00u) ^ (Td[4][b3(s2)] & 0x000000ffu) ^ k[1];
+  const uint32_t t2 = (Td[4][b0(s2)] & 0xff000000u) ^ (Td[4][b1(s1)] & 0x00ff0000u) ^
+                      (Td[4][b2(s0)] & 0x0000ff00u) ^ (Td[4][b3(s3)] & 0x000000ffu) ^ k[2];
+  const uint32_t t3 = (Td[4][b0(s3)] & 0xff000000u) ^ (Td[4][b1(s2)] & 0x00ff0000u) ^
+                      (Td[4][b2(s1)] & 0x0000ff00u) ^ (Td[4][b3(s0)] & 0x000000ffu) ^ k[3];
+  s0 = t0;
+  s1 = t1;
+  s2 = t2;
+  s3 = t3;
+}
+
+inline void add_key(const uint32_t *k, uint32_t &s0, uint32_t &s1, uint32_t &s2, uint32_t &s3) {
+  s0 ^= k[0];
+  s1 ^= k[1];
+  s2 ^= k[2];
+  s3 ^= k[3];
+}
+
+// The rounds on a block held in four words; `key` is an encryption schedule.
+QL_BLOCK_INLINE void encrypt_block(const QL_AES_KEY &key, uint32_t &s0, uint32_t &s1,
+                                   uint32_t &s2, uint32_t &s3) {
   const uint32_t *rk = key.roundKey;
-  uint32_t s0 = st[0] ^ rk[0];
-  uint32_t s1 = st[1] ^ rk[1];
-  uint32_t s2 = st[2] ^ rk[2];
-  uint32_t s3 = st[3] ^ rk[3];
+  add_key(rk, s0, s1, s2, s3);
   for (int r = 1; r < key.rounds; r++) {
     rk += 4;
-    const uint32_t t0 = Te[0][b0(s0)] ^ Te[1][b1(s1)] ^ Te[2][b2(s2)] ^ Te[3][b3(s3)] ^ rk[0];
-    const uint32_t t1 = Te[0][b0(s1)] ^ Te[1][b1(s2)] ^ Te[2][b2(s3)] ^ Te[3][b3(s0)] ^ rk[1];
-    const uint32_t t2 = Te[0][b0(s2)] ^ Te[1][b1(s3)] ^ Te[2][b2(s0)] ^ Te[3][b3(s1)] ^ rk[2];
-    const uint32_t t3 = Te[0][b0(s3)] ^ Te[1][b1(s0)] ^ Te[2][b2(s1)] ^ Te[3][b3(s2)] ^ rk[3];
-    s0 = t0;
-    s1 = t1;
-    s2 = t2;
-    s3 = t3;
+    enc_round(rk, s0, s1, s2, s3);
   }
-  rk += 4;
-  st[0] = (Te[4][b0(s0)] & 0xff000000u) ^ (Te[4][b1(s1)] & 0x00ff0000u) ^
-          (Te[4][b2(s2)] & 0x0000ff00u) ^ (Te[4][b3(s3)] & 0x000000ffu) ^ rk[0];
-  st[1] = (Te[4][b0(s1)] & 0xff000000u) ^ (Te[4][b1(s2)] & 0x00ff0000u) ^
-          (Te[4][b2(s3)] & 0x0000ff00u) ^ (Te[4][b3(s0)] & 0x000000ffu) ^ rk[1];
-  st[2] = (Te[4][b0(s2)] & 0xff000000u) ^ (Te[4][b1(s3)] & 0x00ff0000u) ^
-          (Te[4][b2(s0)] & 0x0000ff00u) ^ (Te[4][b3(s1)] & 0x000000ffu) ^ rk[2];
-  st[3] = (Te[4][b0(s3)] & 0xff000000u) ^ (Te[4][b1(s0)] & 0x00ff0000u) ^
-          (Te[4][b2(s1)] & 0x0000ff00u) ^ (Te[4][b3(s2)] & 0x000000ffu) ^ rk[3];
+  enc_last(rk + 4, s0, s1, s2, s3);
+}
+
+// The equivalent inverse cipher on four words; `key` is a decryption schedule.
+QL_BLOCK_INLINE void decrypt_block(const QL_AES_KEY &key, uint32_t &s0, uint32_t &s1,
+                                   uint32_t &s2, uint32_t &s3) {
+  const uint32_t *rk = key.roundKey;
+  add_key(rk, s0, s1, s2, s3);
+  for (int r = 1; r < key.rounds; r++) {
+    rk += 4;
+    dec_round(rk, s0, s1, s2, s3);
+  }
+  dec_last(rk + 4, s0, s1, s2, s3);
+}
+
+// Block functors of the mode loops: one block, or two side by side (s and u), each round of
+// one overlapping the other's table lookups.
+struct Encryptor {
+  static constexpr bool kPairs = true;
+  const QL_AES_KEY &key;
+  QL_BLOCK_INLINE void operator()(uint32_t &s0, uint32_t &s1, uint32_t &s2, uint32_t &s3) const {
+    encrypt_block(key, s0, s1, s2, s3);
+  }
+  QL_BLOCK_INLINE void pair(uint32_t &s0, uint32_t &s1, uint32_t &s2, uint32_t &s3, uint32_t &u0,
+                            uint32_t &u1, uint32_t &u2, uint32_t &u3) const {
+    const uint32_t *rk = key.roundKey;
+    add_key(rk, s0, s1, s2, s3);
+    add_key(rk, u0, u1, u2, u3);
+    for (int r = 1; r < key.rounds; r++) {
+      rk += 4;
+      enc_round(rk, s0, s1, s2, s3);
+      enc_round(rk, u0, u1, u2, u3);
+    }
+    enc_last(rk + 4, s0, s1, s2, s3);
+    enc_last(rk + 4, u0, u1, u2, u3);
+  }
+};
+struct Decryptor {
+  static constexpr bool kPairs = true;
+  const QL_AES_KEY &key;
+  QL_BLOCK_INLINE void operator()(uint32_t &s0, uint32_t &s1, uint32_t &s2, uint32_t &s3) const {
+    decrypt_block(key, s0, s1, s2, s3);
+  }
+  QL_BLOCK_INLINE void pair(uint32_t &s0, uint32_t &s1, uint32_t &s2, uint32_t &s3, uint32_t &u0,
+                            uint32_t &u1, uint32_t &u2, uint32_t &u3) const {
+    const uint32_t *rk = key.roundKey;
+    add_key(rk, s0, s1, s2, s3);
+    add_key(rk, u0, u1, u2, u3);
+    for (int r = 1; r < key.rounds; r++) {
+      rk += 4;
+      dec_round(rk, s0, s1, s2, s3);
+      dec_round(rk, u0, u1, u2, u3);
+    }
+    dec_last(rk + 4, s0, s1, s2, s3);
+    dec_last(rk + 4, u0, u1, u2, u3);
+  }
+};
+
+}  // namespace
+
+void aes_encrypt_words(const QL_AES_KEY &key, uint32_t st[4]) {
+  encrypt_block(key, st[0], st[1], st[2], st[3]);
 }
 
 void aes_decrypt_words(const QL_AES_KEY &key, uint32_t st[4]) {
-  const uint32_t *rk = key.roundKey;
-  uint32_t s0 = st[0] ^ rk[0];
-  uint32_t s1 = st[1] ^ rk[1];
-  uint32_t s2 = st[2] ^ rk[2];
-  uint32_t s3 = st[3] ^ rk[3];
-  for (int r = 1; r < key.rounds; r++) {
-    rk += 4;
-    const uint32_t t0 = Td[0][b0(s0)] ^ Td[1][b1(s3)] ^ Td[2][b2(s2)] ^ Td[3][b3(s1)] ^ rk[0];
-    const uint32_t t1 = Td[0][b0(s1)] ^ Td[1][b1(s0)] ^ Td[2][b2(s3)] ^ Td[3][b3(s2)] ^ rk[1];
-    const uint32_t t2 = Td[0][b0(s2)] ^ Td[1][b1(s1)] ^ Td[2][b2(s0)] ^ Td[3][b3(s3)] ^ rk[2];
-    const uint32_t t3 = Td[0][b0(s3)] ^ Td[1][b1(s2)] ^ Td[2][b2(s1)] ^ Td[3][b3(s0)] ^ rk[3];
-    s0 = t0;
-    s1 = t1;
-    s2 = t2;
-    s3 = t3;
-  }
-  rk += 4;
-  st[0] = (Td[4][b0(s0)] & 0xff000000u) ^ (Td[4][b1(s3)] & 0x00ff0000u) ^
-          (Td[4][b2(s2)] & 0x0000ff00u) ^ (Td[4][b3(s1)] & 0x000000ffu) ^ rk[0];
-  st[1] = (Td[4][b0(s1)] & 0xff000000u) ^ (Td[4][b1(s0)] & 0x00ff0000u) ^
-          (Td[4][b2(s3)] & 0x0000ff00u) ^ (Td[4][b3(s2)] & 0x000000ffu) ^ rk[1];
-  st[2] = (Td[4][b0(s2)] & 0xff000000u) ^ (Td[4][b1(s1)] & 0x00ff0000u) ^
-          (Td[4][b2(s0)] & 0x0000ff00u) ^ (Td[4][b3(s3)] & 0x000000ffu) ^ rk[2];
-  st[3] = (Td[4][b0(s3)] & 0xff000000u) ^ (Td[4][b1(s2)] & 0x00ff0000u) ^
-          (Td[4][b2(s1)] & 0x0000ff00u) ^ (Td[4][b3(s0)] & 0x000000ffu) ^ rk[3];
+  decrypt_block(key, st[0], st[1], st[2], st[3]);
+}
+
+void aes_run(const QL_AES_KEY &key, modes::Run op, uint8_t iv[16], uint8_t *out,
+             const uint8_t *in, size_t blocks) {
+  modes::run(Encryptor{key}, Decryptor{key}, op, iv, out, in, blocks);
 }
 
 }  // namespace ql

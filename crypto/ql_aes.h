@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "QuillonCrypto.h"
+#include "ql_block_modes.h"
 #include "ql_cpu.h"
 
 namespace ql {
@@ -18,6 +19,10 @@ int rijndaelKeySetupEnc(uint32_t *rk, const uint8_t *key, uint32_t key_len);
 void aes_encrypt_words(const QL_AES_KEY &rk, uint32_t s[4]);
 // Decrypts the block `s` in place with a schedule made for direction 1.
 void aes_decrypt_words(const QL_AES_KEY &rk, uint32_t s[4]);
+// Runs `op` over `blocks` whole blocks (see modes::loop) with the table code; `rk` is the
+// schedule for the direction `op` needs: decryption for ECB and CBC decryption.
+void aes_run(const QL_AES_KEY &rk, modes::Run op, uint8_t iv[16], uint8_t *out,
+             const uint8_t *in, size_t blocks);
 
 #if QL_X86_ACCEL
 // The same functions with AES-NI, on the same schedule layout; only when

@@ -10,6 +10,7 @@
 #include "internal/ql_bytes.h"
 #include "internal/ql_gf256.h"
 #include "internal/ql_mem.h"
+#include "ql_block_modes.h"
 
 namespace ql {
 namespace {
@@ -70,20 +71,33 @@ inline uint32_t bswap(uint32_t x) {
   return (x << 24) | ((x << 8) & 0x00ff0000u) | ((x >> 8) & 0x0000ff00u) | (x >> 24);
 }
 
-// The word-level rest of the diffusion layer: each word becomes the XOR of three of the four
-// words, three words have their bytes permuted, and the three-of-four mixing is applied again. Written as "all four XOR the one left out" so that
-// each mixing is two XOR levels deep instead of four.
-inline void diffuse(uint32_t &t0, uint32_t &t1, uint32_t &t2, uint32_t &t3) {
-  const uint32_t s = t0 ^ t1 ^ t2 ^ t3;
-  const uint32_t v0 = s ^ t3;
-  const uint32_t v1 = rotr32(bswap(s ^ t1), 16);  // bytes abcd -> badc
-  const uint32_t v2 = rotr32(s ^ t2, 16);         // abcd -> cdab
-  const uint32_t v3 = bswap(s ^ t0);              // abcd -> dcba
-  const uint32_t u = v0 ^ v1 ^ v2 ^ v3;
-  t0 = u ^ v3;
-  t1 = u ^ v1;
-  t2 = u ^ v2;
-  t3 = u ^ v0;
+// A round key in the form `diffuse` adds it: k0, k1 ^ k3, k2 ^ k3 and k3 byte-reversed.
+// Formed before the round's substitution, so that none of it waits on the state.
+struct MixKey {
+  uint32_t k0, k13, k23, k3r;
+};
+inline MixKey mix_key(uint32_t k0, uint32_t k1, uint32_t k2, uint32_t k3) {
+  return MixKey{k0, k1 ^ k3, k2 ^ k3, bswap(k3)};
+}
+
+// The word-level rest of the diffusion layer, then the next round key `k`: each word becomes
+// the XOR of three of the four words (y), three of those have their bytes permuted (v), and
+// each output is the XOR of three of the four v. Written for a short dependent chain: every y
+// is two XOR levels deep, every output at most two more after the slowest permutation; the
+// round key enters through words ready early (k3 enters y3 before its permutation, and the
+// outputs that use that word take k3 out again with k1 ^ k3 and k2 ^ k3).
+inline void diffuse(uint32_t &t0, uint32_t &t1, uint32_t &t2, uint32_t &t3, const MixKey &k) {
+  const uint32_t a = t0 ^ t1;
+  const uint32_t b = t2 ^ t3;
+  const uint32_t v0 = a ^ t2;
+  const uint32_t v1 = rotr32(bswap(t0 ^ b), 16);  // bytes abcd -> badc
+  const uint32_t v2 = rotr32(a ^ t3, 16);         // abcd -> cdab
+  const uint32_t v3k = bswap((t1 ^ k.k3r) ^ b);   // abcd -> dcba, with k3
+  const uint32_t v23 = v2 ^ v3k;
+  t0 = ((v0 ^ k.k0) ^ v2) ^ v1;
+  t1 = (v0 ^ k.k13) ^ v23;
+  t2 = ((v0 ^ k.k23) ^ v3k) ^ v1;
+  t3 = v23 ^ v1;
 }
 
 // FO and FE on words: key addition, substitution layer of type 1 or 2, diffusion.
@@ -92,7 +106,7 @@ inline void round_odd(uint32_t s[4], const uint32_t k[4]) {
   uint32_t t1 = subst_odd(s[1] ^ k[1]);
   uint32_t t2 = subst_odd(s[2] ^ k[2]);
   uint32_t t3 = subst_odd(s[3] ^ k[3]);
-  diffuse(t0, t1, t2, t3);
+  diffuse(t0, t1, t2, t3, MixKey{0, 0, 0, 0});
   s[0] = t0;
   s[1] = t1;
   s[2] = t2;
@@ -103,7 +117,7 @@ inline void round_even(uint32_t s[4], const uint32_t k[4]) {
   uint32_t t1 = subst_even(s[1] ^ k[1]);
   uint32_t t2 = subst_even(s[2] ^ k[2]);
   uint32_t t3 = subst_even(s[3] ^ k[3]);
-  diffuse(t0, t1, t2, t3);
+  diffuse(t0, t1, t2, t3, MixKey{0, 0, 0, 0});
   s[0] = t0;
   s[1] = t1;
   s[2] = t2;
@@ -117,45 +131,86 @@ inline void store_words(uint8_t *p, const uint32_t w[4]) {
   for (int i = 0; i < 4; i++) { store_be32(p + 4 * i, w[i]); }
 }
 
+// The final round's substitution of type 2, without diffusion.
+inline uint32_t last_subst(uint32_t v) {
+  return (uint32_t{S[2][v >> 24]} << 24) | (uint32_t{S[3][(v >> 16) & 0xff]} << 16) |
+         (uint32_t{S[0][(v >> 8) & 0xff]} << 8) | uint32_t{S[1][v & 0xff]};
+}
+
 // The rounds over any source of round-key words: `Keys::word(i)` is word i of the schedule.
 template <typename Keys>
-void crypt(const Keys &keys, int rounds, uint32_t s[4]) {
-  int k = 0;
-  uint32_t x0 = s[0], x1 = s[1], x2 = s[2], x3 = s[3];
+QL_BLOCK_INLINE void crypt(const Keys &keys, int rounds, uint32_t &s0, uint32_t &s1, uint32_t &s2,
+                           uint32_t &s3) {
+  uint32_t x0 = s0 ^ keys.word(0), x1 = s1 ^ keys.word(1), x2 = s2 ^ keys.word(2),
+           x3 = s3 ^ keys.word(3);
+  int k = 4;  // the key of the round after the one running
   // rounds - 1 rounds with diffusion, alternating odd and even; the last is an odd one.
   for (int r = (rounds - 2) / 2; r > 0; r--) {
-    uint32_t t0 = subst_odd(x0 ^ keys.word(k));
-    uint32_t t1 = subst_odd(x1 ^ keys.word(k + 1));
-    uint32_t t2 = subst_odd(x2 ^ keys.word(k + 2));
-    uint32_t t3 = subst_odd(x3 ^ keys.word(k + 3));
-    diffuse(t0, t1, t2, t3);
-    x0 = subst_even(t0 ^ keys.word(k + 4));
-    x1 = subst_even(t1 ^ keys.word(k + 5));
-    x2 = subst_even(t2 ^ keys.word(k + 6));
-    x3 = subst_even(t3 ^ keys.word(k + 7));
-    diffuse(x0, x1, x2, x3);
+    MixKey mk = mix_key(keys.word(k), keys.word(k + 1), keys.word(k + 2), keys.word(k + 3));
+    uint32_t t0 = subst_odd(x0), t1 = subst_odd(x1), t2 = subst_odd(x2), t3 = subst_odd(x3);
+    diffuse(t0, t1, t2, t3, mk);
+    mk = mix_key(keys.word(k + 4), keys.word(k + 5), keys.word(k + 6), keys.word(k + 7));
+    x0 = subst_even(t0);
+    x1 = subst_even(t1);
+    x2 = subst_even(t2);
+    x3 = subst_even(t3);
+    diffuse(x0, x1, x2, x3, mk);
     k += 8;
   }
-  {
-    uint32_t t0 = subst_odd(x0 ^ keys.word(k));
-    uint32_t t1 = subst_odd(x1 ^ keys.word(k + 1));
-    uint32_t t2 = subst_odd(x2 ^ keys.word(k + 2));
-    uint32_t t3 = subst_odd(x3 ^ keys.word(k + 3));
-    diffuse(t0, t1, t2, t3);
-    x0 = t0 ^ keys.word(k + 4);
-    x1 = t1 ^ keys.word(k + 5);
-    x2 = t2 ^ keys.word(k + 6);
-    x3 = t3 ^ keys.word(k + 7);
-    k += 8;
-  }
+  const MixKey mk = mix_key(keys.word(k), keys.word(k + 1), keys.word(k + 2), keys.word(k + 3));
+  uint32_t t0 = subst_odd(x0), t1 = subst_odd(x1), t2 = subst_odd(x2), t3 = subst_odd(x3);
+  diffuse(t0, t1, t2, t3, mk);
+  k += 4;
   // Final round: substitution of type 2 without diffusion, then the last round key.
-  const uint32_t in[4] = {x0, x1, x2, x3};
-  for (int i = 0; i < 4; i++) {
-    const uint32_t v = in[i];
-    s[i] = ((uint32_t{S[2][v >> 24]} << 24) | (uint32_t{S[3][(v >> 16) & 0xff]} << 16) |
-            (uint32_t{S[0][(v >> 8) & 0xff]} << 8) | uint32_t{S[1][v & 0xff]}) ^
-           keys.word(k + i);
+  s0 = last_subst(t0) ^ keys.word(k);
+  s1 = last_subst(t1) ^ keys.word(k + 1);
+  s2 = last_subst(t2) ^ keys.word(k + 2);
+  s3 = last_subst(t3) ^ keys.word(k + 3);
+}
+
+// `crypt` on two blocks side by side: (s0, s1, s2, s3) and (u0, u1, u2, u3).
+template <typename Keys>
+QL_BLOCK_INLINE void crypt2(const Keys &keys, int rounds, uint32_t &s0, uint32_t &s1,
+                            uint32_t &s2, uint32_t &s3, uint32_t &u0, uint32_t &u1, uint32_t &u2,
+                            uint32_t &u3) {
+  uint32_t x0 = s0 ^ keys.word(0), x1 = s1 ^ keys.word(1), x2 = s2 ^ keys.word(2),
+           x3 = s3 ^ keys.word(3);
+  uint32_t z0 = u0 ^ keys.word(0), z1 = u1 ^ keys.word(1), z2 = u2 ^ keys.word(2),
+           z3 = u3 ^ keys.word(3);
+  int k = 4;
+  for (int r = (rounds - 2) / 2; r > 0; r--) {
+    MixKey mk = mix_key(keys.word(k), keys.word(k + 1), keys.word(k + 2), keys.word(k + 3));
+    uint32_t t0 = subst_odd(x0), t1 = subst_odd(x1), t2 = subst_odd(x2), t3 = subst_odd(x3);
+    uint32_t w0 = subst_odd(z0), w1 = subst_odd(z1), w2 = subst_odd(z2), w3 = subst_odd(z3);
+    diffuse(t0, t1, t2, t3, mk);
+    diffuse(w0, w1, w2, w3, mk);
+    mk = mix_key(keys.word(k + 4), keys.word(k + 5), keys.word(k + 6), keys.word(k + 7));
+    x0 = subst_even(t0);
+    x1 = subst_even(t1);
+    x2 = subst_even(t2);
+    x3 = subst_even(t3);
+    z0 = subst_even(w0);
+    z1 = subst_even(w1);
+    z2 = subst_even(w2);
+    z3 = subst_even(w3);
+    diffuse(x0, x1, x2, x3, mk);
+    diffuse(z0, z1, z2, z3, mk);
+    k += 8;
   }
+  const MixKey mk = mix_key(keys.word(k), keys.word(k + 1), keys.word(k + 2), keys.word(k + 3));
+  uint32_t t0 = subst_odd(x0), t1 = subst_odd(x1), t2 = subst_odd(x2), t3 = subst_odd(x3);
+  uint32_t w0 = subst_odd(z0), w1 = subst_odd(z1), w2 = subst_odd(z2), w3 = subst_odd(z3);
+  diffuse(t0, t1, t2, t3, mk);
+  diffuse(w0, w1, w2, w3, mk);
+  k += 4;
+  s0 = last_subst(t0) ^ keys.word(k);
+  s1 = last_subst(t1) ^ keys.word(k + 1);
+  s2 = last_subst(t2) ^ keys.word(k + 2);
+  s3 = last_subst(t3) ^ keys.word(k + 3);
+  u0 = last_subst(w0) ^ keys.word(k);
+  u1 = last_subst(w1) ^ keys.word(k + 1);
+  u2 = last_subst(w2) ^ keys.word(k + 2);
+  u3 = last_subst(w3) ^ keys.word(k + 3);
 }
 
 struct ByteKeys {
@@ -167,14 +222,36 @@ struct WordKeys {
   uint32_t word(int i) const { return p[i]; }
 };
 
+// The block functor of the mode loops, one block or two, either direction (the schedule
+// decides).
+struct Block {
+  static constexpr bool kPairs = true;
+  const AriaWords &key;
+  QL_BLOCK_INLINE void operator()(uint32_t &s0, uint32_t &s1, uint32_t &s2, uint32_t &s3) const {
+    crypt(WordKeys{key.rk}, key.rounds, s0, s1, s2, s3);
+  }
+  QL_BLOCK_INLINE void pair(uint32_t &s0, uint32_t &s1, uint32_t &s2, uint32_t &s3, uint32_t &u0,
+                            uint32_t &u1, uint32_t &u2, uint32_t &u3) const {
+    crypt2(WordKeys{key.rk}, key.rounds, s0, s1, s2, s3, u0, u1, u2, u3);
+  }
+};
+
 }  // namespace
 
 void aria_crypt_words(const QL_ARIA_KEY &key, uint32_t s[4]) {
-  crypt(ByteKeys{key.roundKey}, key.rounds, s);
+  crypt(ByteKeys{key.roundKey}, key.rounds, s[0], s[1], s[2], s[3]);
 }
 
 void aria_crypt_words(const AriaWords &key, uint32_t s[4]) {
-  crypt(WordKeys{key.rk}, key.rounds, s);
+  crypt(WordKeys{key.rk}, key.rounds, s[0], s[1], s[2], s[3]);
+}
+
+void aria_run(const QL_ARIA_KEY &rk, modes::Run op, uint8_t iv[16], uint8_t *out,
+              const uint8_t *in, size_t blocks) {
+  Wiped<AriaWords> words;
+  aria_load_words(words.get(), rk);
+  const Block block{words.get()};
+  modes::run(block, block, op, iv, out, in, blocks);
 }
 
 void aria_load_words(AriaWords &out, const QL_ARIA_KEY &rk) {

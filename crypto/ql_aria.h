@@ -2,9 +2,11 @@
 #ifndef QL_ARIA_H
 #define QL_ARIA_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "QuillonCrypto.h"
+#include "ql_block_modes.h"
 
 namespace ql {
 
@@ -18,6 +20,10 @@ void aria_load_words(AriaWords &out, const QL_ARIA_KEY &rk);
 // Runs the block `s` in place through the schedule `rk` (an encryption or decryption one).
 void aria_crypt_words(const QL_ARIA_KEY &rk, uint32_t s[4]);
 void aria_crypt_words(const AriaWords &rk, uint32_t s[4]);
+// Runs `op` over `blocks` whole blocks (see modes::loop) through the schedule `rk`, made for
+// the direction `op` needs: decryption for ECB and CBC decryption.
+void aria_run(const QL_ARIA_KEY &rk, modes::Run op, uint8_t iv[16], uint8_t *out,
+              const uint8_t *in, size_t blocks);
 
 #if defined(QL_TEST_HOOKS)
 namespace test {

@@ -6,6 +6,17 @@
 #include "internal/ql_mem.h"
 #include "ql_seed.h"
 
+namespace ql {
+namespace seed {
+
+void run128(const uint32_t *rk, modes::Run op, uint8_t iv[16], uint8_t *out, const uint8_t *in,
+            size_t blocks) {
+  modes::run(Encryptor<16>{rk}, Decryptor<16>{rk}, op, iv, out, in, blocks);
+}
+
+}  // namespace seed
+}  // namespace ql
+
 // Exported functions.
 
 void QL_Seed128_RoundKey(uint32_t *rk, const uint8_t *key) {

@@ -28,6 +28,15 @@ void rotl128(uint32_t w[4], unsigned r) {
 }
 
 }  // namespace
+
+namespace seed {
+
+void run256(const uint32_t *rk, modes::Run op, uint8_t iv[16], uint8_t *out, const uint8_t *in,
+            size_t blocks) {
+  modes::run(Encryptor<24>{rk}, Decryptor<24>{rk}, op, iv, out, in, blocks);
+}
+
+}  // namespace seed
 }  // namespace ql
 
 // Exported functions.

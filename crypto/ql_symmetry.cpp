@@ -17,6 +17,8 @@
 #include "ql_aes.h"
 #include "ql_aria.h"
 #include "ql_aria_hw.h"
+#include "ql_block_modes.h"
+#include "ql_seed.h"
 #include "ql_seed_hw.h"
 
 namespace ql {
@@ -57,62 +59,121 @@ Status get_info(QL_SYM_INFO &info, int32_t id) {
   return kErrSymUnknownId;
 }
 
-// A block function on four big-endian words, in place, with the key schedule it needs.
+// A block function on four big-endian words, in place, with the key schedule it needs; the
+// engine uses it for segments shorter than a block, which always encrypt.
 using BlockFn = void (*)(const void *key, uint32_t s[4]);
 
 void aes_enc(const void *k, uint32_t s[4]) {
   aes_encrypt_words(*static_cast<const QL_AES_KEY *>(k), s);
 }
-void aes_dec(const void *k, uint32_t s[4]) {
-  aes_decrypt_words(*static_cast<const QL_AES_KEY *>(k), s);
-}
 #if QL_X86_ACCEL
 void aes_enc_hw(const void *k, uint32_t s[4]) {
   aesni::crypt_words(*static_cast<const QL_AES_KEY *>(k), s, kEncrypt);
-}
-void aes_dec_hw(const void *k, uint32_t s[4]) {
-  aesni::crypt_words(*static_cast<const QL_AES_KEY *>(k), s, kDecrypt);
 }
 #endif
 void seed128_enc(const void *k, uint32_t s[4]) {
   Seed128_Encrypt(static_cast<const uint32_t *>(k), s);
 }
-void seed128_dec(const void *k, uint32_t s[4]) {
-  Seed128_Decrypt(static_cast<const uint32_t *>(k), s);
-}
 void seed256_enc(const void *k, uint32_t s[4]) {
   Seed256_Encrypt(static_cast<const uint32_t *>(k), s);
 }
-void seed256_dec(const void *k, uint32_t s[4]) {
-  Seed256_Decrypt(static_cast<const uint32_t *>(k), s);
-}
-// ARIA's schedule itself decides the direction; it runs from words read once per call.
-void aria_any(const void *k, uint32_t s[4]) {
+void aria_enc(const void *k, uint32_t s[4]) {
   aria_crypt_words(*static_cast<const AriaWords *>(k), s);
 }
 
-// The block function of the record's cipher in direction `dir` and the schedule to pass it,
-// or null for an unknown cipher. `aria` receives ARIA's round keys as words.
-BlockFn QL_SYM_Main(const QL_SYM_CTX &ctx, int dir, AriaWords &aria, const void *&key) {
+// The encrypting block function of the record's cipher and the schedule to pass it, or null
+// for an unknown cipher. `aria` receives ARIA's round keys as words.
+BlockFn QL_SYM_Main(const QL_SYM_CTX &ctx, AriaWords &aria, const void *&key) {
   switch (ctx.algorithm) {
     case QL_SYM_AES:
       key = &ctx.key.aes;
 #if QL_X86_ACCEL
-      if (cpu::has(cpu::kAesNi)) { return dir == kEncrypt ? aes_enc_hw : aes_dec_hw; }
+      if (cpu::has(cpu::kAesNi)) { return aes_enc_hw; }
 #endif
-      return dir == kEncrypt ? aes_enc : aes_dec;
+      return aes_enc;
     case QL_SYM_SEED128:
       key = ctx.key.seed128;
-      return dir == kEncrypt ? seed128_enc : seed128_dec;
+      return seed128_enc;
     case QL_SYM_SEED256:
       key = ctx.key.seed256;
-      return dir == kEncrypt ? seed256_enc : seed256_dec;
+      return seed256_enc;
     case QL_SYM_ARIA:
       aria_load_words(aria, ctx.key.aria);
       key = &aria;
-      return aria_any;
+      return aria_enc;
     default:
       return nullptr;
+  }
+}
+
+#if QL_X86_ACCEL
+// AES-NI one block at a time, for the whole-block modes the multi-block functions leave;
+// the block passes through `s`, which the caller wipes.
+struct AesNiBlock {
+  static constexpr bool kPairs = false;
+  const QL_AES_KEY &key;
+  int dir;
+  uint32_t *s;
+  void operator()(uint32_t &s0, uint32_t &s1, uint32_t &s2, uint32_t &s3) const {
+    s[0] = s0;
+    s[1] = s1;
+    s[2] = s2;
+    s[3] = s3;
+    aesni::crypt_words(key, s, dir);
+    s0 = s[0];
+    s1 = s[1];
+    s2 = s[2];
+    s3 = s[3];
+  }
+};
+#endif
+
+// The whole-block run of the record's mode in direction `dir`.
+modes::Run run_of(uint32_t mode, int dir) {
+  const bool enc = dir == kEncrypt;
+  switch (mode) {
+    case QL_SYM_MODE_ECB:
+      return enc ? modes::Run::kEcbEncrypt : modes::Run::kEcbDecrypt;
+    case QL_SYM_MODE_CBC:
+      return enc ? modes::Run::kCbcEncrypt : modes::Run::kCbcDecrypt;
+    case QL_SYM_MODE_CFB:
+      return enc ? modes::Run::kCfbEncrypt : modes::Run::kCfbDecrypt;
+    case QL_SYM_MODE_OFB:
+      return modes::Run::kOfb;
+    default:
+      return modes::Run::kCtr;
+  }
+}
+
+// Runs `blocks` whole blocks of the record's mode (ECB, CBC, or CFB, OFB and CTR with
+// whole-block segments) through the cipher's own loops, keeping the running IV or counter in
+// the record.
+Status whole_blocks(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t blocks, int dir) {
+  const modes::Run op = run_of(ctx.param.mode, dir);
+  uint8_t *iv = ctx.param.iv;
+  switch (ctx.algorithm) {
+    case QL_SYM_AES:
+#if QL_X86_ACCEL
+      if (cpu::has(cpu::kAesNi)) {
+        Wiped<uint32_t[4]> s;
+        modes::run(AesNiBlock{ctx.key.aes, kEncrypt, s.get()},
+                   AesNiBlock{ctx.key.aes, kDecrypt, s.get()}, op, iv, out, in, blocks);
+        return kOk;
+      }
+#endif
+      aes_run(ctx.key.aes, op, iv, out, in, blocks);
+      return kOk;
+    case QL_SYM_SEED128:
+      seed::run128(ctx.key.seed128, op, iv, out, in, blocks);
+      return kOk;
+    case QL_SYM_SEED256:
+      seed::run256(ctx.key.seed256, op, iv, out, in, blocks);
+      return kOk;
+    case QL_SYM_ARIA:
+      aria_run(ctx.key.aria, op, iv, out, in, blocks);
+      return kOk;
+    default:
+      return kErrSymNotInit;
   }
 }
 
@@ -351,13 +412,22 @@ Status QL_SYM_Mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len,
   }
 #endif
   const uint32_t mode = ctx.param.mode;
-  const bool block_modes = mode == QL_SYM_MODE_ECB || mode == QL_SYM_MODE_CBC;
+  const size_t seg = ctx.param.segmentLength;
+  if (mode == QL_SYM_MODE_ECB || mode == QL_SYM_MODE_CBC || seg == kBlock) {
+    const size_t whole = len / kBlock * kBlock;
+    QL_TRY(whole_blocks(ctx, out, in, whole / kBlock, dir));
+    // Only CTR takes a trailing partial block.
+    if (whole == len) { return kOk; }
+    out += whole;
+    in += whole;
+    len -= whole;
+  }
+  // Segments shorter than a block, and CTR's trailing partial block.
   AriaWords aria;  // filled and wiped for ARIA only
   WipeOnExit guard_aria(&aria, ctx.algorithm == QL_SYM_ARIA ? sizeof(aria) : 0);
   const void *key = nullptr;
-  const BlockFn fn = QL_SYM_Main(ctx, block_modes ? dir : kEncrypt, aria, key);
+  const BlockFn fn = QL_SYM_Main(ctx, aria, key);
   if (fn == nullptr) { return kErrSymNotInit; }
-  const size_t seg = ctx.param.segmentLength;
   uint8_t *iv = ctx.param.iv;
   uint32_t c[4];
   uint32_t w[4];
@@ -366,61 +436,7 @@ Status QL_SYM_Mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len,
   WipeOnExit guard_w(w, sizeof(w));
   WipeOnExit guard_c(c, sizeof(c));
   switch (mode) {
-    case QL_SYM_MODE_ECB:
-      for (size_t i = 0; i < len; i += kBlock) {
-        load4(w, in + i);
-        fn(key, w);
-        store4(out + i, w);
-      }
-      return kOk;
-    case QL_SYM_MODE_CBC:
-      load4(c, iv);
-      if (dir == kEncrypt) {
-        for (size_t i = 0; i < len; i += kBlock) {
-          load4(w, in + i);
-          for (int j = 0; j < 4; j++) { c[j] ^= w[j]; }
-          fn(key, c);
-          store4(out + i, c);
-        }
-      } else {
-        // The chaining value is the previous ciphertext block, public, so it stays in locals.
-        uint32_t c0 = c[0], c1 = c[1], c2 = c[2], c3 = c[3];
-        for (size_t i = 0; i < len; i += kBlock) {
-          load4(w, in + i);  // read before writing: `out` may be `in`
-          const uint32_t x0 = w[0], x1 = w[1], x2 = w[2], x3 = w[3];
-          fn(key, w);
-          store_be32(out + i, w[0] ^ c0);
-          store_be32(out + i + 4, w[1] ^ c1);
-          store_be32(out + i + 8, w[2] ^ c2);
-          store_be32(out + i + 12, w[3] ^ c3);
-          c0 = x0;
-          c1 = x1;
-          c2 = x2;
-          c3 = x3;
-        }
-        c[0] = c0;
-        c[1] = c1;
-        c[2] = c2;
-        c[3] = c3;
-      }
-      store4(iv, c);
-      return kOk;
     case QL_SYM_MODE_CFB:
-      if (seg == kBlock) {
-        load4(c, iv);
-        for (size_t i = 0; i < len; i += kBlock) {
-          load4(w, in + i);
-          fn(key, c);
-          for (int j = 0; j < 4; j++) {
-            const uint32_t o = c[j] ^ w[j];
-            c[j] = dir == kEncrypt ? o : w[j];
-            w[j] = o;
-          }
-          store4(out + i, w);
-        }
-        store4(iv, c);
-        return kOk;
-      }
       for (size_t i = 0; i < len; i += seg) {
         load4(w, iv);
         fn(key, w);
@@ -442,33 +458,16 @@ Status QL_SYM_Mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len,
       load4(c, iv);
       for (size_t i = 0; i < len; i += seg) {
         fn(key, c);
-        if (seg == kBlock) {
-          load4(w, in + i);
-          for (int j = 0; j < 4; j++) { w[j] ^= c[j]; }
-          store4(out + i, w);
-        } else {
-          store4(k, c);
-          for (size_t j = 0; j < seg; j++) { out[i + j] = static_cast<uint8_t>(in[i + j] ^ k[j]); }
-        }
+        store4(k, c);
+        for (size_t j = 0; j < seg; j++) { out[i + j] = static_cast<uint8_t>(in[i + j] ^ k[j]); }
       }
       store4(iv, c);
       return kOk;
     case QL_SYM_MODE_CTR: {
       load4(c, iv);
       size_t i = 0;
-      if (seg == kBlock) {
-        for (; i + kBlock <= len; i += kBlock) {
-          for (int j = 0; j < 4; j++) { w[j] = c[j]; }
-          fn(key, w);
-          increment(c);
-          uint32_t x[4];
-          load4(x, in + i);
-          for (int j = 0; j < 4; j++) { x[j] ^= w[j]; }
-          store4(out + i, x);
-        }
-      }
-      // Segments below a block: each block (or the trailing partial block) takes steps of
-      // `seg` bytes, one counter value per step, the last step of a block possibly shorter.
+      // Each block (or the trailing partial block) takes steps of `seg` bytes, one counter
+      // value per step, the last step of a block possibly shorter.
       while (i < len) {
         const size_t block_end = len - i < kBlock ? len : i + kBlock;
         while (i < block_end) {
