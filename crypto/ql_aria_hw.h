@@ -19,6 +19,10 @@ constexpr unsigned kBlocks = 16;
 // (encryption or decryption) into `out`, which may be `in`.
 void crypt(const QL_ARIA_KEY &rk, uint8_t *out, const uint8_t *in, size_t blocks);
 
+// The one-block functions below keep more values than there are registers; what the compiler
+// spills stays on the stack under the caller's frame until the caller burns it (QL_SYM_Mode
+// does).
+
 // Runs `blocks` blocks at `in` one at a time through the schedule `rk` into `out`, which may
 // be `in`: the latency-bound path for the chained modes and for runs shorter than kBlocks.
 void crypt_serial(const QL_ARIA_KEY &rk, uint8_t *out, const uint8_t *in, size_t blocks);

@@ -408,15 +408,6 @@ __attribute__((target("aes,vaes,avx2"))) void crypt_vaes(const uint8_t *rk, int 
 }
 #endif
 
-// Overwrites the stack below the caller's frame, where the function it called last had its
-// frame: the one-block loops keep more values than there are registers, and the compiler
-// spills some (cipher state among them) to slots that no wipe in the source can name. Their
-// frames take about 350 bytes.
-__attribute__((noinline)) void burn_stack() {
-  volatile uint64_t area[128];
-  for (volatile uint64_t &v : area) { v = 0; }
-}
-
 }  // namespace
 
 void crypt(const QL_ARIA_KEY &rk, uint8_t *out, const uint8_t *in, size_t blocks) {
@@ -432,14 +423,12 @@ void crypt(const QL_ARIA_KEY &rk, uint8_t *out, const uint8_t *in, size_t blocks
 void crypt_serial(const QL_ARIA_KEY &rk, uint8_t *out, const uint8_t *in, size_t blocks) {
   if (blocks == 0) { return; }
   serial_sse(rk, out, in, blocks);
-  burn_stack();
 }
 
 void chain(const QL_ARIA_KEY &rk, Chain mode, uint8_t iv[16], uint8_t *out, const uint8_t *in,
            size_t blocks) {
   if (blocks == 0) { return; }
   chain_sse(rk, mode, iv, out, in, blocks);
-  burn_stack();
 }
 
 }  // namespace ariani

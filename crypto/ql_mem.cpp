@@ -39,6 +39,15 @@ void wipe(void *p, size_t n) {
 #endif
 }
 
+// Not inlined, so that its frame lies below the caller's, over the frames just left.
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+void burn_stack() {
+  unsigned char area[4096];
+  wipe(area, sizeof(area));
+}
+
 void *alloc(size_t n) {
 #if defined(QL_ALLOC_FAULTS)
   if (g_alloc_count.fetch_add(1) == g_alloc_fail_at.load()) { return nullptr; }

@@ -395,8 +395,12 @@ size_t wide_prefix(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len,
 #endif
 
 // The mode engine over `len` bytes: a whole number of units, except that CTR also accepts a
-// trailing partial block. Stores the running IV-field state back into the record.
-Status QL_SYM_Mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len, int dir) {
+// trailing partial block. Stores the running IV-field state back into the record. Kept out of
+// line so that its frame, and those of the loops it calls, lie where QL_SYM_Mode burns.
+#if defined(__GNUC__)
+__attribute__((noinline))
+#endif
+Status mode_engine(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len, int dir) {
 #if QL_X86_ACCEL
   if (ctx.algorithm == QL_SYM_AES && cpu::has(cpu::kAesNi) &&
       aes_hw_mode(ctx, out, in, len, dir)) {
@@ -486,6 +490,14 @@ Status QL_SYM_Mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len,
     default:
       return kErrSymEngineMode;
   }
+}
+
+Status QL_SYM_Mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len, int dir) {
+  const Status st = mode_engine(ctx, out, in, len, dir);
+  // The whole-block loops keep chaining values, keystream and cipher state in registers, and
+  // the compiler spills some of them to stack slots no guard names.
+  burn_stack();
+  return st;
 }
 
 // The number of bytes one Update step consumes: the block for ECB, CBC and CTR, else the

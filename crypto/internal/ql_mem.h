@@ -15,6 +15,11 @@ namespace ql {
 // when `n` is 0.
 void wipe(void *p, size_t n);
 
+// Zeroes the stack below the caller's frame, where the functions it called last had theirs:
+// code that keeps more values than there are registers spills some (secrets among them) to
+// slots that no wipe in the source can name. Covers 4 KiB of frames.
+void burn_stack();
+
 // Returns `n` bytes of uninitialised heap memory, or nullptr (also when the fault hook fires).
 void *alloc(size_t n);
 
