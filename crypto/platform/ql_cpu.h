@@ -1,0 +1,46 @@
+// The processor features the hardware paths need, detected once on first use, and the test
+// hook that narrows them so every implementation runs through the same suites.
+#ifndef QL_CPU_H
+#define QL_CPU_H
+
+#include <cstdint>
+
+// QL_X86_ACCEL is 1 where the build includes the hardware units of crypto/x86 (x86-64 with GCC
+// or Clang), 0 elsewhere; the build system defines it.
+#if !defined(QL_X86_ACCEL)
+#error "QL_X86_ACCEL must be defined by the build"
+#endif
+
+namespace ql {
+namespace cpu {
+
+// Feature bits; each names a whole implementation, including what it needs besides.
+constexpr uint32_t kAesNi = 1u << 0;  // AES-NI with SSSE3 and SSE4.1
+constexpr uint32_t kShaNi = 1u << 1;  // SHA extensions with SSSE3 and SSE4.1
+constexpr uint32_t kAvx2 = 1u << 2;   // AVX2 with the OS saving the YMM registers
+constexpr uint32_t kVaes = 1u << 3;   // VAES on 256-bit registers, with AVX2 and AES-NI
+constexpr uint32_t kBmi2 = 1u << 4;   // BMI2 (RORX and friends)
+constexpr uint32_t kAllFeatures = kAesNi | kShaNi | kAvx2 | kVaes | kBmi2;
+
+// The features of this processor the library may use: detected on the first call (a relaxed
+// atomic; concurrent first calls compute the same value), 0 where no hardware unit is built.
+uint32_t features();
+
+inline bool has(uint32_t f) { return (features() & f) == f; }
+
+}  // namespace cpu
+
+#if defined(QL_TEST_HOOKS)
+namespace test {
+// What the processor offers, before any mask.
+uint32_t cpu_detected();
+// Restricts cpu::features() to `mask` (cpu::kAllFeatures lifts the restriction). A process
+// can also start restricted: the environment variable QL_TEST_CPU_MASK holds the mask in
+// hexadecimal ("0" runs the portable code only).
+void set_cpu_mask(uint32_t mask);
+}  // namespace test
+#endif
+
+}  // namespace ql
+
+#endif  // QL_CPU_H
