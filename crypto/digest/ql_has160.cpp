@@ -3,6 +3,7 @@
 // their little-endian places. The 80 steps run unrolled; each round recomputes its four extra
 // words X16..X19 from the block. No branch or index depends on the data.
 #include "QuillonCrypto.h"
+#include "digest/ql_digest.h"
 #include "internal/ql_bytes.h"
 #include "internal/ql_mem.h"
 
@@ -172,24 +173,36 @@ void QL_HAS160_Init(QL_HAS160_CTX *ctx) {
 }
 
 void QL_HAS160_Update(QL_HAS160_CTX *ctx, const uint8_t *data, uint32_t len) {
-  if (len == 0) { return; }
+  if (len == 0) {
+    return;
+  }
   uint32_t pending = (ctx->count_lo >> 3) & 63;
   const uint32_t lo = ctx->count_lo + (len << 3);
-  if (lo < ctx->count_lo) { ctx->count_hi++; }
+  if (lo < ctx->count_lo) {
+    ctx->count_hi++;
+  }
   ctx->count_hi += len >> 29;
   ctx->count_lo = lo;
 
   if (pending != 0) {
-    for (; len != 0 && pending < 64; len--) { ql::put_byte(ctx->buffer, pending++, *data++); }
-    if (pending < 64) { return; }
+    for (; len != 0 && pending < 64; len--) {
+      ql::put_byte(ctx->buffer, pending++, *data++);
+    }
+    if (pending < 64) {
+      return;
+    }
     ql::HAS_Round(ctx->state, ctx->buffer);
   }
   // Whole blocks are converted into the buffer, never in the caller's memory.
   for (; len >= 64; data += 64, len -= 64) {
-    for (int i = 0; i < 16; i++) { ctx->buffer[i] = ql::load_le32(data + 4 * i); }
+    for (int i = 0; i < 16; i++) {
+      ctx->buffer[i] = ql::load_le32(data + 4 * i);
+    }
     ql::HAS_Round(ctx->state, ctx->buffer);
   }
-  for (uint32_t i = 0; i < len; i++) { ql::put_byte(ctx->buffer, i, data[i]); }
+  for (uint32_t i = 0; i < len; i++) {
+    ql::put_byte(ctx->buffer, i, data[i]);
+  }
 }
 
 void QL_HAS160_Final(QL_HAS160_CTX *ctx, uint8_t *out) {
@@ -197,16 +210,22 @@ void QL_HAS160_Final(QL_HAS160_CTX *ctx, uint8_t *out) {
   ql::put_byte(ctx->buffer, pending, 0x80);
   uint32_t word = (pending >> 2) + 1;
   if (pending > 55) {
-    for (; word < 16; word++) { ctx->buffer[word] = 0; }
+    for (; word < 16; word++) {
+      ctx->buffer[word] = 0;
+    }
     ql::HAS_Round(ctx->state, ctx->buffer);
     word = 0;
   }
-  for (; word < 14; word++) { ctx->buffer[word] = 0; }
+  for (; word < 14; word++) {
+    ctx->buffer[word] = 0;
+  }
   // The 64-bit bit length, appended little-endian, is words 14 and 15 as values.
   ctx->buffer[14] = ctx->count_lo;
   ctx->buffer[15] = ctx->count_hi;
   ql::HAS_Round(ctx->state, ctx->buffer);
-  for (int i = 0; i < 5; i++) { ql::store_le32(out + 4 * i, ctx->state[i]); }
+  for (int i = 0; i < 5; i++) {
+    ql::store_le32(out + 4 * i, ctx->state[i]);
+  }
 }
 
 void QL_HAS160(uint8_t *out, const uint8_t *data, uint32_t len) {
@@ -215,3 +234,19 @@ void QL_HAS160(uint8_t *out, const uint8_t *data, uint32_t len) {
   QL_HAS160_Update(ctx.ptr(), data, len);
   QL_HAS160_Final(ctx.ptr(), out);
 }
+
+namespace ql {
+
+const DigestDesc has160_digest = {
+    QL_HASH_HAS160,
+    64,
+    20,
+    sizeof(QL_HAS160_CTX),
+    true,
+    true,
+    [](QL_HASH_CTX &c) { QL_HAS160_Init(&c.digest.has160); },
+    [](QL_HASH_CTX &c, const uint8_t *d, uint32_t n) { QL_HAS160_Update(&c.digest.has160, d, n); },
+    [](QL_HASH_CTX &c, uint8_t *out) { QL_HAS160_Final(&c.digest.has160, out); },
+};
+
+}  // namespace ql

@@ -2,23 +2,21 @@
 // identifier. Lengths come from the constant table, never from the caller's record, so a
 // damaged record cannot make a call read or write outside it.
 #include "QuillonCrypto.h"
+#include "digest/ql_digest.h"
 #include "internal/ql_mem.h"
 #include "internal/ql_status.h"
 
 namespace ql {
+
+// Indexed by digest identifier.
+const DigestDesc *digest_of(int32_t id) {
+  constexpr const DigestDesc *digests[] = {nullptr,        &has160_digest, &sha1_digest,
+                                           &sha256_digest, &sha384_digest, &sha512_digest};
+  constexpr int32_t kCount = sizeof(digests) / sizeof(digests[0]);
+  return id > 0 && id < kCount ? digests[id] : nullptr;
+}
+
 namespace {
-
-struct HashEntry {
-  uint32_t block_len;
-  uint32_t digest_len;
-};
-
-// Indexed by digest identifier; entry 0 is unused.
-constexpr HashEntry hash_table[] = {
-    {0, 0}, {64, 20}, {64, 20}, {64, 32}, {128, 48}, {128, 64},
-};
-
-constexpr bool known_hash(uint32_t id) { return id >= QL_HASH_HAS160 && id <= QL_HASH_SHA512; }
 
 static_assert(sizeof(QL_HASH_CTX) == 16 + sizeof(QL_SHA512_CTX), "header of four words");
 static_assert(sizeof(QL_SHA1_CTX) == 92 && sizeof(QL_HAS160_CTX) == 92, "core record sizes");
@@ -37,85 +35,61 @@ QL_HASH_CTX *QL_Hash_CTX_New(void) {
 void QL_Hash_CTX_Delete(QL_HASH_CTX *ctx) { ql::free_wiped(ctx, sizeof(QL_HASH_CTX)); }
 
 int32_t QL_Hash_GetInfo(QL_HASH_INFO *info, int32_t hash_id) {
-  if (info == nullptr) { return ql::kErrHashInfoNull; }
-  const uint32_t id = static_cast<uint32_t>(hash_id);
-  if (!ql::known_hash(id)) { return ql::kErrHashInfoId; }
-  info->block_len = ql::hash_table[id].block_len;
-  info->digest_len = ql::hash_table[id].digest_len;
+  if (info == nullptr) {
+    return ql::kErrHashInfoNull;
+  }
+  const ql::DigestDesc *d = ql::digest_of(hash_id);
+  if (d == nullptr) {
+    return ql::kErrHashInfoId;
+  }
+  info->block_len = d->block_len;
+  info->digest_len = d->digest_len;
   return ql::kOk;
 }
 
 int32_t QL_Hash_Init(QL_HASH_CTX *ctx, int32_t hash_id) {
-  if (ctx == nullptr) { return ql::kErrHashInitNull; }
+  if (ctx == nullptr) {
+    return ql::kErrHashInitNull;
+  }
   ctx->algorithm = static_cast<uint32_t>(hash_id);
   QL_Hash_GetInfo(&ctx->info, hash_id);  // an unknown identifier is reported below
-  switch (ctx->algorithm) {
-    case QL_HASH_HAS160:
-      QL_HAS160_Init(&ctx->digest.has160);
-      return ql::kOk;
-    case QL_HASH_SHA1:
-      QL_SHA1_Init(&ctx->digest.sha1);
-      return ql::kOk;
-    case QL_HASH_SHA256:
-      QL_SHA256_Init(&ctx->digest.sha256);
-      return ql::kOk;
-    case QL_HASH_SHA384:
-      QL_SHA384_Init(&ctx->digest.sha512);
-      return ql::kOk;
-    case QL_HASH_SHA512:
-      QL_SHA512_Init(&ctx->digest.sha512);
-      return ql::kOk;
-    default:
-      return ql::kErrHashInitId;
+  const ql::DigestDesc *d = ql::digest_of(hash_id);
+  if (d == nullptr) {
+    return ql::kErrHashInitId;
   }
+  d->init(*ctx);
+  return ql::kOk;
 }
 
 int32_t QL_Hash_Update(QL_HASH_CTX *ctx, const uint8_t *data, uint32_t len) {
-  if (ctx == nullptr) { return ql::kErrHashUpdateNull; }
-  if (len == 0) { return ql::kOk; }
-  // Missing data with a length is an error, not an empty message.
-  if (data == nullptr) { return ql::kErrHashUpdateNull; }
-  switch (ctx->algorithm) {
-    case QL_HASH_HAS160:
-      QL_HAS160_Update(&ctx->digest.has160, data, len);
-      return ql::kOk;
-    case QL_HASH_SHA1:
-      QL_SHA1_Update(&ctx->digest.sha1, data, len);
-      return ql::kOk;
-    case QL_HASH_SHA256:
-      QL_SHA256_Update(&ctx->digest.sha256, data, len);
-      return ql::kOk;
-    case QL_HASH_SHA384:
-    case QL_HASH_SHA512:
-      QL_SHA512_Update(&ctx->digest.sha512, data, len);
-      return ql::kOk;
-    default:
-      return ql::kErrHashUpdateAlg;
+  if (ctx == nullptr) {
+    return ql::kErrHashUpdateNull;
   }
+  if (len == 0) {
+    return ql::kOk;
+  }
+  // Missing data with a length is an error, not an empty message.
+  if (data == nullptr) {
+    return ql::kErrHashUpdateNull;
+  }
+  const ql::DigestDesc *d = ql::digest_of(static_cast<int32_t>(ctx->algorithm));
+  if (d == nullptr) {
+    return ql::kErrHashUpdateAlg;
+  }
+  d->update(*ctx, data, len);
+  return ql::kOk;
 }
 
 int32_t QL_Hash_Final(QL_HASH_CTX *ctx, uint8_t *out, uint32_t *out_len) {
-  if (ctx == nullptr || out == nullptr || out_len == nullptr) { return ql::kErrHashFinalNull; }
-  switch (ctx->algorithm) {
-    case QL_HASH_HAS160:
-      QL_HAS160_Final(&ctx->digest.has160, out);
-      break;
-    case QL_HASH_SHA1:
-      QL_SHA1_Final(&ctx->digest.sha1, out);
-      break;
-    case QL_HASH_SHA256:
-      QL_SHA256_Final(&ctx->digest.sha256, out);
-      break;
-    case QL_HASH_SHA384:
-      QL_SHA384_Final(&ctx->digest.sha512, out);
-      break;
-    case QL_HASH_SHA512:
-      QL_SHA512_Final(&ctx->digest.sha512, out);
-      break;
-    default:
-      return ql::kErrHashFinalAlg;
+  if (ctx == nullptr || out == nullptr || out_len == nullptr) {
+    return ql::kErrHashFinalNull;
   }
-  *out_len = ql::hash_table[ctx->algorithm].digest_len;
+  const ql::DigestDesc *d = ql::digest_of(static_cast<int32_t>(ctx->algorithm));
+  if (d == nullptr) {
+    return ql::kErrHashFinalAlg;
+  }
+  d->final(*ctx, out);
+  *out_len = d->digest_len;
   ql::wipe(ctx, sizeof(*ctx));
   return ql::kOk;
 }

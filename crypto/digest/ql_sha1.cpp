@@ -3,6 +3,7 @@
 // address. The compression runs its 80 rounds unrolled with the schedule in a 16-word window.
 // No branch or index depends on the data.
 #include "QuillonCrypto.h"
+#include "digest/ql_digest.h"
 #include "internal/ql_bytes.h"
 #include "internal/ql_md.h"
 #include "internal/ql_mem.h"
@@ -87,23 +88,39 @@ QL_MD_ROUNDS_FN void sha1_compress_portable(uint32_t state[5], const uint8_t *bl
 #undef QL_SHA1_STEP
 #undef QL_SHA1_FIVE
 
+struct Sha1Impl {
+  void (*compress)(uint32_t state[5], const uint8_t *block, size_t num_blocks);
+};
+constexpr Sha1Impl sha1_portable{sha1_compress_portable};
+#if QL_X86_ACCEL
+constexpr Sha1Impl sha1_shani{shani::sha1_compress};
+#endif
+
 // The SHA extensions where the processor has them, else the portable rounds.
-void SHA1_Transform(uint32_t state[5], const uint8_t *block, size_t num_blocks) {
+const Sha1Impl *choose_sha1() {
 #if QL_X86_ACCEL
   if (cpu::has(cpu::kShaNi)) {
-    shani::sha1_compress(state, block, num_blocks);
-    return;
+    return &sha1_shani;
   }
 #endif
-  sha1_compress_portable(state, block, num_blocks);
+  return &sha1_portable;
+}
+cpu::Choice<Sha1Impl> sha1_impl(choose_sha1);
+
+void SHA1_Transform(uint32_t state[5], const uint8_t *block, size_t num_blocks) {
+  sha1_impl.get().compress(state, block, num_blocks);
 }
 
 // The counter counts bits in two words; it is advanced before any block is compressed.
 void SHA_Update(QL_SHA1_CTX *ctx, const uint8_t *data, uint32_t len) {
-  if (len == 0) { return; }
+  if (len == 0) {
+    return;
+  }
   const uint32_t pending = (ctx->count_lo >> 3) & 63;
   const uint32_t lo = ctx->count_lo + (len << 3);
-  if (lo < ctx->count_lo) { ctx->count_hi++; }
+  if (lo < ctx->count_lo) {
+    ctx->count_hi++;
+  }
   ctx->count_hi += len >> 29;
   ctx->count_lo = lo;
   md_absorb<64>(ctx->buffer, pending, data, len, [ctx](const uint8_t *blocks, size_t num_blocks) {
@@ -138,7 +155,9 @@ void QL_SHA1_Final(QL_SHA1_CTX *ctx, uint8_t *out) {
   const uint32_t pending = (ctx->count_lo >> 3) & 63;
   ql::SHA_Update(ctx, ql::sha_padding, pending < 56 ? 56 - pending : 120 - pending);
   ql::SHA_Update(ctx, bit_len, sizeof(bit_len));
-  for (int i = 0; i < 5; i++) { ql::store_be32(out + 4 * i, ctx->state[i]); }
+  for (int i = 0; i < 5; i++) {
+    ql::store_be32(out + 4 * i, ctx->state[i]);
+  }
   ql::wipe(ctx, sizeof(*ctx));
 }
 
@@ -148,3 +167,19 @@ void QL_SHA1(uint8_t *out, const uint8_t *data, uint32_t len) {
   QL_SHA1_Update(ctx.ptr(), data, len);
   QL_SHA1_Final(ctx.ptr(), out);
 }
+
+namespace ql {
+
+const DigestDesc sha1_digest = {
+    QL_HASH_SHA1,
+    64,
+    20,
+    sizeof(QL_SHA1_CTX),
+    true,
+    true,
+    [](QL_HASH_CTX &c) { QL_SHA1_Init(&c.digest.sha1); },
+    [](QL_HASH_CTX &c, const uint8_t *d, uint32_t n) { QL_SHA1_Update(&c.digest.sha1, d, n); },
+    [](QL_HASH_CTX &c, uint8_t *out) { QL_SHA1_Final(&c.digest.sha1, out); },
+};
+
+}  // namespace ql

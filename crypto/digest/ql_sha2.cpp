@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "QuillonCrypto.h"
+#include "digest/ql_digest.h"
 #include "internal/ql_bytes.h"
 #include "internal/ql_md.h"
 #include "internal/ql_mem.h"
@@ -133,15 +134,30 @@ QL_MD_ROUNDS_FN void sha256_compress_portable(uint32_t state[8], const uint8_t *
   wipe(w, sizeof(w));  // the schedule of a key block is key material
 }
 
+struct Sha256Impl {
+  void (*compress)(uint32_t state[8], const uint8_t *block, size_t num_blocks);
+};
+constexpr Sha256Impl sha256_portable{sha256_compress_portable};
+#if QL_X86_ACCEL
+void sha256_compress_shani(uint32_t state[8], const uint8_t *block, size_t num_blocks) {
+  shani::sha256_compress(state, block, num_blocks, K256.data());
+}
+constexpr Sha256Impl sha256_shani{sha256_compress_shani};
+#endif
+
 // The SHA extensions where the processor has them, else the portable rounds.
-void sha256_compress(uint32_t state[8], const uint8_t *block, size_t num_blocks) {
+const Sha256Impl *choose_sha256() {
 #if QL_X86_ACCEL
   if (cpu::has(cpu::kShaNi)) {
-    shani::sha256_compress(state, block, num_blocks, K256.data());
-    return;
+    return &sha256_shani;
   }
 #endif
-  sha256_compress_portable(state, block, num_blocks);
+  return &sha256_portable;
+}
+cpu::Choice<Sha256Impl> sha256_impl(choose_sha256);
+
+void sha256_compress(uint32_t state[8], const uint8_t *block, size_t num_blocks) {
+  sha256_impl.get().compress(state, block, num_blocks);
 }
 
 #define QL_SHA512_S0(x) rotr64(rotr64(rotr64((x), 5) ^ (x), 6) ^ (x), 28)
@@ -203,28 +219,46 @@ QL_MD_ROUNDS_FN void sha512_compress_portable(uint64_t state[8], const uint8_t *
 }
 
 #if QL_X86_ACCEL
-QL_MD_ROUNDS_FN __attribute__((target("bmi2"))) void sha512_compress_bmi2(
-    uint64_t state[8], const uint8_t *block, size_t num_blocks) {
+QL_MD_ROUNDS_FN __attribute__((target("bmi2"))) void sha512_compress_bmi2(uint64_t state[8],
+                                                                          const uint8_t *block,
+                                                                          size_t num_blocks) {
   sha512_rounds(state, block, num_blocks);
 }
 #endif
 
+struct Sha512Impl {
+  void (*compress)(uint64_t state[8], const uint8_t *block, size_t num_blocks);
+};
+constexpr Sha512Impl sha512_portable{sha512_compress_portable};
+#if QL_X86_ACCEL
+constexpr Sha512Impl sha512_bmi2{sha512_compress_bmi2};
+#if !defined(_WIN32)
+void sha512_compress_avx2(uint64_t state[8], const uint8_t *block, size_t num_blocks) {
+  avx2::sha512_compress(state, block, num_blocks, K512.data());
+}
+constexpr Sha512Impl sha512_avx2{sha512_compress_avx2};
+#endif
+#endif
+
 // The AVX2 schedule with scalar BMI2 rounds, else the portable rounds compiled for BMI2, else
 // the portable ones.
-void sha512_compress(uint64_t state[8], const uint8_t *block, size_t num_blocks) {
+const Sha512Impl *choose_sha512() {
 #if QL_X86_ACCEL
 #if !defined(_WIN32)
   if (cpu::has(cpu::kAvx2 | cpu::kBmi2)) {
-    avx2::sha512_compress(state, block, num_blocks, K512.data());
-    return;
+    return &sha512_avx2;
   }
 #endif
   if (cpu::has(cpu::kBmi2)) {
-    sha512_compress_bmi2(state, block, num_blocks);
-    return;
+    return &sha512_bmi2;
   }
 #endif
-  sha512_compress_portable(state, block, num_blocks);
+  return &sha512_portable;
+}
+cpu::Choice<Sha512Impl> sha512_impl(choose_sha512);
+
+void sha512_compress(uint64_t state[8], const uint8_t *block, size_t num_blocks) {
+  sha512_impl.get().compress(state, block, num_blocks);
 }
 
 #undef QL_SHA512_INLINE
@@ -245,7 +279,9 @@ void sha512_compress(uint64_t state[8], const uint8_t *block, size_t num_blocks)
 
 void sha512_init(QL_SHA512_CTX *ctx, const uint64_t (&ihv)[8]) {
   wipe(ctx, sizeof(*ctx));
-  for (int i = 0; i < 8; i++) { ctx->state[i] = ihv[i]; }
+  for (int i = 0; i < 8; i++) {
+    ctx->state[i] = ihv[i];
+  }
 }
 
 }  // namespace
@@ -263,14 +299,20 @@ void SHA512_Transform(uint64_t state[8], const uint8_t block[128]) {
 
 void QL_SHA256_Init(QL_SHA256_CTX *ctx) {
   ql::wipe(ctx, sizeof(*ctx));
-  for (int i = 0; i < 8; i++) { ctx->state[i] = ql::sha256_ihv[i]; }
+  for (int i = 0; i < 8; i++) {
+    ctx->state[i] = ql::sha256_ihv[i];
+  }
 }
 
 void QL_SHA256_Update(QL_SHA256_CTX *ctx, const uint8_t *data, uint32_t len) {
-  if (len == 0) { return; }
+  if (len == 0) {
+    return;
+  }
   const uint32_t pending = ctx->count_lo & 63;
   ctx->count_lo += len;
-  if (ctx->count_lo < len) { ctx->count_hi++; }
+  if (ctx->count_lo < len) {
+    ctx->count_hi++;
+  }
   ql::md_absorb<64>(ctx->buffer, pending, data, len,
                     [ctx](const uint8_t *blocks, size_t num_blocks) {
                       ql::sha256_compress(ctx->state, blocks, num_blocks);
@@ -285,7 +327,9 @@ void QL_SHA256_Final(QL_SHA256_CTX *ctx, uint8_t *out) {
   const uint32_t pending = ctx->count_lo & 63;
   QL_SHA256_Update(ctx, ql::sha256_padding, pending < 56 ? 56 - pending : 120 - pending);
   QL_SHA256_Update(ctx, bit_len, sizeof(bit_len));
-  for (int i = 0; i < 8; i++) { ql::store_be32(out + 4 * i, ctx->state[i]); }
+  for (int i = 0; i < 8; i++) {
+    ql::store_be32(out + 4 * i, ctx->state[i]);
+  }
   ql::wipe(ctx, sizeof(*ctx));
 }
 
@@ -299,10 +343,14 @@ void QL_SHA256(uint8_t *out, const uint8_t *data, uint32_t len) {
 void QL_SHA512_Init(QL_SHA512_CTX *ctx) { ql::sha512_init(ctx, ql::sha512_ihv); }
 
 void QL_SHA512_Update(QL_SHA512_CTX *ctx, const uint8_t *data, uint32_t len) {
-  if (len == 0) { return; }
+  if (len == 0) {
+    return;
+  }
   const size_t pending = static_cast<size_t>(ctx->count_lo & 127);
   ctx->count_lo += len;
-  if (ctx->count_lo < len) { ctx->count_hi++; }
+  if (ctx->count_lo < len) {
+    ctx->count_hi++;
+  }
   ql::md_absorb<128>(ctx->buffer, pending, data, len,
                      [ctx](const uint8_t *blocks, size_t num_blocks) {
                        ql::sha512_compress(ctx->state, blocks, num_blocks);
@@ -317,7 +365,9 @@ void QL_SHA512_Final(QL_SHA512_CTX *ctx, uint8_t *out) {
   const uint32_t pending = static_cast<uint32_t>(ctx->count_lo & 127);
   QL_SHA512_Update(ctx, ql::sha512_padding, pending < 112 ? 112 - pending : 240 - pending);
   QL_SHA512_Update(ctx, bit_len, sizeof(bit_len));
-  for (int i = 0; i < 8; i++) { ql::store_be64(out + 8 * i, ctx->state[i]); }
+  for (int i = 0; i < 8; i++) {
+    ql::store_be64(out + 8 * i, ctx->state[i]);
+  }
   ql::wipe(ctx, sizeof(*ctx));
 }
 
@@ -346,3 +396,43 @@ void QL_SHA384(uint8_t *out, const uint8_t *data, uint32_t len) {
   QL_SHA384_Update(ctx.ptr(), data, len);
   QL_SHA384_Final(ctx.ptr(), out);
 }
+
+namespace ql {
+
+const DigestDesc sha256_digest = {
+    QL_HASH_SHA256,
+    64,
+    32,
+    sizeof(QL_SHA256_CTX),
+    true,
+    true,
+    [](QL_HASH_CTX &c) { QL_SHA256_Init(&c.digest.sha256); },
+    [](QL_HASH_CTX &c, const uint8_t *d, uint32_t n) { QL_SHA256_Update(&c.digest.sha256, d, n); },
+    [](QL_HASH_CTX &c, uint8_t *out) { QL_SHA256_Final(&c.digest.sha256, out); },
+};
+
+const DigestDesc sha384_digest = {
+    QL_HASH_SHA384,
+    128,
+    48,
+    sizeof(QL_SHA512_CTX),
+    true,
+    true,
+    [](QL_HASH_CTX &c) { QL_SHA384_Init(&c.digest.sha512); },
+    [](QL_HASH_CTX &c, const uint8_t *d, uint32_t n) { QL_SHA512_Update(&c.digest.sha512, d, n); },
+    [](QL_HASH_CTX &c, uint8_t *out) { QL_SHA384_Final(&c.digest.sha512, out); },
+};
+
+const DigestDesc sha512_digest = {
+    QL_HASH_SHA512,
+    128,
+    64,
+    sizeof(QL_SHA512_CTX),
+    true,
+    true,
+    [](QL_HASH_CTX &c) { QL_SHA512_Init(&c.digest.sha512); },
+    [](QL_HASH_CTX &c, const uint8_t *d, uint32_t n) { QL_SHA512_Update(&c.digest.sha512, d, n); },
+    [](QL_HASH_CTX &c, uint8_t *out) { QL_SHA512_Final(&c.digest.sha512, out); },
+};
+
+}  // namespace ql

@@ -4,7 +4,9 @@
 #include "module/ql_cmvp.h"
 
 #include "QuillonCrypto.h"
+#include "digest/ql_digest.h"
 #include "internal/ql_mem.h"
+#include "sym/ql_cipher.h"
 
 namespace ql {
 
@@ -17,14 +19,18 @@ void set_state(int32_t s) { g_cmvp_state_id.store(s, std::memory_order_relaxed);
 }  // namespace
 
 Status exit_rule(Status r) {
-  if (!is_critical(r)) { return r; }
+  if (!is_critical(r)) {
+    return r;
+  }
   QLC_CMVP_MoveState(QLC_CM_STATE_ERROR);
   return uncritical(r);
 }
 
 Status check_ctx_stamp(void *ctx, size_t ctx_len, uint32_t stamp, Status null_code,
                        Status stale_code) {
-  if (ctx == nullptr) { return null_code; }
+  if (ctx == nullptr) {
+    return null_code;
+  }
   if (stamp != static_cast<uint32_t>(cmvp_state())) {
     wipe(ctx, ctx_len);
     return stale_code;
@@ -47,11 +53,15 @@ int32_t QLC_CMVP_MoveState(int32_t new_state) {
   const uint32_t t = static_cast<uint32_t>(new_state);
   switch (cmvp_state()) {
     case QLC_CM_STATE_NOT_INITIALIZED:
-      if (t == 1 || t == 5 || t == 9) { break; }
+      if (t == 1 || t == 5 || t == 9) {
+        break;
+      }
       return (t == 3 || t == 11) ? ql::kErrStateNotAllowed : ql::kErrStateUnknown;
     case QLC_CM_STATE_NON_APPROVED:
     case QLC_CM_STATE_APPROVED:
-      if (t == 3 || t == 5 || t == 9 || t == 11) { break; }
+      if (t == 3 || t == 5 || t == 9 || t == 11) {
+        break;
+      }
       return t == 1 ? ql::kErrStateNotAllowed : ql::kErrStateUnknown;
     case QLC_CM_STATE_ERROR:
       if (t == 9 || t == 11) {
@@ -84,24 +94,22 @@ int32_t QLC_State_CheckAlgID(int32_t id, QLC_ApprovalCheck check) {
 }
 
 int32_t QLC_CMVP_State_CheckSYMID(int32_t id) {
-  switch (id) {
-    case 2:  // SEED-128
-    case 4:  // ARIA
-      return ql::kOk;
-    case 1:  // AES
-    case 3:  // SEED-256
-      return ql::kErrSymIdUnsupported;
-    default:
-      return ql::kErrSymIdUnknown;
+  const ql::CipherDesc *cipher = ql::cipher_of(id);
+  if (cipher == nullptr) {
+    return ql::kErrSymIdUnknown;
   }
+  return cipher->approved ? ql::kOk : ql::kErrSymIdUnsupported;
 }
 
 int32_t QLC_CMVP_State_CheckHashID(int32_t id) {
-  return (id >= 1 && id <= 5) ? ql::kOk : ql::kErrHashIdUnsupported;
+  const ql::DigestDesc *digest = ql::digest_of(id);
+  return digest != nullptr && digest->approved ? ql::kOk : ql::kErrHashIdUnsupported;
 }
 
 int32_t QLC_CMVP_State_CheckHMacID(int32_t id) {
-  return (id >= 0x101 && id <= 0x105) ? ql::kOk : ql::kErrHmacIdUnsupported;
+  const ql::DigestDesc *digest =
+      (static_cast<uint32_t>(id) & ~0xFFu) == 0x100u ? ql::digest_of(id & 0xFF) : nullptr;
+  return digest != nullptr && digest->hmac_approved ? ql::kOk : ql::kErrHmacIdUnsupported;
 }
 
 int32_t QLC_CMVP_State_CheckASYMID(int32_t id) {
@@ -217,7 +225,9 @@ int32_t QLC_CM_StateChange(int32_t new_state) {
 int32_t QLC_CM_StateInfo(void) { return cmvp_state(); }
 
 int32_t QLC_State_CheckSymCtxState(QL_SYM_CTX *ctx) {
-  if (ctx == nullptr) { return ql::kErrSymCtxNull; }
+  if (ctx == nullptr) {
+    return ql::kErrSymCtxNull;
+  }
   return ql::check_ctx_stamp(ctx, sizeof(*ctx), ctx->stateStamp, ql::kErrSymCtxNull,
                              ql::kErrSymCtxStale);
 }

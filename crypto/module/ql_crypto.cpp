@@ -8,9 +8,11 @@
 #include <cstring>
 
 #include "QuillonCrypto.h"
+#include "digest/ql_digest.h"
 #include "internal/ql_mem.h"
 #include "internal/ql_status.h"
 #include "module/ql_cmvp.h"
+#include "sym/ql_cipher.h"
 
 namespace ql {
 namespace {
@@ -47,7 +49,9 @@ struct SortedRanges {
 };
 constexpr SortedRanges sort_ranges() {
   SortedRanges s{};
-  for (size_t i = 0; i < kNumRanges; i++) { s.r[i] = code_table[i]; }
+  for (size_t i = 0; i < kNumRanges; i++) {
+    s.r[i] = code_table[i];
+  }
   for (size_t i = 1; i < kNumRanges; i++) {
     const MessageRange x = s.r[i];
     size_t j = i;
@@ -62,7 +66,9 @@ constexpr SortedRanges sort_ranges() {
 constexpr SortedRanges sorted_ranges = sort_ranges();
 constexpr bool ranges_disjoint() {
   for (size_t i = 0; i < kNumRanges; i++) {
-    if (sorted_ranges.r[i].low > sorted_ranges.r[i].high) { return false; }
+    if (sorted_ranges.r[i].low > sorted_ranges.r[i].high) {
+      return false;
+    }
     if (i + 1 < kNumRanges && sorted_ranges.r[i].high >= sorted_ranges.r[i + 1].low) {
       return false;
     }
@@ -172,7 +178,9 @@ Status on_private_copy(typename S::Ctx *ctx, Status alloc_code, bool write_back,
   return service([&]() -> Status {
     QL_TRY(S::check(ctx));
     const typename S::Private priv;
-    if (!priv) { return critical(alloc_code); }
+    if (!priv) {
+      return critical(alloc_code);
+    }
     QL_TRY(S::copy(priv.get(), ctx));
     QL_TRY(op(*priv.get()));
     return write_back ? S::copy(ctx, priv.get()) : kOk;
@@ -196,32 +204,22 @@ QL_HMAC_CTX *QLC_HMAC_CTX_New(void) { return QL_HMAC_CTX_New(); }
 void QLC_HMAC_CTX_Delete(QL_HMAC_CTX *ctx) { QL_HMAC_CTX_Delete(ctx); }
 
 int32_t QLC_Hash_CTX_Copy(QL_HASH_CTX *dst, const QL_HASH_CTX *src) {
-  if (dst == nullptr || src == nullptr) { return ql::kErrHashCtxCopyNull; }
+  if (dst == nullptr || src == nullptr) {
+    return ql::kErrHashCtxCopyNull;
+  }
   dst->algorithm = src->algorithm;
   dst->state_stamp = src->state_stamp;
   dst->info = src->info;
-  size_t state_len = 0;
-  switch (src->algorithm) {
-    case QL_HASH_HAS160:
-    case QL_HASH_SHA1:
-      state_len = sizeof(QL_SHA1_CTX);
-      break;
-    case QL_HASH_SHA256:
-      state_len = sizeof(QL_SHA256_CTX);
-      break;
-    case QL_HASH_SHA384:
-    case QL_HASH_SHA512:
-      state_len = sizeof(QL_SHA512_CTX);
-      break;
-    default:
-      break;
-  }
+  const ql::DigestDesc *d = ql::digest_of(static_cast<int32_t>(src->algorithm));
+  const size_t state_len = d != nullptr ? d->state_len : 0;
   std::memmove(&dst->digest, &src->digest, state_len);
   return ql::kOk;
 }
 
 int32_t QLC_HMAC_CTX_Copy(QL_HMAC_CTX *dst, const QL_HMAC_CTX *src) {
-  if (dst == nullptr || src == nullptr) { return ql::kErrHmacCtxCopyNull; }
+  if (dst == nullptr || src == nullptr) {
+    return ql::kErrHmacCtxCopyNull;
+  }
   dst->algorithm = src->algorithm;
   dst->state_stamp = src->state_stamp;
   std::memmove(dst->key_block, src->key_block, sizeof(dst->key_block));
@@ -233,10 +231,14 @@ int32_t QLC_HMAC_CTX_Copy(QL_HMAC_CTX *dst, const QL_HMAC_CTX *src) {
 int32_t QLC_KEY_SecKey_Decode(const QLC_SECRET_KEY *key, int32_t *alg_id, uint8_t **key_copy,
                               uint32_t *key_len) {
   // A length beyond the record's key bytes would read past the record: refused as malformed.
-  if (key == nullptr || key->key_len > ql::kMaxSecretKeyLen) { return ql::kErrSecKeyNull; }
+  if (key == nullptr || key->key_len > ql::kMaxSecretKeyLen) {
+    return ql::kErrSecKeyNull;
+  }
   const uint32_t len = key->key_len;
   uint8_t *copy = static_cast<uint8_t *>(ql::alloc(size_t{len} + 1));
-  if (copy == nullptr) { return ql::critical(ql::kErrSecKeyAlloc); }
+  if (copy == nullptr) {
+    return ql::critical(ql::kErrSecKeyAlloc);
+  }
   std::memset(copy, 0, size_t{len} + 1);
   std::memcpy(copy, key->key, len);
   *alg_id = key->algorithm;
@@ -259,7 +261,9 @@ int32_t QLC_Hash_Init(QL_HASH_CTX *ctx, int32_t hash_id) {
   return ql::service([&]() -> ql::Status {
     QL_TRY(QLC_State_CheckHashID(hash_id));
     const ql::HashService::Private priv;
-    if (!priv) { return ql::critical(ql::kErrHashInitAlloc); }
+    if (!priv) {
+      return ql::critical(ql::kErrHashInitAlloc);
+    }
     QL_TRY(QL_Hash_Init(priv.get(), hash_id));
     return ql::stamp_and_copy_out<ql::HashService>(ctx, priv.get());
   });
@@ -284,7 +288,9 @@ int32_t QLC_HMAC(uint8_t *out, uint32_t *out_len, const uint8_t *in, uint32_t in
     QL_TRY(QLC_State_CheckMacID(mac_id));
     ql::KeyCopy key_copy;
     QL_TRY(key_copy.decode(key));
-    if (key_copy.alg_id() != mac_id) { return ql::kErrHmacKeyMismatch; }
+    if (key_copy.alg_id() != mac_id) {
+      return ql::kErrHmacKeyMismatch;
+    }
     return QL_HMAC(out, out_len, in, in_len, key_copy.data(), key_copy.len(), mac_id);
   });
 }
@@ -294,9 +300,13 @@ int32_t QLC_HMAC_Init(QL_HMAC_CTX *ctx, const QLC_SECRET_KEY *key, int32_t mac_i
     QL_TRY(QLC_State_CheckMacID(mac_id));
     ql::KeyCopy key_copy;
     QL_TRY(key_copy.decode(key));
-    if (key_copy.alg_id() != mac_id) { return ql::kErrHmacInitKeyMismatch; }
+    if (key_copy.alg_id() != mac_id) {
+      return ql::kErrHmacInitKeyMismatch;
+    }
     const ql::HmacService::Private priv;
-    if (!priv) { return ql::critical(ql::kErrHmacInitAlloc); }
+    if (!priv) {
+      return ql::critical(ql::kErrHmacInitAlloc);
+    }
     QL_TRY(QL_HMAC_Init(priv.get(), key_copy.data(), key_copy.len(), mac_id));
     return ql::stamp_and_copy_out<ql::HmacService>(ctx, priv.get());
   });
@@ -345,29 +355,41 @@ class ParamCopy {
 };
 
 // The key and parameter copies of a cipher service, decoded and checked against `sym_id`;
-// `mismatch` is the caller's code for a key record of another cipher.
+// `mismatch` is the caller's code for a key record of another cipher, `key_len_code` its code
+// for a key length the cipher has no schedule for. (The dispatcher alone would take an AES
+// key of 20 bytes and use 16 of them; the module holds the caller to the lengths it means.)
 struct CipherInputs {
   KeyCopy key;
   ParamCopy params;
   Status load(const QLC_SECRET_KEY *key_record, int32_t sym_id, const QL_SYM_PARAM *p,
-              Status mismatch) {
+              Status mismatch, Status key_len_code) {
     QL_TRY(key.decode(key_record));
-    if (key.alg_id() != sym_id) { return mismatch; }
+    if (key.alg_id() != sym_id) {
+      return mismatch;
+    }
     QL_TRY(params.copy(p));
-    return QLC_SYM_CheckParams(sym_id, key.len(), params.get());
+    QL_TRY(QLC_SYM_CheckParams(sym_id, key.len(), params.get()));
+    const CipherDesc *cipher = cipher_of(sym_id);
+    if (cipher == nullptr || !module_key_len_ok(*cipher, key.len())) {
+      return key_len_code;
+    }
+    return kOk;
   }
 };
 
 // The frame of a streaming initialisation in either direction.
 template <typename InitFn>
 Status sym_init(QL_SYM_CTX *ctx, const QLC_SECRET_KEY *key, int32_t sym_id,
-                const QL_SYM_PARAM *params, Status mismatch, Status alloc_code, InitFn init) {
+                const QL_SYM_PARAM *params, Status mismatch, Status key_len_code, Status alloc_code,
+                InitFn init) {
   return service([&]() -> Status {
     QL_TRY(QLC_State_CheckSYMID(sym_id));
     CipherInputs in;
-    QL_TRY(in.load(key, sym_id, params, mismatch));
+    QL_TRY(in.load(key, sym_id, params, mismatch, key_len_code));
     const SymService::Private priv;
-    if (!priv) { return critical(alloc_code); }
+    if (!priv) {
+      return critical(alloc_code);
+    }
     QL_TRY(init(priv.get(), in.params.get(), in.key.data(), in.key.len(), sym_id));
     priv.get()->stateStamp = static_cast<uint32_t>(cmvp_state());
     return QLC_SYM_CTX_Copy(ctx, priv.get());
@@ -396,28 +418,29 @@ Status key_rules(uint32_t family, int32_t id, KeyRules &rules) {
 }  // namespace ql
 
 int32_t QLC_SYM_CheckParams(int32_t sym_id, uint32_t key_len, const QL_SYM_PARAM *params) {
-  const bool iv_ok = params->ivLength == 0 || params->ivLength == 16;
-  switch (sym_id) {
-    case QL_SYM_AES:
-    case QL_SYM_ARIA:
-      // The dispatcher checks AES and ARIA key lengths itself.
-      if (!iv_ok) { return ql::kErrModSymIv; }
-      break;
-    case QL_SYM_SEED128:
-    case QL_SYM_SEED256:
-      if (!iv_ok) { return ql::kErrModSymIv; }
-      if (key_len != (sym_id == QL_SYM_SEED128 ? 16u : 32u)) { return ql::kErrModSymKeyLen; }
-      break;
-    default:
-      return ql::kErrSymParamsId;
+  const ql::CipherDesc *cipher = ql::cipher_of(sym_id);
+  if (cipher == nullptr) {
+    return ql::kErrSymParamsId;
+  }
+  if (params->ivLength != 0 && params->ivLength != 16) {
+    return ql::kErrModSymIv;
+  }
+  // SEED has one key length; the AES and ARIA rules are the services' own.
+  const bool one_length = cipher->min_key_len == cipher->max_key_len;
+  if (one_length && key_len != cipher->min_key_len) {
+    return ql::kErrModSymKeyLen;
   }
   return params->padding - 1 > 3 ? ql::kErrModSymPadding : ql::kOk;
 }
 
 int32_t QLC_SYM_Parameter_Copy(QL_SYM_PARAM **copy, const QL_SYM_PARAM *params) {
-  if (params == nullptr) { return ql::kErrSymParamCopyNull; }
+  if (params == nullptr) {
+    return ql::kErrSymParamCopyNull;
+  }
   auto *p = static_cast<QL_SYM_PARAM *>(ql::alloc(sizeof(QL_SYM_PARAM)));
-  if (p == nullptr) { return ql::critical(ql::kErrSymParamCopyAlloc); }
+  if (p == nullptr) {
+    return ql::critical(ql::kErrSymParamCopyAlloc);
+  }
   *p = QL_SYM_PARAM{};
   p->mode = params->mode;
   p->ivLength = params->ivLength;
@@ -431,7 +454,9 @@ int32_t QLC_SYM_Parameter_Copy(QL_SYM_PARAM **copy, const QL_SYM_PARAM *params) 
 }
 
 int32_t QLC_SYM_CTX_Copy(QL_SYM_CTX *dst, const QL_SYM_CTX *src) {
-  if (dst == nullptr || src == nullptr) { return ql::kErrSymCtxCopyNull; }
+  if (dst == nullptr || src == nullptr) {
+    return ql::kErrSymCtxCopyNull;
+  }
   std::memmove(dst, src, sizeof(*dst));
   return ql::kOk;
 }
@@ -439,7 +464,9 @@ int32_t QLC_SYM_CTX_Copy(QL_SYM_CTX *dst, const QL_SYM_CTX *src) {
 // Exported functions: symmetric services, random bytes and secret keys.
 
 int32_t QLC_Rand(uint8_t *out, uint32_t len) {
-  if (out == nullptr && len != 0) { return ql::kErrRandOutNull; }
+  if (out == nullptr && len != 0) {
+    return ql::kErrRandOutNull;
+  }
   return ql::service([&]() -> ql::Status {
     QL_TRY(QLC_State_CheckAlgID(0, nullptr));
     return QL_CMVP_RAND_GetRandom(out, len);
@@ -447,7 +474,9 @@ int32_t QLC_Rand(uint8_t *out, uint32_t len) {
 }
 
 int32_t QLC_KEY_GenSecKey(QLC_SECRET_KEY *key, uint32_t gen_id, uint32_t key_len) {
-  if (key == nullptr) { return ql::kErrGenKeyNull; }
+  if (key == nullptr) {
+    return ql::kErrGenKeyNull;
+  }
   return ql::service([&]() -> ql::Status {
     const uint32_t family = gen_id >> 24;
     const int32_t id = static_cast<int32_t>(gen_id & 0x00FFFFFFu);
@@ -468,9 +497,13 @@ int32_t QLC_KEY_GenSecKey(QLC_SECRET_KEY *key, uint32_t gen_id, uint32_t key_len
       }
       len = key_len;
     }
-    if (len > sizeof(key->key)) { return ql::kErrGenKeyLength; }
+    if (len > sizeof(key->key)) {
+      return ql::kErrGenKeyLength;
+    }
     ql::Buffer bytes(len);
-    if (!bytes) { return ql::critical(ql::kErrGenKeyAlloc); }
+    if (!bytes) {
+      return ql::critical(ql::kErrGenKeyAlloc);
+    }
     QL_TRY(QLC_Rand(bytes.data(), len));
     // No byte of an earlier key stays behind the new one.
     ql::wipe(key->key, sizeof(key->key));
@@ -486,7 +519,7 @@ int32_t QLC_SYM_Encrypt(uint8_t *out, uint32_t *out_len, const uint8_t *in, uint
   return ql::service([&]() -> ql::Status {
     QL_TRY(QLC_State_CheckSYMID(sym_id));
     ql::CipherInputs c;
-    QL_TRY(c.load(key, sym_id, params, ql::kErrSymEncKeyMismatch));
+    QL_TRY(c.load(key, sym_id, params, ql::kErrSymEncKeyMismatch, ql::kErrSymEncKeyLen));
     return QL_SYM_Encrypt(c.params.get(), out, out_len, in, in_len, c.key.data(), c.key.len(),
                           sym_id);
   });
@@ -497,7 +530,7 @@ int32_t QLC_SYM_Decrypt(uint8_t *out, uint32_t *out_len, const uint8_t *in, uint
   return ql::service([&]() -> ql::Status {
     QL_TRY(QLC_State_CheckSYMID(sym_id));
     ql::CipherInputs c;
-    QL_TRY(c.load(key, sym_id, params, ql::kErrSymDecKeyMismatch));
+    QL_TRY(c.load(key, sym_id, params, ql::kErrSymDecKeyMismatch, ql::kErrSymDecKeyLen));
     return QL_SYM_Decrypt(c.params.get(), out, out_len, in, in_len, c.key.data(), c.key.len(),
                           sym_id);
   });
@@ -505,25 +538,25 @@ int32_t QLC_SYM_Decrypt(uint8_t *out, uint32_t *out_len, const uint8_t *in, uint
 
 int32_t QLC_SYM_Encrypt_Init(QL_SYM_CTX *ctx, const QLC_SECRET_KEY *key, int32_t sym_id,
                              const QL_SYM_PARAM *params) {
-  return ql::sym_init(ctx, key, sym_id, params, ql::kErrSymEncInitKeyMismatch,
+  return ql::sym_init(ctx, key, sym_id, params, ql::kErrSymEncInitKeyMismatch, ql::kErrSymEncKeyLen,
                       ql::kErrSymEncInitAlloc, QL_SYM_Encrypt_Init);
 }
 
 int32_t QLC_SYM_Decrypt_Init(QL_SYM_CTX *ctx, const QLC_SECRET_KEY *key, int32_t sym_id,
                              const QL_SYM_PARAM *params) {
-  return ql::sym_init(ctx, key, sym_id, params, ql::kErrSymDecInitKeyMismatch,
+  return ql::sym_init(ctx, key, sym_id, params, ql::kErrSymDecInitKeyMismatch, ql::kErrSymDecKeyLen,
                       ql::kErrSymDecInitAlloc, QL_SYM_Decrypt_Init);
 }
 
-int32_t QLC_SYM_Encrypt_Update(QL_SYM_CTX *ctx, uint8_t *out, uint32_t *out_len,
-                               const uint8_t *in, uint32_t in_len) {
+int32_t QLC_SYM_Encrypt_Update(QL_SYM_CTX *ctx, uint8_t *out, uint32_t *out_len, const uint8_t *in,
+                               uint32_t in_len) {
   return ql::on_private_copy<ql::SymService>(
       ctx, ql::kErrSymEncUpdateAlloc, true,
       [&](QL_SYM_CTX &priv) { return QL_SYM_Encrypt_Update(&priv, out, out_len, in, in_len); });
 }
 
-int32_t QLC_SYM_Decrypt_Update(QL_SYM_CTX *ctx, uint8_t *out, uint32_t *out_len,
-                               const uint8_t *in, uint32_t in_len) {
+int32_t QLC_SYM_Decrypt_Update(QL_SYM_CTX *ctx, uint8_t *out, uint32_t *out_len, const uint8_t *in,
+                               uint32_t in_len) {
   return ql::on_private_copy<ql::SymService>(
       ctx, ql::kErrSymDecUpdateAlloc, true,
       [&](QL_SYM_CTX &priv) { return QL_SYM_Decrypt_Update(&priv, out, out_len, in, in_len); });

@@ -18,6 +18,7 @@ constexpr uint32_t kDetected = 1u << 31;
 std::atomic<uint32_t> g_features{0};
 #if defined(QL_TEST_HOOKS)
 std::atomic<uint32_t> g_mask{cpu::kAllFeatures};
+std::atomic<uint32_t> g_mask_generation{1};
 #endif
 
 #if QL_X86_ACCEL
@@ -31,7 +32,9 @@ uint64_t read_xcr0() {
 
 uint32_t detect() {
   unsigned a = 0, b = 0, c = 0, d = 0;
-  if (__get_cpuid(1, &a, &b, &c, &d) == 0) { return 0; }
+  if (__get_cpuid(1, &a, &b, &c, &d) == 0) {
+    return 0;
+  }
   const bool ssse3 = (c >> 9) & 1;
   const bool sse41 = (c >> 19) & 1;
   const bool aes = (c >> 25) & 1;
@@ -48,11 +51,21 @@ uint32_t detect() {
   const bool bmi2 = (b7 >> 8) & 1;
   const bool ymm_saved = osxsave && avx && (read_xcr0() & 6) == 6;
   uint32_t f = 0;
-  if (aes && ssse3 && sse41) { f |= cpu::kAesNi; }
-  if (sha && ssse3 && sse41) { f |= cpu::kShaNi; }
-  if (avx2 && ymm_saved) { f |= cpu::kAvx2; }
-  if (bmi2) { f |= cpu::kBmi2; }
-  if (vaes && avx2 && ymm_saved && (f & cpu::kAesNi) != 0) { f |= cpu::kVaes; }
+  if (aes && ssse3 && sse41) {
+    f |= cpu::kAesNi;
+  }
+  if (sha && ssse3 && sse41) {
+    f |= cpu::kShaNi;
+  }
+  if (avx2 && ymm_saved) {
+    f |= cpu::kAvx2;
+  }
+  if (bmi2) {
+    f |= cpu::kBmi2;
+  }
+  if (vaes && avx2 && ymm_saved && (f & cpu::kAesNi) != 0) {
+    f |= cpu::kVaes;
+  }
   return f;
 }
 #else
@@ -87,10 +100,12 @@ uint32_t cpu::features() {
 }
 
 #if defined(QL_TEST_HOOKS)
+uint32_t cpu::mask_generation() { return g_mask_generation.load(std::memory_order_relaxed); }
 uint32_t test::cpu_detected() { return detected(); }
 void test::set_cpu_mask(uint32_t mask) {
   detected();  // the environment's mask, if any, is read first and overridden here
   g_mask.store(mask, std::memory_order_relaxed);
+  g_mask_generation.fetch_add(1, std::memory_order_relaxed);
 }
 #endif
 

@@ -3,6 +3,7 @@
 #ifndef QL_CPU_H
 #define QL_CPU_H
 
+#include <atomic>
 #include <cstdint>
 
 // QL_X86_ACCEL is 1 where the build includes the hardware units of crypto/x86 (x86-64 with GCC
@@ -27,6 +28,49 @@ constexpr uint32_t kAllFeatures = kAesNi | kShaNi | kAvx2 | kVaes | kBmi2;
 uint32_t features();
 
 inline bool has(uint32_t f) { return (features() & f) == f; }
+
+#if defined(QL_TEST_HOOKS)
+// Counts the calls of test::set_cpu_mask, so that choices made under another mask are made
+// again.
+uint32_t mask_generation();
+#endif
+
+// The implementation a unit takes on this processor: `choose` runs on first use (it alone
+// asks has()), and its answer is kept for the process. `choose` depends only on features(),
+// so racing first calls store the same pointer, and a relaxed atomic suffices. Constant-
+// initialised, so nothing runs at load time.
+template <typename T>
+class Choice {
+ public:
+  constexpr explicit Choice(const T *(*choose)()) : choose_(choose) {}
+  Choice(const Choice &) = delete;
+  Choice &operator=(const Choice &) = delete;
+
+  const T &get() {
+    const T *p = chosen_.load(std::memory_order_relaxed);
+#if defined(QL_TEST_HOOKS)
+    const uint32_t g = mask_generation();
+    if (p == nullptr || generation_.load(std::memory_order_relaxed) != g) {
+      p = choose_();
+      generation_.store(g, std::memory_order_relaxed);
+      chosen_.store(p, std::memory_order_relaxed);
+    }
+#else
+    if (p == nullptr) {
+      p = choose_();
+      chosen_.store(p, std::memory_order_relaxed);
+    }
+#endif
+    return *p;
+  }
+
+ private:
+  const T *(*choose_)();
+  std::atomic<const T *> chosen_{nullptr};
+#if defined(QL_TEST_HOOKS)
+  std::atomic<uint32_t> generation_{0};
+#endif
+};
 
 }  // namespace cpu
 

@@ -11,6 +11,8 @@
 #include "internal/ql_gf256.h"
 #include "internal/ql_status.h"
 #include "sym/ql_block_modes.h"
+#include "sym/ql_cipher.h"
+#include "x86/ql_sym_hw.h"
 
 namespace ql {
 namespace {
@@ -54,7 +56,9 @@ constexpr Table make_td(unsigned rot) {
 
 constexpr Table make_replicated(const std::array<uint8_t, 256> &s) {
   Table t{};
-  for (size_t i = 0; i < 256; i++) { t[i] = s[i] * 0x01010101u; }
+  for (size_t i = 0; i < 256; i++) {
+    t[i] = s[i] * 0x01010101u;
+  }
   return t;
 }
 
@@ -93,9 +97,13 @@ inline uint32_t b3(uint32_t w) { return w & 0xff; }
 // or 0 for a key length other than 16, 24 or 32.
 int rijndaelKeySetupEnc(uint32_t *rk, const uint8_t *key, uint32_t key_len) {
   const size_t nk = key_len / 4;
-  if (key_len != 16 && key_len != 24 && key_len != 32) { return 0; }
+  if (key_len != 16 && key_len != 24 && key_len != 32) {
+    return 0;
+  }
   const size_t rounds = nk + 6;
-  for (size_t i = 0; i < nk; i++) { rk[i] = load_be32(key + 4 * i); }
+  for (size_t i = 0; i < nk; i++) {
+    rk[i] = load_be32(key + 4 * i);
+  }
   for (size_t i = nk; i < 4 * (rounds + 1); i++) {
     uint32_t t = rk[i - 1];
     if (i % nk == 0) {
@@ -180,8 +188,8 @@ inline void add_key(const uint32_t *k, uint32_t &s0, uint32_t &s1, uint32_t &s2,
 }
 
 // The rounds on a block held in four words; `key` is an encryption schedule.
-QL_BLOCK_INLINE void encrypt_block(const QL_AES_KEY &key, uint32_t &s0, uint32_t &s1,
-                                   uint32_t &s2, uint32_t &s3) {
+QL_BLOCK_INLINE void encrypt_block(const QL_AES_KEY &key, uint32_t &s0, uint32_t &s1, uint32_t &s2,
+                                   uint32_t &s3) {
   const uint32_t *rk = key.roundKey;
   add_key(rk, s0, s1, s2, s3);
   for (int r = 1; r < key.rounds; r++) {
@@ -192,8 +200,8 @@ QL_BLOCK_INLINE void encrypt_block(const QL_AES_KEY &key, uint32_t &s0, uint32_t
 }
 
 // The equivalent inverse cipher on four words; `key` is a decryption schedule.
-QL_BLOCK_INLINE void decrypt_block(const QL_AES_KEY &key, uint32_t &s0, uint32_t &s1,
-                                   uint32_t &s2, uint32_t &s3) {
+QL_BLOCK_INLINE void decrypt_block(const QL_AES_KEY &key, uint32_t &s0, uint32_t &s1, uint32_t &s2,
+                                   uint32_t &s3) {
   const uint32_t *rk = key.roundKey;
   add_key(rk, s0, s1, s2, s3);
   for (int r = 1; r < key.rounds; r++) {
@@ -256,31 +264,20 @@ void aes_decrypt_words(const QL_AES_KEY &key, uint32_t st[4]) {
   decrypt_block(key, st[0], st[1], st[2], st[3]);
 }
 
-void aes_run(const QL_AES_KEY &key, modes::Run op, uint8_t iv[16], uint8_t *out,
-             const uint8_t *in, size_t blocks) {
+void aes_run(const QL_AES_KEY &key, modes::Run op, uint8_t iv[16], uint8_t *out, const uint8_t *in,
+             size_t blocks) {
   modes::run(Encryptor{key}, Decryptor{key}, op, iv, out, in, blocks);
 }
 
-}  // namespace ql
+namespace {
 
-// Exported functions.
-
-int32_t QL_AES_MakeKey(QL_AES_KEY *rk, const uint8_t *key, uint32_t key_len, int32_t direction) {
-  if (rk == nullptr || key == nullptr || key_len < 16) { return ql::kErrAesKey; }
-  if (direction != 0 && direction != 1) { return ql::kErrAesKey; }
-  // Longer keys than a size needs are cut to that size; the rest is ignored.
-  const uint32_t used = key_len >= 32 ? 32 : (key_len >= 24 ? 24 : 16);
-#if QL_X86_ACCEL
-  if (ql::cpu::has(ql::cpu::kAesNi)) {
-    rk->rounds = ql::aesni::make_key(*rk, key, used, direction);
-    return ql::kOk;
+int make_key_portable(QL_AES_KEY &rk, const uint8_t *key, uint32_t key_len, int direction) {
+  const int rounds = rijndaelKeySetupEnc(rk.roundKey, key, key_len);
+  if (direction == 0) {
+    return rounds;
   }
-#endif
-  const int rounds = ql::rijndaelKeySetupEnc(rk->roundKey, key, used);
-  rk->rounds = rounds;
-  if (direction == 0) { return ql::kOk; }
   // Equivalent inverse cipher: round keys in reverse order, InvMixColumns on the inner ones.
-  uint32_t *w = rk->roundKey;
+  uint32_t *w = rk.roundKey;
   for (int i = 0, j = 4 * rounds; i < j; i += 4, j -= 4) {
     for (int k = 0; k < 4; k++) {
       const uint32_t t = w[i + k];
@@ -290,25 +287,102 @@ int32_t QL_AES_MakeKey(QL_AES_KEY *rk, const uint8_t *key, uint32_t key_len, int
   }
   for (int i = 4; i < 4 * rounds; i++) {
     const uint32_t t = w[i];
-    w[i] = ql::Td[0][ql::Te[4][ql::b0(t)] & 0xff] ^ ql::Td[1][ql::Te[4][ql::b1(t)] & 0xff] ^
-           ql::Td[2][ql::Te[4][ql::b2(t)] & 0xff] ^ ql::Td[3][ql::Te[4][ql::b3(t)] & 0xff];
+    w[i] = Td[0][Te[4][b0(t)] & 0xff] ^ Td[1][Te[4][b1(t)] & 0xff] ^ Td[2][Te[4][b2(t)] & 0xff] ^
+           Td[3][Te[4][b3(t)] & 0xff];
   }
+  return rounds;
+}
+
+void crypt_block_portable(const QL_AES_KEY &rk, uint8_t out[16], const uint8_t in[16],
+                          int direction) {
+  uint32_t s[4] = {load_be32(in), load_be32(in + 4), load_be32(in + 8), load_be32(in + 12)};
+  if (direction == 0) {
+    aes_encrypt_words(rk, s);
+  } else {
+    aes_decrypt_words(rk, s);
+  }
+  for (int i = 0; i < 4; i++) {
+    store_be32(out + 4 * i, s[i]);
+  }
+}
+
+constexpr AesImpl aes_portable{make_key_portable, crypt_block_portable, aes_run};
+#if QL_X86_ACCEL
+constexpr AesImpl aes_aesni{aesni::make_key, aesni::crypt_block, aesni::run};
+#endif
+
+const AesImpl *choose_aes() {
+#if QL_X86_ACCEL
+  if (cpu::has(cpu::kAesNi)) {
+    return &aes_aesni;
+  }
+#endif
+  return &aes_portable;
+}
+cpu::Choice<AesImpl> aes_choice(choose_aes);
+
+// The symmetric engine's view of AES.
+void enc_words(const void *k, uint32_t s[4]) {
+  aes_encrypt_words(*static_cast<const QL_AES_KEY *>(k), s);
+}
+BlockFn block_portable(const QL_SYM_CTX &ctx, AriaWords &, const void *&key) {
+  key = &ctx.key.aes;
+  return enc_words;
+}
+void whole_portable(const QL_SYM_CTX &ctx, modes::Run op, uint8_t iv[16], uint8_t *out,
+                    const uint8_t *in, size_t blocks) {
+  aes_run(ctx.key.aes, op, iv, out, in, blocks);
+}
+constexpr CipherPath path_portable{nullptr, whole_portable, block_portable};
+#if QL_X86_ACCEL
+constexpr CipherPath path_aesni{symhw::aes_fast, symhw::aes_whole, symhw::aes_block};
+#endif
+
+const CipherPath *choose_path() {
+#if QL_X86_ACCEL
+  if (cpu::has(cpu::kAesNi)) {
+    return &path_aesni;
+  }
+#endif
+  return &path_portable;
+}
+cpu::Choice<CipherPath> path_choice(choose_path);
+const CipherPath &path() { return path_choice.get(); }
+
+Status make_key(QL_SYM_CTX &ctx, const uint8_t *key, uint32_t key_len, int dir) {
+  return QL_AES_MakeKey(&ctx.key.aes, key, key_len, dir);
+}
+// The round count bounds how many round keys are read and copied.
+bool schedule_ok(const QL_SYM_CTX &ctx) {
+  const int32_t r = ctx.key.aes.rounds;
+  return r == 10 || r == 12 || r == 14;
+}
+
+}  // namespace
+
+const AesImpl &aes_impl() { return aes_choice.get(); }
+
+const CipherDesc aes_cipher = {
+    QL_SYM_AES, 16, 16, 16, 32, 8, {16, 24, 32, 0}, false, make_key, schedule_ok, path,
+};
+
+}  // namespace ql
+
+// Exported functions.
+
+int32_t QL_AES_MakeKey(QL_AES_KEY *rk, const uint8_t *key, uint32_t key_len, int32_t direction) {
+  if (rk == nullptr || key == nullptr || key_len < 16) {
+    return ql::kErrAesKey;
+  }
+  if (direction != 0 && direction != 1) {
+    return ql::kErrAesKey;
+  }
+  // Longer keys than a size needs are cut to that size; the rest is ignored.
+  const uint32_t used = key_len >= 32 ? 32 : (key_len >= 24 ? 24 : 16);
+  rk->rounds = ql::aes_impl().make_key(*rk, key, used, direction);
   return ql::kOk;
 }
 
 void QL_AES_Main(uint8_t *out, const uint8_t *in, const QL_AES_KEY *rk, int32_t direction) {
-#if QL_X86_ACCEL
-  if (ql::cpu::has(ql::cpu::kAesNi)) {
-    ql::aesni::crypt_block(*rk, out, in, direction == 0 ? 0 : 1);
-    return;
-  }
-#endif
-  uint32_t s[4] = {ql::load_be32(in), ql::load_be32(in + 4), ql::load_be32(in + 8),
-                   ql::load_be32(in + 12)};
-  if (direction == 0) {
-    ql::aes_encrypt_words(*rk, s);
-  } else {
-    ql::aes_decrypt_words(*rk, s);
-  }
-  for (int i = 0; i < 4; i++) { ql::store_be32(out + 4 * i, s[i]); }
+  ql::aes_impl().crypt_block(*rk, out, in, direction == 0 ? 0 : 1);
 }

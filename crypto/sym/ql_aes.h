@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "QuillonCrypto.h"
-#include "sym/ql_block_modes.h"
 #include "platform/ql_cpu.h"
+#include "sym/ql_block_modes.h"
 
 namespace ql {
 
@@ -21,8 +21,8 @@ void aes_encrypt_words(const QL_AES_KEY &rk, uint32_t s[4]);
 void aes_decrypt_words(const QL_AES_KEY &rk, uint32_t s[4]);
 // Runs `op` over `blocks` whole blocks (see modes::loop) with the table code; `rk` is the
 // schedule for the direction `op` needs: decryption for ECB and CBC decryption.
-void aes_run(const QL_AES_KEY &rk, modes::Run op, uint8_t iv[16], uint8_t *out,
-             const uint8_t *in, size_t blocks);
+void aes_run(const QL_AES_KEY &rk, modes::Run op, uint8_t iv[16], uint8_t *out, const uint8_t *in,
+             size_t blocks);
 
 #if QL_X86_ACCEL
 // The same functions with AES-NI, on the same schedule layout; only when
@@ -39,10 +39,22 @@ void cbc_encrypt(const QL_AES_KEY &rk, uint8_t iv[16], uint8_t *out, const uint8
                  size_t blocks);
 void cbc_decrypt(const QL_AES_KEY &rk, uint8_t iv[16], uint8_t *out, const uint8_t *in,
                  size_t blocks);
-void ctr(const QL_AES_KEY &rk, uint8_t counter[16], uint8_t *out, const uint8_t *in,
+void ctr(const QL_AES_KEY &rk, uint8_t counter[16], uint8_t *out, const uint8_t *in, size_t blocks);
+// Any whole-block run, as aes_run.
+void run(const QL_AES_KEY &rk, modes::Run op, uint8_t iv[16], uint8_t *out, const uint8_t *in,
          size_t blocks);
 }  // namespace aesni
 #endif
+
+// The AES code this processor runs, chosen once per process: the key schedule (returns the
+// rounds; 16, 24 or 32 key bytes), one block, and whole-block runs as aes_run.
+struct AesImpl {
+  int (*make_key)(QL_AES_KEY &rk, const uint8_t *key, uint32_t key_len, int direction);
+  void (*crypt_block)(const QL_AES_KEY &rk, uint8_t out[16], const uint8_t in[16], int direction);
+  void (*run)(const QL_AES_KEY &rk, modes::Run op, uint8_t iv[16], uint8_t *out, const uint8_t *in,
+              size_t blocks);
+};
+const AesImpl &aes_impl();
 
 }  // namespace ql
 

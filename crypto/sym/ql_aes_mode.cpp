@@ -21,23 +21,31 @@ bool acceptable(const uint8_t *out, const uint32_t *out_len, const uint8_t *in, 
   if (out == nullptr || out_len == nullptr || in == nullptr || key == nullptr || key_len == 0) {
     return false;
   }
-  if (needs_iv && iv == nullptr) { return false; }
-  if (direction != 0 && direction != 1) { return false; }
+  if (needs_iv && iv == nullptr) {
+    return false;
+  }
+  if (direction != 0 && direction != 1) {
+    return false;
+  }
   return unit != 0 && unit <= kBlock && in_len % unit == 0;
 }
 
 void xor_into(uint8_t *out, const uint8_t *a, const uint8_t *b, size_t n) {
-  for (size_t i = 0; i < n; i++) { out[i] = static_cast<uint8_t>(a[i] ^ b[i]); }
+  for (size_t i = 0; i < n; i++) {
+    out[i] = static_cast<uint8_t>(a[i] ^ b[i]);
+  }
 }
 
 // CFB (`feedback_cipher`) or OFB over whole segments; the register lives in `iv`.
-void shift_mode(const QL_AES_KEY &rk, uint8_t *out, const uint8_t *in, uint32_t in_len,
-                uint8_t *iv, uint32_t segment, bool feedback_cipher, bool encrypt) {
+void shift_mode(const QL_AES_KEY &rk, uint8_t *out, const uint8_t *in, uint32_t in_len, uint8_t *iv,
+                uint32_t segment, bool feedback_cipher, bool encrypt) {
   Wiped<uint8_t[kBlock]> k;
   Wiped<uint8_t[kBlock]> fb;
   for (uint32_t i = 0; i < in_len; i += segment) {
     QL_AES_Main(k.get(), iv, &rk, 0);
-    if (feedback_cipher && !encrypt) { std::memcpy(fb.get(), in + i, segment); }
+    if (feedback_cipher && !encrypt) {
+      std::memcpy(fb.get(), in + i, segment);
+    }
     xor_into(out + i, in + i, k.get(), segment);
     if (!feedback_cipher) {
       std::memcpy(fb.get(), k.get(), segment);
@@ -61,53 +69,31 @@ int32_t QL_AES_ECB(uint8_t *out, uint32_t *out_len, const uint8_t *in, uint32_t 
     return ql::kErrAesEcb;
   }
   ql::Wiped<QL_AES_KEY> rk;
-  if (QL_AES_MakeKey(rk.ptr(), key, key_len, direction) != ql::kOk) { return ql::kErrAesEcb; }
-#if QL_X86_ACCEL
-  if (ql::cpu::has(ql::cpu::kAesNi)) {
-    ql::aesni::ecb(rk.get(), direction, out, in, in_len / ql::kBlock);
-    *out_len = in_len;
-    return ql::kOk;
+  if (QL_AES_MakeKey(rk.ptr(), key, key_len, direction) != ql::kOk) {
+    return ql::kErrAesEcb;
   }
-#endif
-  for (uint32_t i = 0; i < in_len; i += ql::kBlock) {
-    QL_AES_Main(out + i, in + i, rk.ptr(), direction);
-  }
+  const ql::modes::Run op =
+      direction == 0 ? ql::modes::Run::kEcbEncrypt : ql::modes::Run::kEcbDecrypt;
+  uint8_t unused_iv[ql::kBlock] = {0};  // ECB keeps no chaining value
+  ql::aes_impl().run(rk.get(), op, unused_iv, out, in, in_len / ql::kBlock);
+  ql::burn_stack();  // the loops keep blocks in registers, and spill some
   *out_len = in_len;
   return ql::kOk;
 }
 
 int32_t QL_AES_CBC(uint8_t *out, uint32_t *out_len, const uint8_t *in, uint32_t in_len,
                    const uint8_t *key, uint32_t key_len, uint8_t *iv, int32_t direction) {
-  if (!ql::acceptable(out, out_len, in, in_len, key, key_len, iv, true, ql::kBlock,
-                      direction)) {
+  if (!ql::acceptable(out, out_len, in, in_len, key, key_len, iv, true, ql::kBlock, direction)) {
     return ql::kErrAesCbc;
   }
   ql::Wiped<QL_AES_KEY> rk;
-  if (QL_AES_MakeKey(rk.ptr(), key, key_len, direction) != ql::kOk) { return ql::kErrAesCbc; }
-#if QL_X86_ACCEL
-  if (ql::cpu::has(ql::cpu::kAesNi)) {
-    if (direction == 0) {
-      ql::aesni::cbc_encrypt(rk.get(), iv, out, in, in_len / ql::kBlock);
-    } else {
-      ql::aesni::cbc_decrypt(rk.get(), iv, out, in, in_len / ql::kBlock);
-    }
-    *out_len = in_len;
-    return ql::kOk;
+  if (QL_AES_MakeKey(rk.ptr(), key, key_len, direction) != ql::kOk) {
+    return ql::kErrAesCbc;
   }
-#endif
-  ql::Wiped<uint8_t[ql::kBlock]> x;
-  for (uint32_t i = 0; i < in_len; i += ql::kBlock) {
-    if (direction == 0) {
-      ql::xor_into(iv, iv, in + i, ql::kBlock);
-      QL_AES_Main(iv, iv, rk.ptr(), 0);
-      std::memcpy(out + i, iv, ql::kBlock);
-    } else {
-      std::memcpy(x.get(), in + i, ql::kBlock);  // `out` may be `in`
-      QL_AES_Main(out + i, x.get(), rk.ptr(), 1);
-      ql::xor_into(out + i, out + i, iv, ql::kBlock);
-      std::memcpy(iv, x.get(), ql::kBlock);
-    }
-  }
+  const ql::modes::Run op =
+      direction == 0 ? ql::modes::Run::kCbcEncrypt : ql::modes::Run::kCbcDecrypt;
+  ql::aes_impl().run(rk.get(), op, iv, out, in, in_len / ql::kBlock);
+  ql::burn_stack();  // the loops keep blocks in registers, and spill some
   *out_len = in_len;
   return ql::kOk;
 }
@@ -119,7 +105,9 @@ int32_t QL_AES_CFB(uint8_t *out, uint32_t *out_len, const uint8_t *in, uint32_t 
     return ql::kErrAesCfb;
   }
   ql::Wiped<QL_AES_KEY> rk;
-  if (QL_AES_MakeKey(rk.ptr(), key, key_len, 0) != ql::kOk) { return ql::kErrAesCfb; }
+  if (QL_AES_MakeKey(rk.ptr(), key, key_len, 0) != ql::kOk) {
+    return ql::kErrAesCfb;
+  }
   ql::shift_mode(rk.get(), out, in, in_len, iv, segment, true, direction == 0);
   *out_len = in_len;
   return ql::kOk;
@@ -132,7 +120,9 @@ int32_t QL_AES_OFB(uint8_t *out, uint32_t *out_len, const uint8_t *in, uint32_t 
     return ql::kErrAesOfb;
   }
   ql::Wiped<QL_AES_KEY> rk;
-  if (QL_AES_MakeKey(rk.ptr(), key, key_len, 0) != ql::kOk) { return ql::kErrAesOfb; }
+  if (QL_AES_MakeKey(rk.ptr(), key, key_len, 0) != ql::kOk) {
+    return ql::kErrAesOfb;
+  }
   ql::shift_mode(rk.get(), out, in, in_len, iv, segment, false, direction == 0);
   *out_len = in_len;
   return ql::kOk;

@@ -11,6 +11,8 @@
 #include "internal/ql_gf256.h"
 #include "internal/ql_mem.h"
 #include "sym/ql_block_modes.h"
+#include "sym/ql_cipher.h"
+#include "x86/ql_sym_hw.h"
 
 namespace ql {
 namespace {
@@ -48,16 +50,17 @@ constexpr const uint8_t *KRK_16[3] = {kCK3, kCK1, kCK2};
 constexpr Table make_table(const Sbox &s, unsigned pos) {
   Table t{};
   const uint32_t mask = 0x01010101u & ~(0xffu << (24 - 8 * pos));
-  for (size_t i = 0; i < 256; i++) { t[i] = s[i] * mask; }
+  for (size_t i = 0; i < 256; i++) {
+    t[i] = s[i] * mask;
+  }
   return t;
 }
 
 // Odd rounds substitute by position with S1, S2, S1^-1, S2^-1; even rounds with
 // S1^-1, S2^-1, S1, S2.
 // All eight in one array, addressed from one base register: odd tables 0-3, even 4-7.
-constexpr std::array<Table, 8> T = {make_table(S[0], 0), make_table(S[1], 1),
-                                    make_table(S[2], 2), make_table(S[3], 3),
-                                    make_table(S[2], 0), make_table(S[3], 1),
+constexpr std::array<Table, 8> T = {make_table(S[0], 0), make_table(S[1], 1), make_table(S[2], 2),
+                                    make_table(S[3], 3), make_table(S[2], 0), make_table(S[3], 1),
                                     make_table(S[0], 2), make_table(S[1], 3)};
 
 inline uint32_t subst_odd(uint32_t x) {
@@ -125,10 +128,14 @@ inline void round_even(uint32_t s[4], const uint32_t k[4]) {
 }
 
 inline void load_words(uint32_t w[4], const uint8_t *p) {
-  for (int i = 0; i < 4; i++) { w[i] = load_be32(p + 4 * i); }
+  for (int i = 0; i < 4; i++) {
+    w[i] = load_be32(p + 4 * i);
+  }
 }
 inline void store_words(uint8_t *p, const uint32_t w[4]) {
-  for (int i = 0; i < 4; i++) { store_be32(p + 4 * i, w[i]); }
+  for (int i = 0; i < 4; i++) {
+    store_be32(p + 4 * i, w[i]);
+  }
 }
 
 // The final round's substitution of type 2, without diffusion.
@@ -170,9 +177,8 @@ QL_BLOCK_INLINE void crypt(const Keys &keys, int rounds, uint32_t &s0, uint32_t 
 
 // `crypt` on two blocks side by side: (s0, s1, s2, s3) and (u0, u1, u2, u3).
 template <typename Keys>
-QL_BLOCK_INLINE void crypt2(const Keys &keys, int rounds, uint32_t &s0, uint32_t &s1,
-                            uint32_t &s2, uint32_t &s3, uint32_t &u0, uint32_t &u1, uint32_t &u2,
-                            uint32_t &u3) {
+QL_BLOCK_INLINE void crypt2(const Keys &keys, int rounds, uint32_t &s0, uint32_t &s1, uint32_t &s2,
+                            uint32_t &s3, uint32_t &u0, uint32_t &u1, uint32_t &u2, uint32_t &u3) {
   uint32_t x0 = s0 ^ keys.word(0), x1 = s1 ^ keys.word(1), x2 = s2 ^ keys.word(2),
            x3 = s3 ^ keys.word(3);
   uint32_t z0 = u0 ^ keys.word(0), z1 = u1 ^ keys.word(1), z2 = u2 ^ keys.word(2),
@@ -246,8 +252,8 @@ void aria_crypt_words(const AriaWords &key, uint32_t s[4]) {
   crypt(WordKeys{key.rk}, key.rounds, s[0], s[1], s[2], s[3]);
 }
 
-void aria_run(const QL_ARIA_KEY &rk, modes::Run op, uint8_t iv[16], uint8_t *out,
-              const uint8_t *in, size_t blocks) {
+void aria_run(const QL_ARIA_KEY &rk, modes::Run op, uint8_t iv[16], uint8_t *out, const uint8_t *in,
+              size_t blocks) {
   Wiped<AriaWords> words;
   aria_load_words(words.get(), rk);
   const Block block{words.get()};
@@ -256,7 +262,9 @@ void aria_run(const QL_ARIA_KEY &rk, modes::Run op, uint8_t iv[16], uint8_t *out
 
 void aria_load_words(AriaWords &out, const QL_ARIA_KEY &rk) {
   out.rounds = rk.rounds;
-  for (int i = 0; i < 4 * (rk.rounds + 1); i++) { out.rk[i] = load_be32(rk.roundKey + 4 * i); }
+  for (int i = 0; i < 4 * (rk.rounds + 1); i++) {
+    out.rk[i] = load_be32(rk.roundKey + 4 * i);
+  }
 }
 
 #if defined(QL_TEST_HOOKS)
@@ -264,6 +272,57 @@ namespace test {
 const uint8_t *aria_sbox(int which) { return S[static_cast<size_t>(which) & 3].data(); }
 }  // namespace test
 #endif
+
+namespace {
+
+// The symmetric engine's view of ARIA.
+void engine_encrypt(const void *k, uint32_t s[4]) {
+  aria_crypt_words(*static_cast<const AriaWords *>(k), s);
+}
+BlockFn engine_block(const QL_SYM_CTX &ctx, AriaWords &aria, const void *&key) {
+  aria_load_words(aria, ctx.key.aria);
+  key = &aria;
+  return engine_encrypt;
+}
+void engine_whole(const QL_SYM_CTX &ctx, modes::Run op, uint8_t iv[16], uint8_t *out,
+                  const uint8_t *in, size_t blocks) {
+  aria_run(ctx.key.aria, op, iv, out, in, blocks);
+}
+
+// VAES, else AES-NI with SSE, else the table code.
+const CipherPath *choose_path() {
+#if QL_X86_ACCEL
+#if !defined(_WIN32)
+  static constexpr CipherPath vaes{symhw::aria_fast_vaes, engine_whole, engine_block};
+  if (cpu::has(cpu::kVaes)) {
+    return &vaes;
+  }
+#endif
+  static constexpr CipherPath sse{symhw::aria_fast_sse, engine_whole, engine_block};
+  if (cpu::has(cpu::kAesNi)) {
+    return &sse;
+  }
+#endif
+  static constexpr CipherPath portable{nullptr, engine_whole, engine_block};
+  return &portable;
+}
+cpu::Choice<CipherPath> path_choice(choose_path);
+const CipherPath &path() { return path_choice.get(); }
+
+Status make_key(QL_SYM_CTX &ctx, const uint8_t *key, uint32_t key_len, int dir) {
+  return QL_ARIA_GenerateKey(&ctx.key.aria, key, key_len, dir);
+}
+// The round count bounds how many round keys are read and copied.
+bool schedule_ok(const QL_SYM_CTX &ctx) {
+  const int32_t r = ctx.key.aria.rounds;
+  return r == 12 || r == 14 || r == 16;
+}
+
+}  // namespace
+
+const CipherDesc aria_cipher = {
+    QL_SYM_ARIA, 16, 16, 16, 32, 8, {16, 24, 32, 0}, true, make_key, schedule_ok, path,
+};
 
 }  // namespace ql
 
@@ -289,7 +348,9 @@ void DL(const uint8_t *in, uint8_t *out) {
   y[14] = x[0] ^ x[3] ^ x[4] ^ x[5] ^ x[9] ^ x[11] ^ x[14];
   y[15] = x[1] ^ x[2] ^ x[4] ^ x[5] ^ x[8] ^ x[10] ^ x[15];
   // `in` and `out` may be the same bytes: every output is formed before any is written.
-  for (int i = 0; i < 16; i++) { out[i] = y[i]; }
+  for (int i = 0; i < 16; i++) {
+    out[i] = y[i];
+  }
 }
 
 void RotXOR(const uint8_t *x, int32_t n, uint8_t *y) {
@@ -318,34 +379,54 @@ int32_t QL_ARIA_GenerateKey(QL_ARIA_KEY *rk, const uint8_t *key, uint32_t key_le
   // W0 = KL; W1 = FO(W0, C1) ^ KR; W2 = FE(W1, C2) ^ W0; W3 = FO(W2, C3) ^ W1.
   // A key shorter than 16 bytes is read no further than its length, as if zero-padded.
   uint8_t kb[32] = {0};
-  for (size_t i = 0; i < used && i < key_len; i++) { kb[i] = key[i]; }
+  for (size_t i = 0; i < used && i < key_len; i++) {
+    kb[i] = key[i];
+  }
   uint32_t w[4][4];
   uint32_t kr[4] = {0, 0, 0, 0};
   uint32_t c[4];
   ql::load_words(w[0], kb);
-  for (size_t i = 0; 16 + 4 * i < used; i++) { kr[i] = ql::load_be32(kb + 16 + 4 * i); }
-  for (int i = 0; i < 4; i++) { w[1][i] = w[0][i]; }
+  for (size_t i = 0; 16 + 4 * i < used; i++) {
+    kr[i] = ql::load_be32(kb + 16 + 4 * i);
+  }
+  for (int i = 0; i < 4; i++) {
+    w[1][i] = w[0][i];
+  }
   ql::load_words(c, ck[0]);
   ql::round_odd(w[1], c);
-  for (int i = 0; i < 4; i++) { w[1][i] ^= kr[i]; }
-  for (int i = 0; i < 4; i++) { w[2][i] = w[1][i]; }
+  for (int i = 0; i < 4; i++) {
+    w[1][i] ^= kr[i];
+  }
+  for (int i = 0; i < 4; i++) {
+    w[2][i] = w[1][i];
+  }
   ql::load_words(c, ck[1]);
   ql::round_even(w[2], c);
-  for (int i = 0; i < 4; i++) { w[2][i] ^= w[0][i]; }
-  for (int i = 0; i < 4; i++) { w[3][i] = w[2][i]; }
+  for (int i = 0; i < 4; i++) {
+    w[2][i] ^= w[0][i];
+  }
+  for (int i = 0; i < 4; i++) {
+    w[3][i] = w[2][i];
+  }
   ql::load_words(c, ck[2]);
   ql::round_odd(w[3], c);
-  for (int i = 0; i < 4; i++) { w[3][i] ^= w[1][i]; }
+  for (int i = 0; i < 4; i++) {
+    w[3][i] ^= w[1][i];
+  }
 
   uint8_t wb[4][16];
-  for (int j = 0; j < 4; j++) { ql::store_words(wb[j], w[j]); }
+  for (int j = 0; j < 4; j++) {
+    ql::store_words(wb[j], w[j]);
+  }
   // Round key g*4 + j is W(j) ^ (W(j+1) rotated), the pair wrapping to (W0 rotated) ^ W3.
   static constexpr int32_t kRot[5] = {19, 31, 67, 97, 109};
   for (int i = 0; i <= rounds; i++) {
     const int g = i / 4;
     const int j = i % 4;
     uint8_t *ek = rk->roundKey + 16 * i;
-    for (int b = 0; b < 16; b++) { ek[b] = wb[j][b]; }
+    for (int b = 0; b < 16; b++) {
+      ek[b] = wb[j][b];
+    }
     RotXOR(wb[(j + 1) % 4], kRot[g], ek);
   }
   if (direction == 1) {

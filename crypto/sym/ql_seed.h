@@ -7,8 +7,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "QuillonCrypto.h"
 #include "internal/ql_gf256.h"
+#include "internal/ql_status.h"
+#include "platform/ql_cpu.h"
 #include "sym/ql_block_modes.h"
+#include "sym/ql_cipher.h"
+#include "x86/ql_sym_hw.h"
 
 namespace ql {
 namespace seed {
@@ -109,8 +114,8 @@ QL_BLOCK_INLINE void rounds(const uint32_t *k, uint32_t &l0, uint32_t &l1, uint3
 // `rounds` on two blocks side by side: (l0, l1, r0, r1) and (m0, m1, q0, q1).
 template <int kStep>
 QL_BLOCK_INLINE void rounds2(const uint32_t *k, uint32_t &l0, uint32_t &l1, uint32_t &r0,
-                             uint32_t &r1, uint32_t &m0, uint32_t &m1, uint32_t &q0,
-                             uint32_t &q1, int num_rounds) {
+                             uint32_t &r1, uint32_t &m0, uint32_t &m1, uint32_t &q0, uint32_t &q1,
+                             int num_rounds) {
   uint32_t x0 = r0 ^ k[0];
   uint32_t g = x0 ^ r1 ^ k[1];
   uint32_t y0 = q0 ^ k[0];
@@ -188,6 +193,60 @@ void run128(const uint32_t *rk, modes::Run op, uint8_t iv[16], uint8_t *out, con
             size_t blocks);
 void run256(const uint32_t *rk, modes::Run op, uint8_t iv[16], uint8_t *out, const uint8_t *in,
             size_t blocks);
+
+// The symmetric engine's view of SEED-128 (16 rounds) or SEED-256 (24 rounds).
+template <int kRounds>
+const uint32_t *engine_schedule(const QL_SYM_CTX &ctx) {
+  if constexpr (kRounds == 16) {
+    return ctx.key.seed128;
+  } else {
+    return ctx.key.seed256;
+  }
+}
+template <int kRounds>
+void engine_encrypt(const void *k, uint32_t s[4]) {
+  encrypt(static_cast<const uint32_t *>(k), s, kRounds);
+}
+template <int kRounds>
+BlockFn engine_block(const QL_SYM_CTX &ctx, AriaWords &, const void *&key) {
+  key = engine_schedule<kRounds>(ctx);
+  return engine_encrypt<kRounds>;
+}
+template <int kRounds>
+void engine_whole(const QL_SYM_CTX &ctx, modes::Run op, uint8_t iv[16], uint8_t *out,
+                  const uint8_t *in, size_t blocks) {
+  if constexpr (kRounds == 16) {
+    run128(ctx.key.seed128, op, iv, out, in, blocks);
+  } else {
+    run256(ctx.key.seed256, op, iv, out, in, blocks);
+  }
+}
+template <int kRounds>
+bool engine_schedule_ok(const QL_SYM_CTX &) {
+  return true;
+}
+
+// The path of this processor: VAES, else AES-NI with SSE, else the table code.
+template <int kRounds>
+const CipherPath *choose_path() {
+#if QL_X86_ACCEL
+#if !defined(_WIN32)
+  static constexpr CipherPath vaes{
+      kRounds == 16 ? symhw::seed128_fast_vaes : symhw::seed256_fast_vaes, engine_whole<kRounds>,
+      engine_block<kRounds>};
+  if (cpu::has(cpu::kVaes)) {
+    return &vaes;
+  }
+#endif
+  static constexpr CipherPath sse{kRounds == 16 ? symhw::seed128_fast_sse : symhw::seed256_fast_sse,
+                                  engine_whole<kRounds>, engine_block<kRounds>};
+  if (cpu::has(cpu::kAesNi)) {
+    return &sse;
+  }
+#endif
+  static constexpr CipherPath portable{nullptr, engine_whole<kRounds>, engine_block<kRounds>};
+  return &portable;
+}
 
 }  // namespace seed
 }  // namespace ql

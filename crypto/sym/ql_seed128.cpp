@@ -15,6 +15,24 @@ void run128(const uint32_t *rk, modes::Run op, uint8_t iv[16], uint8_t *out, con
 }
 
 }  // namespace seed
+
+namespace {
+
+cpu::Choice<CipherPath> path_choice(seed::choose_path<16>);
+const CipherPath &path() { return path_choice.get(); }
+
+Status make_key(QL_SYM_CTX &ctx, const uint8_t *key, uint32_t, int) {
+  QL_Seed128_RoundKey(ctx.key.seed128, key);
+  return kOk;
+}
+
+}  // namespace
+
+const CipherDesc seed128_cipher = {
+    QL_SYM_SEED128, 16, 16, 16, 16, 0, {16, 0, 0, 0}, true, make_key, seed::engine_schedule_ok<16>,
+    path,
+};
+
 }  // namespace ql
 
 // Exported functions.
@@ -48,12 +66,16 @@ void Seed128_Decrypt(const uint32_t *rk, uint32_t *block) { ql::seed::decrypt(rk
 
 int32_t QL_Seed128_Main(const uint32_t *rk, uint8_t *out, const uint8_t *in, int32_t direction) {
   uint32_t b[4];
-  for (int i = 0; i < 4; i++) { b[i] = ql::load_be32(in + 4 * i); }
+  for (int i = 0; i < 4; i++) {
+    b[i] = ql::load_be32(in + 4 * i);
+  }
   if (direction == 0) {
     Seed128_Encrypt(rk, b);
   } else if (direction == 1) {
     Seed128_Decrypt(rk, b);
   }
-  for (int i = 0; i < 4; i++) { ql::store_be32(out + 4 * i, b[i]); }
+  for (int i = 0; i < 4; i++) {
+    ql::store_be32(out + 4 * i, b[i]);
+  }
   return 0;
 }

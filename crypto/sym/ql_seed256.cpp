@@ -37,6 +37,24 @@ void run256(const uint32_t *rk, modes::Run op, uint8_t iv[16], uint8_t *out, con
 }
 
 }  // namespace seed
+
+namespace {
+
+cpu::Choice<CipherPath> path_choice(seed::choose_path<24>);
+const CipherPath &path() { return path_choice.get(); }
+
+Status make_key(QL_SYM_CTX &ctx, const uint8_t *key, uint32_t, int) {
+  QL_Seed256_RoundKey(ctx.key.seed256, key);
+  return kOk;
+}
+
+}  // namespace
+
+const CipherDesc seed256_cipher = {
+    QL_SYM_SEED256, 16, 32, 32, 32, 0, {32, 0, 0, 0}, false, make_key, seed::engine_schedule_ok<24>,
+    path,
+};
+
 }  // namespace ql
 
 // Exported functions.
@@ -73,12 +91,16 @@ void Seed256_Decrypt(const uint32_t *rk, uint32_t *block) { ql::seed::decrypt(rk
 
 int32_t QL_Seed256_Main(const uint32_t *rk, uint8_t *out, const uint8_t *in, int32_t direction) {
   uint32_t b[4];
-  for (int i = 0; i < 4; i++) { b[i] = ql::load_be32(in + 4 * i); }
+  for (int i = 0; i < 4; i++) {
+    b[i] = ql::load_be32(in + 4 * i);
+  }
   if (direction == 0) {
     Seed256_Encrypt(rk, b);
   } else if (direction == 1) {
     Seed256_Decrypt(rk, b);
   }
-  for (int i = 0; i < 4; i++) { ql::store_be32(out + 4 * i, b[i]); }
+  for (int i = 0; i < 4; i++) {
+    ql::store_be32(out + 4 * i, b[i]);
+  }
   return 0;
 }

@@ -14,167 +14,38 @@
 #include "internal/ql_ct.h"
 #include "internal/ql_mem.h"
 #include "internal/ql_status.h"
-#include "sym/ql_aes.h"
-#include "sym/ql_aria.h"
-#include "x86/ql_aria_hw.h"
 #include "sym/ql_block_modes.h"
-#include "sym/ql_seed.h"
-#include "x86/ql_seed_hw.h"
+#include "sym/ql_cipher.h"
 
 namespace ql {
+
+// Indexed by cipher identifier.
+const CipherDesc *cipher_of(int32_t id) {
+  constexpr const CipherDesc *ciphers[] = {nullptr, &aes_cipher, &seed128_cipher, &seed256_cipher,
+                                           &aria_cipher};
+  constexpr int32_t kCount = sizeof(ciphers) / sizeof(ciphers[0]);
+  return id > 0 && id < kCount ? ciphers[id] : nullptr;
+}
+
 namespace {
 
 constexpr uint32_t kBlock = 16;
-constexpr int kEncrypt = 0;
-constexpr int kDecrypt = 1;
-
 static_assert(std::is_trivially_copyable<QL_SYM_CTX>::value, "plain record");
 static_assert(offsetof(QL_SYM_CTX, stateStamp) + sizeof(uint32_t) == sizeof(QL_SYM_CTX),
               "the state stamp is the last word of the record");
 
-// One row of the cipher table.
-struct CipherRow {
-  int32_t id;
-  uint32_t block, default_key, min_key, max_key, key_step;
-};
-constexpr CipherRow kCiphers[] = {
-    {QL_SYM_AES, 16, 16, 16, 32, 8},
-    {QL_SYM_SEED128, 16, 16, 16, 16, 0},
-    {QL_SYM_SEED256, 16, 32, 32, 32, 0},
-    {QL_SYM_ARIA, 16, 16, 16, 32, 8},
-};
-
 Status get_info(QL_SYM_INFO &info, int32_t id) {
   info.kind = 1;
-  for (const CipherRow &row : kCiphers) {
-    if (row.id == id) {
-      info.blockLength = row.block;
-      info.defaultKeyLength = row.default_key;
-      info.minKeyLength = row.min_key;
-      info.maxKeyLength = row.max_key;
-      info.keyLengthStep = row.key_step;
-      return kOk;
-    }
+  const CipherDesc *c = cipher_of(id);
+  if (c == nullptr) {
+    return kErrSymUnknownId;
   }
-  return kErrSymUnknownId;
-}
-
-// A block function on four big-endian words, in place, with the key schedule it needs; the
-// engine uses it for segments shorter than a block, which always encrypt.
-using BlockFn = void (*)(const void *key, uint32_t s[4]);
-
-void aes_enc(const void *k, uint32_t s[4]) {
-  aes_encrypt_words(*static_cast<const QL_AES_KEY *>(k), s);
-}
-#if QL_X86_ACCEL
-void aes_enc_hw(const void *k, uint32_t s[4]) {
-  aesni::crypt_words(*static_cast<const QL_AES_KEY *>(k), s, kEncrypt);
-}
-#endif
-void seed128_enc(const void *k, uint32_t s[4]) {
-  Seed128_Encrypt(static_cast<const uint32_t *>(k), s);
-}
-void seed256_enc(const void *k, uint32_t s[4]) {
-  Seed256_Encrypt(static_cast<const uint32_t *>(k), s);
-}
-void aria_enc(const void *k, uint32_t s[4]) {
-  aria_crypt_words(*static_cast<const AriaWords *>(k), s);
-}
-
-// The encrypting block function of the record's cipher and the schedule to pass it, or null
-// for an unknown cipher. `aria` receives ARIA's round keys as words.
-BlockFn QL_SYM_Main(const QL_SYM_CTX &ctx, AriaWords &aria, const void *&key) {
-  switch (ctx.algorithm) {
-    case QL_SYM_AES:
-      key = &ctx.key.aes;
-#if QL_X86_ACCEL
-      if (cpu::has(cpu::kAesNi)) { return aes_enc_hw; }
-#endif
-      return aes_enc;
-    case QL_SYM_SEED128:
-      key = ctx.key.seed128;
-      return seed128_enc;
-    case QL_SYM_SEED256:
-      key = ctx.key.seed256;
-      return seed256_enc;
-    case QL_SYM_ARIA:
-      aria_load_words(aria, ctx.key.aria);
-      key = &aria;
-      return aria_enc;
-    default:
-      return nullptr;
-  }
-}
-
-#if QL_X86_ACCEL
-// AES-NI one block at a time, for the whole-block modes the multi-block functions leave;
-// the block passes through `s`, which the caller wipes.
-struct AesNiBlock {
-  static constexpr bool kPairs = false;
-  const QL_AES_KEY &key;
-  int dir;
-  uint32_t *s;
-  void operator()(uint32_t &s0, uint32_t &s1, uint32_t &s2, uint32_t &s3) const {
-    s[0] = s0;
-    s[1] = s1;
-    s[2] = s2;
-    s[3] = s3;
-    aesni::crypt_words(key, s, dir);
-    s0 = s[0];
-    s1 = s[1];
-    s2 = s[2];
-    s3 = s[3];
-  }
-};
-#endif
-
-// The whole-block run of the record's mode in direction `dir`.
-modes::Run run_of(uint32_t mode, int dir) {
-  const bool enc = dir == kEncrypt;
-  switch (mode) {
-    case QL_SYM_MODE_ECB:
-      return enc ? modes::Run::kEcbEncrypt : modes::Run::kEcbDecrypt;
-    case QL_SYM_MODE_CBC:
-      return enc ? modes::Run::kCbcEncrypt : modes::Run::kCbcDecrypt;
-    case QL_SYM_MODE_CFB:
-      return enc ? modes::Run::kCfbEncrypt : modes::Run::kCfbDecrypt;
-    case QL_SYM_MODE_OFB:
-      return modes::Run::kOfb;
-    default:
-      return modes::Run::kCtr;
-  }
-}
-
-// Runs `blocks` whole blocks of the record's mode (ECB, CBC, or CFB, OFB and CTR with
-// whole-block segments) through the cipher's own loops, keeping the running IV or counter in
-// the record.
-Status whole_blocks(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t blocks, int dir) {
-  const modes::Run op = run_of(ctx.param.mode, dir);
-  uint8_t *iv = ctx.param.iv;
-  switch (ctx.algorithm) {
-    case QL_SYM_AES:
-#if QL_X86_ACCEL
-      if (cpu::has(cpu::kAesNi)) {
-        Wiped<uint32_t[4]> s;
-        modes::run(AesNiBlock{ctx.key.aes, kEncrypt, s.get()},
-                   AesNiBlock{ctx.key.aes, kDecrypt, s.get()}, op, iv, out, in, blocks);
-        return kOk;
-      }
-#endif
-      aes_run(ctx.key.aes, op, iv, out, in, blocks);
-      return kOk;
-    case QL_SYM_SEED128:
-      seed::run128(ctx.key.seed128, op, iv, out, in, blocks);
-      return kOk;
-    case QL_SYM_SEED256:
-      seed::run256(ctx.key.seed256, op, iv, out, in, blocks);
-      return kOk;
-    case QL_SYM_ARIA:
-      aria_run(ctx.key.aria, op, iv, out, in, blocks);
-      return kOk;
-    default:
-      return kErrSymNotInit;
-  }
+  info.blockLength = c->block_len;
+  info.defaultKeyLength = c->default_key_len;
+  info.minKeyLength = c->min_key_len;
+  info.maxKeyLength = c->max_key_len;
+  info.keyLengthStep = c->key_len_step;
+  return kOk;
 }
 
 inline void load4(uint32_t w[4], const uint8_t *p) {
@@ -193,206 +64,11 @@ inline void store4(uint8_t *p, const uint32_t w[4]) {
 // The counter block plus one, as one big-endian integer; the carry out of byte 0 is dropped.
 inline void increment(uint32_t t[4]) {
   for (int i = 3; i >= 0; i--) {
-    if (++t[i] != 0) { return; }
-  }
-}
-
-#if QL_X86_ACCEL
-// AES-NI for ECB, CBC and whole-block CTR, several blocks in flight where the mode allows;
-// false for the modes it leaves to the block-function engine.
-bool aes_hw_mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len, int dir) {
-  const QL_AES_KEY &rk = ctx.key.aes;
-  uint8_t *iv = ctx.param.iv;
-  switch (ctx.param.mode) {
-    case QL_SYM_MODE_ECB:
-      aesni::ecb(rk, dir, out, in, len / kBlock);
-      return true;
-    case QL_SYM_MODE_CBC:
-      if (dir == kEncrypt) {
-        aesni::cbc_encrypt(rk, iv, out, in, len / kBlock);
-      } else {
-        aesni::cbc_decrypt(rk, iv, out, in, len / kBlock);
-      }
-      return true;
-    case QL_SYM_MODE_CTR: {
-      if (ctx.param.segmentLength != kBlock) { return false; }
-      const size_t whole = len / kBlock;
-      aesni::ctr(rk, iv, out, in, whole);
-      const size_t tail = len % kBlock;
-      if (tail != 0) {
-        // The trailing partial block takes one counter value of its own.
-        uint8_t k[kBlock] = {0};
-        WipeOnExit guard_k(k, sizeof(k));
-        aesni::ctr(rk, iv, k, k, 1);
-        for (size_t j = 0; j < tail; j++) {
-          out[whole * kBlock + j] = static_cast<uint8_t>(in[whole * kBlock + j] ^ k[j]);
-        }
-      }
-      return true;
+    if (++t[i] != 0) {
+      return;
     }
-    default:
-      return false;
   }
 }
-#endif
-
-#if QL_X86_ACCEL
-// ARIA one block at a time with AES-NI: ECB, CBC, and CFB and OFB in whole-block segments,
-// after whatever the many-block prefix took; false for the modes left to the engine.
-bool aria_hw_mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len, int dir) {
-  const QL_ARIA_KEY &rk = ctx.key.aria;
-  const size_t blocks = len / kBlock;
-  const bool dec = dir == kDecrypt;
-  const uint32_t mode = ctx.param.mode;
-  if (mode == QL_SYM_MODE_ECB) {
-    ariani::crypt_serial(rk, out, in, blocks);
-    return true;
-  }
-  using ariani::Chain;
-  Chain chain;
-  if (mode == QL_SYM_MODE_CBC) {
-    chain = dec ? Chain::kCbcDecrypt : Chain::kCbcEncrypt;
-  } else if (mode == QL_SYM_MODE_CFB && ctx.param.segmentLength == kBlock) {
-    chain = dec ? Chain::kCfbDecrypt : Chain::kCfbEncrypt;
-  } else if (mode == QL_SYM_MODE_OFB && ctx.param.segmentLength == kBlock) {
-    chain = Chain::kOfb;
-  } else {
-    return false;
-  }
-  ariani::chain(rk, chain, ctx.param.iv, out, in, blocks);
-  return true;
-}
-#endif
-
-#if QL_X86_ACCEL
-// A function that runs `blocks` independent blocks (a multiple of sixteen) through the cipher.
-using WideFn = void (*)(const void *key, bool decrypt, uint8_t *out, const uint8_t *in,
-                        size_t blocks);
-constexpr size_t kWideUnit = 16 * kBlock;
-static_assert(16 % seedni::kBlocks == 0 && 16 % ariani::kBlocks == 0, "whole groups");
-constexpr size_t kWideChunk = 64 * kBlock;  // keystream and ciphertext buffered per step
-
-void seed128_wide(const void *k, bool decrypt, uint8_t *out, const uint8_t *in, size_t blocks) {
-  seedni::crypt(static_cast<const uint32_t *>(k), 16, decrypt, out, in, blocks);
-}
-void seed256_wide(const void *k, bool decrypt, uint8_t *out, const uint8_t *in, size_t blocks) {
-  seedni::crypt(static_cast<const uint32_t *>(k), 24, decrypt, out, in, blocks);
-}
-
-// ARIA's schedule itself decides the direction.
-void aria_wide(const void *k, bool, uint8_t *out, const uint8_t *in, size_t blocks) {
-  ariani::crypt(*static_cast<const QL_ARIA_KEY *>(k), out, in, blocks);
-}
-
-// AES for the CFB decryption path (the engine's AES-NI path does the other modes).
-void aes_wide(const void *k, bool, uint8_t *out, const uint8_t *in, size_t blocks) {
-  aesni::ecb(*static_cast<const QL_AES_KEY *>(k), kEncrypt, out, in, blocks);
-}
-
-// out = in ^ ks over `n` bytes (a multiple of 8), eight bytes at a time at any alignment.
-void xor_bytes(uint8_t *out, const uint8_t *in, const uint8_t *ks, size_t n) {
-  for (size_t j = 0; j < n; j += 8) {
-    uint64_t a, b;
-    std::memcpy(&a, in + j, 8);
-    std::memcpy(&b, ks + j, 8);
-    a ^= b;
-    std::memcpy(out + j, &a, 8);
-  }
-}
-
-// The many-block function of the record's cipher on this processor, or null.
-WideFn wide_of(const QL_SYM_CTX &ctx, const void *&key) {
-  if (!cpu::has(cpu::kAesNi)) { return nullptr; }
-  switch (ctx.algorithm) {
-    case QL_SYM_AES:
-      key = &ctx.key.aes;
-      return aes_wide;
-    case QL_SYM_SEED128:
-      key = ctx.key.seed128;
-      return seed128_wide;
-    case QL_SYM_SEED256:
-      key = ctx.key.seed256;
-      return seed256_wide;
-    case QL_SYM_ARIA:
-      key = &ctx.key.aria;
-      return aria_wide;
-    default:
-      return nullptr;
-  }
-}
-
-// ECB, CBC decryption, CFB decryption and whole-block CTR over the longest run of
-// sixteen-block groups at the start of `len` bytes, many blocks at a time; returns the bytes
-// done and leaves the running IV or counter in the record, so the engine does the rest.
-size_t wide_prefix(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len, int dir) {
-  const size_t n = len / kWideUnit * kWideUnit;
-  const void *key = nullptr;
-  const WideFn fn = n != 0 ? wide_of(ctx, key) : nullptr;
-  if (fn == nullptr) { return 0; }
-  uint8_t *iv = ctx.param.iv;
-  switch (ctx.param.mode) {
-    case QL_SYM_MODE_ECB:
-      fn(key, dir == kDecrypt, out, in, n / kBlock);
-      return n;
-    case QL_SYM_MODE_CBC: {
-      if (dir != kDecrypt) { return 0; }
-      // Ciphertext is public: the copies that let `out` be `in` need no wiping.
-      uint8_t x[kWideChunk];
-      uint8_t prev[kBlock];
-      std::memcpy(prev, iv, kBlock);
-      for (size_t i = 0; i < n; i += kWideChunk) {
-        const size_t m = n - i < kWideChunk ? n - i : kWideChunk;
-        std::memcpy(x, in + i, m);
-        fn(key, true, out + i, x, m / kBlock);
-        for (size_t j = 0; j < kBlock; j++) { out[i + j] ^= prev[j]; }
-        for (size_t j = kBlock; j < m; j++) { out[i + j] ^= x[j - kBlock]; }
-        std::memcpy(prev, x + m - kBlock, kBlock);
-      }
-      std::memcpy(iv, prev, kBlock);
-      return n;
-    }
-    case QL_SYM_MODE_CFB: {
-      // Decryption only, whole-block segments: the cipher inputs are the IV and the
-      // ciphertext blocks, all known in advance.
-      if (dir != kDecrypt || ctx.param.segmentLength != kBlock) { return 0; }
-      uint8_t ks[kWideChunk];
-      WipeOnExit guard_ks(ks, sizeof(ks));
-      uint8_t prev[kBlock];
-      std::memcpy(prev, iv, kBlock);
-      for (size_t i = 0; i < n; i += kWideChunk) {
-        const size_t m = n - i < kWideChunk ? n - i : kWideChunk;
-        std::memcpy(ks, prev, kBlock);
-        std::memcpy(ks + kBlock, in + i, m - kBlock);
-        std::memcpy(prev, in + i + m - kBlock, kBlock);  // read before `out` may overwrite it
-        fn(key, false, ks, ks, m / kBlock);
-        xor_bytes(out + i, in + i, ks, m);
-      }
-      std::memcpy(iv, prev, kBlock);
-      return n;
-    }
-    case QL_SYM_MODE_CTR: {
-      if (ctx.param.segmentLength != kBlock) { return 0; }
-      uint8_t ks[kWideChunk];
-      WipeOnExit guard_ks(ks, sizeof(ks));
-      uint8_t next[kBlock];  // the counter block, incremented bytewise from the end
-      std::memcpy(next, iv, kBlock);
-      for (size_t i = 0; i < n; i += kWideChunk) {
-        const size_t m = n - i < kWideChunk ? n - i : kWideChunk;
-        for (size_t b = 0; b < m; b += kBlock) {
-          std::memcpy(ks + b, next, kBlock);
-          for (size_t j = kBlock; j-- > 0 && ++next[j] == 0;) {}
-        }
-        fn(key, false, ks, ks, m / kBlock);
-        xor_bytes(out + i, in + i, ks, m);
-      }
-      std::memcpy(iv, next, kBlock);
-      return n;
-    }
-    default:
-      return 0;
-  }
-}
-#endif
 
 // The mode engine over `len` bytes: a whole number of units, except that CTR also accepts a
 // trailing partial block. Stores the running IV-field state back into the record. Kept out of
@@ -400,28 +76,31 @@ size_t wide_prefix(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len,
 #if defined(__GNUC__)
 __attribute__((noinline))
 #endif
-Status mode_engine(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len, int dir) {
-#if QL_X86_ACCEL
-  if (ctx.algorithm == QL_SYM_AES && cpu::has(cpu::kAesNi) &&
-      aes_hw_mode(ctx, out, in, len, dir)) {
-    return kOk;
+Status
+mode_engine(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len, int dir) {
+  const CipherDesc *cipher = cipher_of(static_cast<int32_t>(ctx.algorithm));
+  if (cipher == nullptr) {
+    return kErrSymNotInit;
   }
-  const size_t done = wide_prefix(ctx, out, in, len, dir);
-  out += done;
-  in += done;
-  len -= done;
-  if (ctx.algorithm == QL_SYM_ARIA && cpu::has(cpu::kAesNi) &&
-      aria_hw_mode(ctx, out, in, len, dir)) {
-    return kOk;
+  const CipherPath &path = cipher->path();
+  if (path.fast != nullptr) {
+    const size_t done = path.fast(ctx, out, in, len, dir);
+    if (done == len) {
+      return kOk;
+    }
+    out += done;
+    in += done;
+    len -= done;
   }
-#endif
   const uint32_t mode = ctx.param.mode;
   const size_t seg = ctx.param.segmentLength;
   if (mode == QL_SYM_MODE_ECB || mode == QL_SYM_MODE_CBC || seg == kBlock) {
     const size_t whole = len / kBlock * kBlock;
-    QL_TRY(whole_blocks(ctx, out, in, whole / kBlock, dir));
+    path.whole(ctx, run_of(mode, dir), ctx.param.iv, out, in, whole / kBlock);
     // Only CTR takes a trailing partial block.
-    if (whole == len) { return kOk; }
+    if (whole == len) {
+      return kOk;
+    }
     out += whole;
     in += whole;
     len -= whole;
@@ -430,8 +109,7 @@ Status mode_engine(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len,
   AriaWords aria;  // filled and wiped for ARIA only
   WipeOnExit guard_aria(&aria, ctx.algorithm == QL_SYM_ARIA ? sizeof(aria) : 0);
   const void *key = nullptr;
-  const BlockFn fn = QL_SYM_Main(ctx, aria, key);
-  if (fn == nullptr) { return kErrSymNotInit; }
+  const BlockFn fn = path.block(ctx, aria, key);
   uint8_t *iv = ctx.param.iv;
   uint32_t c[4];
   uint32_t w[4];
@@ -439,57 +117,62 @@ Status mode_engine(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len,
   WipeOnExit guard_k(k, sizeof(k));
   WipeOnExit guard_w(w, sizeof(w));
   WipeOnExit guard_c(c, sizeof(c));
-  switch (mode) {
-    case QL_SYM_MODE_CFB:
-      for (size_t i = 0; i < len; i += seg) {
-        load4(w, iv);
-        fn(key, w);
-        store4(k, w);
-        uint8_t fb[kBlock];
-        for (size_t j = 0; j < seg; j++) {
-          const uint8_t x = in[i + j];
-          const uint8_t o = static_cast<uint8_t>(x ^ k[j]);
-          out[i + j] = o;
-          fb[j] = dir == kEncrypt ? o : x;
-        }
-        // The register drops its first `seg` bytes and takes the ciphertext bytes.
-        std::memmove(iv, iv + seg, kBlock - seg);
-        std::memcpy(iv + kBlock - seg, fb, seg);
+  if (mode == QL_SYM_MODE_CFB) {
+    for (size_t i = 0; i < len; i += seg) {
+      load4(w, iv);
+      fn(key, w);
+      store4(k, w);
+      uint8_t fb[kBlock];
+      for (size_t j = 0; j < seg; j++) {
+        const uint8_t x = in[i + j];
+        const uint8_t o = static_cast<uint8_t>(x ^ k[j]);
+        out[i + j] = o;
+        fb[j] = dir == kEncrypt ? o : x;
       }
-      return kOk;
-    case QL_SYM_MODE_OFB:
-      // The register becomes the whole cipher output, however many bytes were used.
-      load4(c, iv);
-      for (size_t i = 0; i < len; i += seg) {
-        fn(key, c);
-        store4(k, c);
-        for (size_t j = 0; j < seg; j++) { out[i + j] = static_cast<uint8_t>(in[i + j] ^ k[j]); }
-      }
-      store4(iv, c);
-      return kOk;
-    case QL_SYM_MODE_CTR: {
-      load4(c, iv);
-      size_t i = 0;
-      // Each block (or the trailing partial block) takes steps of `seg` bytes, one counter
-      // value per step, the last step of a block possibly shorter.
-      while (i < len) {
-        const size_t block_end = len - i < kBlock ? len : i + kBlock;
-        while (i < block_end) {
-          for (int j = 0; j < 4; j++) { w[j] = c[j]; }
-          fn(key, w);
-          increment(c);
-          store4(k, w);
-          const size_t n = block_end - i < seg ? block_end - i : seg;
-          for (size_t j = 0; j < n; j++) { out[i + j] = static_cast<uint8_t>(in[i + j] ^ k[j]); }
-          i += n;
-        }
-      }
-      store4(iv, c);
-      return kOk;
+      // The register drops its first `seg` bytes and takes the ciphertext bytes.
+      std::memmove(iv, iv + seg, kBlock - seg);
+      std::memcpy(iv + kBlock - seg, fb, seg);
     }
-    default:
-      return kErrSymEngineMode;
+    return kOk;
   }
+  if (mode == QL_SYM_MODE_OFB) {
+    // The register becomes the whole cipher output, however many bytes were used.
+    load4(c, iv);
+    for (size_t i = 0; i < len; i += seg) {
+      fn(key, c);
+      store4(k, c);
+      for (size_t j = 0; j < seg; j++) {
+        out[i + j] = static_cast<uint8_t>(in[i + j] ^ k[j]);
+      }
+    }
+    store4(iv, c);
+    return kOk;
+  }
+  if (mode != QL_SYM_MODE_CTR) {
+    return kErrSymEngineMode;
+  }
+  load4(c, iv);
+  size_t i = 0;
+  // Each block (or the trailing partial block) takes steps of `seg` bytes, one counter
+  // value per step, the last step of a block possibly shorter.
+  while (i < len) {
+    const size_t block_end = len - i < kBlock ? len : i + kBlock;
+    while (i < block_end) {
+      for (int j = 0; j < 4; j++) {
+        w[j] = c[j];
+      }
+      fn(key, w);
+      increment(c);
+      store4(k, w);
+      const size_t n = block_end - i < seg ? block_end - i : seg;
+      for (size_t j = 0; j < n; j++) {
+        out[i + j] = static_cast<uint8_t>(in[i + j] ^ k[j]);
+      }
+      i += n;
+    }
+  }
+  store4(iv, c);
+  return kOk;
 }
 
 Status QL_SYM_Mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len, int dir) {
@@ -504,15 +187,22 @@ Status QL_SYM_Mode(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t len,
 // segment.
 uint32_t unit_of(const QL_SYM_CTX &ctx) {
   const uint32_t mode = ctx.param.mode;
-  if (mode == QL_SYM_MODE_CFB || mode == QL_SYM_MODE_OFB) { return ctx.param.segmentLength; }
+  if (mode == QL_SYM_MODE_CFB || mode == QL_SYM_MODE_OFB) {
+    return ctx.param.segmentLength;
+  }
   return ctx.info.blockLength;
 }
 
 // Whether a record came from a successful Init and is still consistent, so that no length in
 // it can carry a copy outside its arrays.
 Status check_record(const QL_SYM_CTX &ctx) {
-  if (ctx.info.kind != 1 || ctx.info.blockLength != kBlock) { return kErrSymNotInit; }
-  if (ctx.algorithm < QL_SYM_AES || ctx.algorithm > QL_SYM_ARIA) { return kErrSymNotInit; }
+  if (ctx.info.kind != 1 || ctx.info.blockLength != kBlock) {
+    return kErrSymNotInit;
+  }
+  const CipherDesc *cipher = cipher_of(static_cast<int32_t>(ctx.algorithm));
+  if (cipher == nullptr || !cipher->schedule_ok(ctx)) {
+    return kErrSymNotInit;
+  }
   if (ctx.param.mode < QL_SYM_MODE_ECB || ctx.param.mode > QL_SYM_MODE_CTR) {
     return kErrSymEngineMode;
   }
@@ -525,16 +215,6 @@ Status check_record(const QL_SYM_CTX &ctx) {
     return kErrSymNotInit;
   }
   if (ctx.param.padding < QL_SYM_PAD_NONE || ctx.param.padding > QL_SYM_PAD_PKCS) {
-    return kErrSymNotInit;
-  }
-  // A schedule's round count bounds how many round keys are read and copied.
-  const int32_t aes_rounds = ctx.key.aes.rounds;
-  const int32_t aria_rounds = ctx.key.aria.rounds;
-  if (ctx.algorithm == QL_SYM_AES && aes_rounds != 10 && aes_rounds != 12 && aes_rounds != 14) {
-    return kErrSymNotInit;
-  }
-  if (ctx.algorithm == QL_SYM_ARIA && aria_rounds != 12 && aria_rounds != 14 &&
-      aria_rounds != 16) {
     return kErrSymNotInit;
   }
   return kOk;
@@ -552,8 +232,12 @@ Status QL_SYM_Init(QL_SYM_CTX &ctx, int32_t id, const QL_SYM_PARAM &param) {
   if (param.mode != QL_SYM_MODE_ECB && param.ivLength == block) {
     std::memcpy(ctx.param.iv, param.iv, block);
   }
-  if (param.mode < QL_SYM_MODE_ECB || param.mode > QL_SYM_MODE_CTR) { return kErrSymMode; }
-  if (param.mode != QL_SYM_MODE_ECB && param.ivLength != block) { return kErrSymIvLen; }
+  if (param.mode < QL_SYM_MODE_ECB || param.mode > QL_SYM_MODE_CTR) {
+    return kErrSymMode;
+  }
+  if (param.mode != QL_SYM_MODE_ECB && param.ivLength != block) {
+    return kErrSymIvLen;
+  }
   const bool segmented = param.mode == QL_SYM_MODE_CFB || param.mode == QL_SYM_MODE_OFB ||
                          param.mode == QL_SYM_MODE_CTR;
   if (segmented && (param.segmentLength == 0 || param.segmentLength > block)) {
@@ -572,35 +256,29 @@ Status QL_SYM_Init(QL_SYM_CTX &ctx, int32_t id, const QL_SYM_PARAM &param) {
 }
 
 Status QL_SYM_MakeKey(QL_SYM_CTX &ctx, const uint8_t *key, uint32_t key_len, int dir) {
-  switch (ctx.algorithm) {
-    case QL_SYM_AES:
-      return QL_AES_MakeKey(&ctx.key.aes, key, key_len, dir);
-    case QL_SYM_SEED128:
-      QL_Seed128_RoundKey(ctx.key.seed128, key);
-      return kOk;
-    case QL_SYM_SEED256:
-      QL_Seed256_RoundKey(ctx.key.seed256, key);
-      return kOk;
-    case QL_SYM_ARIA:
-      return QL_ARIA_GenerateKey(&ctx.key.aria, key, key_len, dir);
-    default:
-      return kErrSymNotInit;
+  const CipherDesc *cipher = cipher_of(static_cast<int32_t>(ctx.algorithm));
+  if (cipher == nullptr) {
+    return kErrSymNotInit;
   }
+  return cipher->make_key(ctx, key, key_len, dir);
 }
 
 Status init(QL_SYM_CTX *ctx, const QL_SYM_PARAM *param, const uint8_t *key, uint32_t key_len,
             int32_t id, int dir) {
   const Status null_code = dir == kEncrypt ? kErrSymEncInitNull : kErrSymDecInitNull;
   const Status len_code = dir == kEncrypt ? kErrSymEncKeyLen : kErrSymDecKeyLen;
-  if (ctx == nullptr || param == nullptr || key == nullptr) { return null_code; }
+  if (ctx == nullptr || param == nullptr || key == nullptr) {
+    return null_code;
+  }
   // A record whose Init failed is left zeroed, so no later call can run on a partial one.
   WipeOnExit on_failure(ctx, sizeof(*ctx));
   QL_TRY(QL_SYM_Init(*ctx, id, *param));
-  if (key_len < ctx->info.minKeyLength || key_len > ctx->info.maxKeyLength) { return len_code; }
+  if (key_len < ctx->info.minKeyLength || key_len > ctx->info.maxKeyLength) {
+    return len_code;
+  }
   // Only ECB and CBC decrypt with the cipher; the stream modes always encrypt.
   const uint32_t mode = ctx->param.mode;
-  const int key_dir =
-      (mode == QL_SYM_MODE_ECB || mode == QL_SYM_MODE_CBC) ? dir : kEncrypt;
+  const int key_dir = (mode == QL_SYM_MODE_ECB || mode == QL_SYM_MODE_CBC) ? dir : kEncrypt;
   QL_TRY(QL_SYM_MakeKey(*ctx, key, key_len, key_dir));
   on_failure.release();
   return kOk;
@@ -608,7 +286,9 @@ Status init(QL_SYM_CTX *ctx, const QL_SYM_PARAM *param, const uint8_t *key, uint
 
 // Appends the `n` plaintext bytes just output at `p` to the record's last-block window.
 void note_output(QL_SYM_CTX &ctx, const uint8_t *p, size_t n) {
-  if (n == 0) { return; }
+  if (n == 0) {
+    return;
+  }
   if (n >= kBlock) {
     std::memcpy(ctx.lastBlock, p + n - kBlock, kBlock);
     ctx.lastBlockLength = kBlock;
@@ -622,8 +302,8 @@ void note_output(QL_SYM_CTX &ctx, const uint8_t *p, size_t n) {
 
 // Steps 3 to 6 of an Update: runs the engine over the pending bytes followed by `in`, whole
 // units only, into `out`; keeps the rest pending. Returns the bytes produced in `produced`.
-Status run_units(QL_SYM_CTX &ctx, uint8_t *out, size_t &produced, const uint8_t *in,
-                 size_t in_len, int dir) {
+Status run_units(QL_SYM_CTX &ctx, uint8_t *out, size_t &produced, const uint8_t *in, size_t in_len,
+                 int dir) {
   const size_t unit = unit_of(ctx);
   const size_t r = ctx.pendingLength;
   produced = 0;
@@ -674,8 +354,8 @@ Status run_units(QL_SYM_CTX &ctx, uint8_t *out, size_t &produced, const uint8_t 
   return kOk;
 }
 
-Status update(QL_SYM_CTX *ctx, uint8_t *out, uint32_t *out_len, const uint8_t *in,
-              uint32_t in_len, int dir) {
+Status update(QL_SYM_CTX *ctx, uint8_t *out, uint32_t *out_len, const uint8_t *in, uint32_t in_len,
+              int dir) {
   const Status null_code = dir == kEncrypt ? kErrSymEncUpdateNull : kErrSymDecUpdateNull;
   if (ctx == nullptr || out == nullptr || out_len == nullptr || in == nullptr) {
     return null_code;
@@ -683,7 +363,9 @@ Status update(QL_SYM_CTX *ctx, uint8_t *out, uint32_t *out_len, const uint8_t *i
   *out_len = 0;
   QL_TRY(check_record(*ctx));
   // Output is counted in 32 bits.
-  if (uint64_t{ctx->pendingLength} + in_len > UINT32_MAX) { return null_code; }
+  if (uint64_t{ctx->pendingLength} + in_len > UINT32_MAX) {
+    return null_code;
+  }
   size_t produced = 0;
   QL_TRY(run_units(*ctx, out, produced, in, in_len, dir));
   if (dir == kDecrypt) {
@@ -709,7 +391,9 @@ void pad_block(uint8_t *block, size_t r, uint32_t padding) {
   for (size_t i = r; i < kBlock; i++) {
     block[i] = padding == QL_SYM_PAD_PKCS ? static_cast<uint8_t>(p) : 0;
   }
-  if (padding == QL_SYM_PAD_BIT) { block[r] = 0x80; }
+  if (padding == QL_SYM_PAD_BIT) {
+    block[r] = 0x80;
+  }
 }
 
 // Bit padding: zero bytes (at most block - 1) preceded by 0x80. Runs over the whole block in
@@ -748,7 +432,9 @@ uint32_t pkcs_pad_len(const uint8_t *b) {
 
 QL_SYM_CTX *QL_SYM_CTX_New(void) {
   void *p = ql::alloc(sizeof(QL_SYM_CTX));
-  if (p == nullptr) { return nullptr; }
+  if (p == nullptr) {
+    return nullptr;
+  }
   ql::wipe(p, sizeof(QL_SYM_CTX));
   return new (p) QL_SYM_CTX;
 }
@@ -756,7 +442,9 @@ QL_SYM_CTX *QL_SYM_CTX_New(void) {
 void QL_SYM_CTX_Delete(QL_SYM_CTX *ctx) { ql::free_wiped(ctx, sizeof(QL_SYM_CTX)); }
 
 int32_t QL_SYM_GetInfo(QL_SYM_INFO *info, int32_t id) {
-  if (info == nullptr) { return ql::kErrSymUnknownId; }
+  if (info == nullptr) {
+    return ql::kErrSymUnknownId;
+  }
   return ql::get_info(*info, id);
 }
 
@@ -770,20 +458,24 @@ int32_t QL_SYM_Decrypt_Init(QL_SYM_CTX *ctx, const QL_SYM_PARAM *param, const ui
   return ql::init(ctx, param, key, key_len, id, ql::kDecrypt);
 }
 
-int32_t QL_SYM_Encrypt_Update(QL_SYM_CTX *ctx, uint8_t *out, uint32_t *out_len,
-                              const uint8_t *in, uint32_t in_len) {
+int32_t QL_SYM_Encrypt_Update(QL_SYM_CTX *ctx, uint8_t *out, uint32_t *out_len, const uint8_t *in,
+                              uint32_t in_len) {
   return ql::update(ctx, out, out_len, in, in_len, ql::kEncrypt);
 }
 
-int32_t QL_SYM_Decrypt_Update(QL_SYM_CTX *ctx, uint8_t *out, uint32_t *out_len,
-                              const uint8_t *in, uint32_t in_len) {
+int32_t QL_SYM_Decrypt_Update(QL_SYM_CTX *ctx, uint8_t *out, uint32_t *out_len, const uint8_t *in,
+                              uint32_t in_len) {
   return ql::update(ctx, out, out_len, in, in_len, ql::kDecrypt);
 }
 
 int32_t QL_SYM_Encrypt_Final(QL_SYM_CTX *ctx, uint8_t *out, uint32_t *out_len) {
-  if (ctx == nullptr || out == nullptr || out_len == nullptr) { return ql::kErrSymEncFinalNull; }
+  if (ctx == nullptr || out == nullptr || out_len == nullptr) {
+    return ql::kErrSymEncFinalNull;
+  }
   *out_len = 0;
-  if (ctx->info.kind == 0) { return ql::kOk; }
+  if (ctx->info.kind == 0) {
+    return ql::kOk;
+  }
   QL_TRY(ql::check_record(*ctx));
   const uint32_t r = ctx->pendingLength;
   if (ctx->param.mode == QL_SYM_MODE_CTR && r > 0) {
@@ -806,22 +498,34 @@ int32_t QL_SYM_Encrypt_Final(QL_SYM_CTX *ctx, uint8_t *out, uint32_t *out_len) {
 }
 
 int32_t QL_SYM_Decrypt_Final(QL_SYM_CTX *ctx, uint32_t *pad_len) {
-  if (ctx == nullptr || pad_len == nullptr) { return ql::kErrSymDecFinalNull; }
+  if (ctx == nullptr || pad_len == nullptr) {
+    return ql::kErrSymDecFinalNull;
+  }
   *pad_len = 0;
-  if (ctx->info.kind == 0) { return ql::kOk; }
+  if (ctx->info.kind == 0) {
+    return ql::kOk;
+  }
   QL_TRY(ql::check_record(*ctx));
-  if (ctx->pendingLength > 0) { return ql::kErrSymDecPending; }
+  if (ctx->pendingLength > 0) {
+    return ql::kErrSymDecPending;
+  }
   const uint32_t padding = ctx->param.padding;
-  if (padding == QL_SYM_PAD_NONE || padding == QL_SYM_PAD_ZERO) { return ql::kOk; }
+  if (padding == QL_SYM_PAD_NONE || padding == QL_SYM_PAD_ZERO) {
+    return ql::kOk;
+  }
   // A CTR input that ended on a partial block was encrypted without padding.
   if (ctx->param.mode == QL_SYM_MODE_CTR && ctx->lastBlockLength > 0 &&
       ctx->lastBlockLength < ql::kBlock) {
     return ql::kOk;
   }
-  if (ctx->lastBlockLength != ql::kBlock) { return ql::kErrSymBadPadding; }
+  if (ctx->lastBlockLength != ql::kBlock) {
+    return ql::kErrSymBadPadding;
+  }
   const uint32_t n = padding == QL_SYM_PAD_BIT ? ql::bit_pad_len(ctx->lastBlock)
                                                : ql::pkcs_pad_len(ctx->lastBlock);
-  if (n == 0) { return ql::kErrSymBadPadding; }
+  if (n == 0) {
+    return ql::kErrSymBadPadding;
+  }
   *pad_len = n;
   return ql::kOk;
 }
@@ -830,10 +534,14 @@ int32_t QL_SYM_Encrypt(const QL_SYM_PARAM *param, uint8_t *out, uint32_t *out_le
                        const uint8_t *in, uint32_t in_len, const uint8_t *key, uint32_t key_len,
                        int32_t id) {
   ql::Owned<QL_SYM_CTX> ctx;
-  if (!ctx) { return ql::critical(ql::kErrSymEncryptAlloc); }
+  if (!ctx) {
+    return ql::critical(ql::kErrSymEncryptAlloc);
+  }
   QL_TRY(QL_SYM_Encrypt_Init(ctx.get(), param, key, key_len, id));
   // The padded output must be countable in 32 bits.
-  if (in_len > UINT32_MAX - ql::kBlock) { return ql::kErrSymEncUpdateNull; }
+  if (in_len > UINT32_MAX - ql::kBlock) {
+    return ql::kErrSymEncUpdateNull;
+  }
   QL_TRY(QL_SYM_Encrypt_Update(ctx.get(), out, out_len, in, in_len));
   uint32_t final_len = 0;
   QL_TRY(QL_SYM_Encrypt_Final(ctx.get(), out + *out_len, &final_len));
@@ -844,12 +552,13 @@ int32_t QL_SYM_Encrypt(const QL_SYM_PARAM *param, uint8_t *out, uint32_t *out_le
 int32_t QL_SYM_Decrypt(const QL_SYM_PARAM *param, uint8_t *out, uint32_t *out_len,
                        const uint8_t *in, uint32_t in_len, const uint8_t *key, uint32_t key_len,
                        int32_t id) {
-  if (out == nullptr || out_len == nullptr || in == nullptr || param == nullptr ||
-      key == nullptr) {
+  if (out == nullptr || out_len == nullptr || in == nullptr || param == nullptr || key == nullptr) {
     return ql::kErrSymDecryptNull;
   }
   ql::Owned<QL_SYM_CTX> ctx;
-  if (!ctx) { return ql::critical(ql::kErrSymDecryptAlloc); }
+  if (!ctx) {
+    return ql::critical(ql::kErrSymDecryptAlloc);
+  }
   QL_TRY(QL_SYM_Decrypt_Init(ctx.get(), param, key, key_len, id));
   QL_TRY(QL_SYM_Decrypt_Update(ctx.get(), out, out_len, in, in_len));
   uint32_t pad_len = 0;

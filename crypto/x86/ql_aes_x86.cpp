@@ -4,8 +4,6 @@
 // either implementation can use a schedule the other made; each call loads the round keys
 // into registers once. Compiled with per-function target attributes: callers check
 // cpu::has(cpu::kAesNi) first.
-#include "platform/ql_cpu.h"
-
 #include <immintrin.h>
 
 #include <cstddef>
@@ -14,6 +12,7 @@
 #include "QuillonCrypto.h"
 #include "internal/ql_bytes.h"
 #include "internal/ql_mem.h"
+#include "platform/ql_cpu.h"
 #include "sym/ql_aes.h"
 
 #define QL_TARGET_AES __attribute__((target("aes,ssse3,sse4.1")))
@@ -53,20 +52,32 @@ QL_INLINE_AES void store(uint8_t *p, __m128i v) {
 
 template <size_t N>
 QL_INLINE_AES void encrypt_n(const Keys &ks, __m128i b[N]) {
-  for (size_t j = 0; j < N; j++) { b[j] = _mm_xor_si128(b[j], ks.k[0]); }
-  for (int r = 1; r < ks.rounds; r++) {
-    for (size_t j = 0; j < N; j++) { b[j] = _mm_aesenc_si128(b[j], ks.k[r]); }
+  for (size_t j = 0; j < N; j++) {
+    b[j] = _mm_xor_si128(b[j], ks.k[0]);
   }
-  for (size_t j = 0; j < N; j++) { b[j] = _mm_aesenclast_si128(b[j], ks.k[ks.rounds]); }
+  for (int r = 1; r < ks.rounds; r++) {
+    for (size_t j = 0; j < N; j++) {
+      b[j] = _mm_aesenc_si128(b[j], ks.k[r]);
+    }
+  }
+  for (size_t j = 0; j < N; j++) {
+    b[j] = _mm_aesenclast_si128(b[j], ks.k[ks.rounds]);
+  }
 }
 
 template <size_t N>
 QL_INLINE_AES void decrypt_n(const Keys &ks, __m128i b[N]) {
-  for (size_t j = 0; j < N; j++) { b[j] = _mm_xor_si128(b[j], ks.k[0]); }
-  for (int r = 1; r < ks.rounds; r++) {
-    for (size_t j = 0; j < N; j++) { b[j] = _mm_aesdec_si128(b[j], ks.k[r]); }
+  for (size_t j = 0; j < N; j++) {
+    b[j] = _mm_xor_si128(b[j], ks.k[0]);
   }
-  for (size_t j = 0; j < N; j++) { b[j] = _mm_aesdeclast_si128(b[j], ks.k[ks.rounds]); }
+  for (int r = 1; r < ks.rounds; r++) {
+    for (size_t j = 0; j < N; j++) {
+      b[j] = _mm_aesdec_si128(b[j], ks.k[r]);
+    }
+  }
+  for (size_t j = 0; j < N; j++) {
+    b[j] = _mm_aesdeclast_si128(b[j], ks.k[ks.rounds]);
+  }
 }
 
 // FIPS 197 SubWord of a big-endian word, through the key-generation assist instruction
@@ -84,7 +95,9 @@ struct Counter {
 QL_INLINE_AES __m128i next_block(Counter &c) {
   const __m128i b = _mm_set_epi64x(static_cast<long long>(__builtin_bswap64(c.lo)),
                                    static_cast<long long>(__builtin_bswap64(c.hi)));
-  if (++c.lo == 0) { c.hi++; }
+  if (++c.lo == 0) {
+    c.hi++;
+  }
   return b;
 }
 
@@ -92,10 +105,14 @@ QL_INLINE_AES __m128i next_block(Counter &c) {
 
 QL_TARGET_AES int make_key(QL_AES_KEY &rk, const uint8_t *key, uint32_t key_len, int direction) {
   const size_t nk = key_len / 4;
-  if (key_len != 16 && key_len != 24 && key_len != 32) { return 0; }
+  if (key_len != 16 && key_len != 24 && key_len != 32) {
+    return 0;
+  }
   const size_t rounds = nk + 6;
   uint32_t *w = rk.roundKey;
-  for (size_t i = 0; i < nk; i++) { w[i] = load_be32(key + 4 * i); }
+  for (size_t i = 0; i < nk; i++) {
+    w[i] = load_be32(key + 4 * i);
+  }
   uint32_t rcon = 0x01000000u;
   for (size_t i = nk; i < 4 * (rounds + 1); i++) {
     uint32_t t = w[i - 1];
@@ -144,9 +161,13 @@ QL_TARGET_AES void crypt_block(const QL_AES_KEY &rk, uint8_t out[16], const uint
 
 QL_TARGET_AES void crypt_words(const QL_AES_KEY &rk, uint32_t s[4], int direction) {
   uint8_t b[16];
-  for (int i = 0; i < 4; i++) { store_be32(b + 4 * i, s[i]); }
+  for (int i = 0; i < 4; i++) {
+    store_be32(b + 4 * i, s[i]);
+  }
   crypt_block(rk, b, b, direction);
-  for (int i = 0; i < 4; i++) { s[i] = load_be32(b + 4 * i); }
+  for (int i = 0; i < 4; i++) {
+    s[i] = load_be32(b + 4 * i);
+  }
   wipe(b, sizeof(b));
 }
 
@@ -157,13 +178,17 @@ QL_TARGET_AES void ecb(const QL_AES_KEY &rk, int direction, uint8_t *out, const 
   __m128i b[kLanes];
   size_t i = 0;
   for (; i + kLanes <= blocks; i += kLanes) {
-    for (size_t j = 0; j < kLanes; j++) { b[j] = load(in + 16 * (i + j)); }
+    for (size_t j = 0; j < kLanes; j++) {
+      b[j] = load(in + 16 * (i + j));
+    }
     if (direction == 0) {
       encrypt_n<kLanes>(ks, b);
     } else {
       decrypt_n<kLanes>(ks, b);
     }
-    for (size_t j = 0; j < kLanes; j++) { store(out + 16 * (i + j), b[j]); }
+    for (size_t j = 0; j < kLanes; j++) {
+      store(out + 16 * (i + j), b[j]);
+    }
   }
   for (; i < blocks; i++) {
     b[0] = load(in + 16 * i);
@@ -202,7 +227,9 @@ QL_TARGET_AES void cbc_decrypt(const QL_AES_KEY &rk, uint8_t iv[16], uint8_t *ou
   size_t i = 0;
   for (; i + kLanes <= blocks; i += kLanes) {
     // Every ciphertext block is read before any output is written: `out` may be `in`.
-    for (size_t j = 0; j < kLanes; j++) { x[j] = b[j] = load(in + 16 * (i + j)); }
+    for (size_t j = 0; j < kLanes; j++) {
+      x[j] = b[j] = load(in + 16 * (i + j));
+    }
     decrypt_n<kLanes>(ks, b);
     store(out + 16 * i, _mm_xor_si128(b[0], prev));
     for (size_t j = 1; j < kLanes; j++) {
@@ -229,7 +256,9 @@ QL_TARGET_AES void ctr(const QL_AES_KEY &rk, uint8_t counter[16], uint8_t *out, 
   __m128i b[kLanes];
   size_t i = 0;
   for (; i + kLanes <= blocks; i += kLanes) {
-    for (size_t j = 0; j < kLanes; j++) { b[j] = next_block(c); }
+    for (size_t j = 0; j < kLanes; j++) {
+      b[j] = next_block(c);
+    }
     encrypt_n<kLanes>(ks, b);
     for (size_t j = 0; j < kLanes; j++) {
       store(out + 16 * (i + j), _mm_xor_si128(b[j], load(in + 16 * (i + j))));
@@ -244,6 +273,56 @@ QL_TARGET_AES void ctr(const QL_AES_KEY &rk, uint8_t counter[16], uint8_t *out, 
   store_be64(counter + 8, c.lo);
   wipe(b, sizeof(b));
   wipe(&ks, sizeof(ks));
+}
+
+namespace {
+
+// One block at a time, for the whole-block modes the multi-block functions leave; the block
+// passes through `s`, which the caller wipes.
+struct AesNiBlock {
+  static constexpr bool kPairs = false;
+  const QL_AES_KEY &key;
+  int dir;
+  uint32_t *s;
+  void operator()(uint32_t &s0, uint32_t &s1, uint32_t &s2, uint32_t &s3) const {
+    s[0] = s0;
+    s[1] = s1;
+    s[2] = s2;
+    s[3] = s3;
+    aesni::crypt_words(key, s, dir);
+    s0 = s[0];
+    s1 = s[1];
+    s2 = s[2];
+    s3 = s[3];
+  }
+};
+
+}  // namespace
+
+void run(const QL_AES_KEY &rk, modes::Run op, uint8_t iv[16], uint8_t *out, const uint8_t *in,
+         size_t blocks) {
+  switch (op) {
+    case modes::Run::kEcbEncrypt:
+      ecb(rk, 0, out, in, blocks);
+      return;
+    case modes::Run::kEcbDecrypt:
+      ecb(rk, 1, out, in, blocks);
+      return;
+    case modes::Run::kCbcEncrypt:
+      cbc_encrypt(rk, iv, out, in, blocks);
+      return;
+    case modes::Run::kCbcDecrypt:
+      cbc_decrypt(rk, iv, out, in, blocks);
+      return;
+    case modes::Run::kCtr:
+      ctr(rk, iv, out, in, blocks);
+      return;
+    default: {
+      Wiped<uint32_t[4]> s;
+      modes::run(AesNiBlock{rk, 0, s.get()}, AesNiBlock{rk, 1, s.get()}, op, iv, out, in, blocks);
+      return;
+    }
+  }
 }
 
 }  // namespace aesni

@@ -17,7 +17,11 @@ constexpr unsigned kBlocks = 16;
 
 // Runs `blocks` independent blocks (a multiple of kBlocks) at `in` through the schedule `rk`
 // (encryption or decryption) into `out`, which may be `in`.
-void crypt(const QL_ARIA_KEY &rk, uint8_t *out, const uint8_t *in, size_t blocks);
+void crypt_sse(const QL_ARIA_KEY &rk, uint8_t *out, const uint8_t *in, size_t blocks);
+#if !defined(_WIN32)
+// The same, 32 blocks at a time with VAES and AVX2; only with cpu::has(cpu::kVaes).
+void crypt_vaes(const QL_ARIA_KEY &rk, uint8_t *out, const uint8_t *in, size_t blocks);
+#endif
 
 // The one-block functions below keep more values than there are registers; what the compiler
 // spills stays on the stack under the caller's frame until the caller burns it (QL_SYM_Mode

@@ -4,8 +4,6 @@
 // key, S2 and S2^-1 the same with an affine map after or before (nibble-table shuffles). One
 // block at a time (the chained modes, short runs): the same S-boxes on a single register.
 // No table is indexed by a secret in memory; the results equal the table code's.
-#include "platform/ql_cpu.h"
-
 #include <immintrin.h>
 
 #include <array>
@@ -13,6 +11,7 @@
 #include <cstdint>
 
 #include "internal/ql_mem.h"
+#include "platform/ql_cpu.h"
 #include "x86/ql_aria_hw.h"
 #include "x86/ql_sbox_x86.h"
 
@@ -31,12 +30,16 @@ static_assert(kS2[0x00] == 0xe2 && kS2[0x01] == 0x4e && kS2[0xff] == 0x81, "ARIA
 // S2 = Post2 o SubBytes and S2^-1 = InvSubBytes o Pre2, both maps affine.
 constexpr Table post2() {
   Table t{};
-  for (unsigned y = 0; y < 256; y++) { t[y] = kS2[sbox_x86::kAesInvSbox[y]]; }
+  for (unsigned y = 0; y < 256; y++) {
+    t[y] = kS2[sbox_x86::kAesInvSbox[y]];
+  }
   return t;
 }
 constexpr Table pre2() {
   Table t{};
-  for (unsigned x = 0; x < 256; x++) { t[x] = sbox_x86::kAesSbox[kS2Inv[x]]; }
+  for (unsigned x = 0; x < 256; x++) {
+    t[x] = sbox_x86::kAesSbox[kS2Inv[x]];
+  }
   return t;
 }
 constexpr Table kPost2 = post2();
@@ -124,8 +127,8 @@ QL_ARIA_FN void store_block(uint8_t *p, int b, V v) {
 // One block at a time, for the chained modes: the whole state in one register. Each round
 // gives four results: AESENCLAST (S1), the S2 post-map of it (S2), AESDECLAST (S1^-1) and
 // AESDECLAST after the S2^-1 pre-map (S2^-1); the diffusion layer then picks each output
-// byte's seven terms straight out of them with byte shuffles, two per result, and XORs. The bytes sit in
-// the register in an order of the round type's own: the S1 inputs where AESENCLAST's
+// byte's seven terms straight out of them with byte shuffles, two per result, and XORs. The bytes
+// sit in the register in an order of the round type's own: the S1 inputs where AESENCLAST's
 // ShiftRows carries them to column 0, the S2 inputs to column 2, the S1^-1 inputs where
 // AESDECLAST's InvShiftRows carries them to column 1, the S2^-1 inputs to column 3. So every
 // result holds its S-box's outputs, in whole, in one column, and the shuffles also put the
@@ -136,11 +139,11 @@ using Index = std::array<uint8_t, 16>;
 
 // The diffusion layer: output byte i is the XOR of the input bytes kDiffusion[i].
 constexpr uint8_t kDiffusion[16][7] = {
-    {3, 4, 6, 8, 9, 13, 14},   {2, 5, 7, 8, 9, 12, 15},   {1, 4, 6, 10, 11, 12, 15},
-    {0, 5, 7, 10, 11, 13, 14}, {0, 2, 5, 8, 11, 14, 15},  {1, 3, 4, 9, 10, 14, 15},
-    {0, 2, 7, 9, 10, 12, 13},  {1, 3, 6, 8, 11, 12, 13},  {0, 1, 4, 7, 10, 13, 15},
-    {0, 1, 5, 6, 11, 12, 14},  {2, 3, 5, 6, 8, 13, 15},   {2, 3, 4, 7, 9, 12, 14},
-    {1, 2, 6, 7, 9, 11, 12},   {0, 3, 6, 7, 8, 10, 13},   {0, 3, 4, 5, 9, 11, 14},
+    {3, 4, 6, 8, 9, 13, 14},   {2, 5, 7, 8, 9, 12, 15},  {1, 4, 6, 10, 11, 12, 15},
+    {0, 5, 7, 10, 11, 13, 14}, {0, 2, 5, 8, 11, 14, 15}, {1, 3, 4, 9, 10, 14, 15},
+    {0, 2, 7, 9, 10, 12, 13},  {1, 3, 6, 8, 11, 12, 13}, {0, 1, 4, 7, 10, 13, 15},
+    {0, 1, 5, 6, 11, 12, 14},  {2, 3, 5, 6, 8, 13, 15},  {2, 3, 4, 7, 9, 12, 14},
+    {1, 2, 6, 7, 9, 11, 12},   {0, 3, 6, 7, 8, 10, 13},  {0, 3, 4, 5, 9, 11, 14},
     {1, 2, 4, 5, 8, 10, 15}};
 
 // Round types: 0 substitutes S1, S2, S1^-1, S2^-1 by byte position modulo 4 (odd rounds),
@@ -164,13 +167,17 @@ constexpr unsigned input_pos(unsigned j) {
 // order(t)[p].
 constexpr Index order(unsigned t) {
   Index a{};
-  for (unsigned j = 0; j < 16; j++) { a[input_pos(j)] = static_cast<uint8_t>(result_byte(t, j)); }
+  for (unsigned j = 0; j < 16; j++) {
+    a[input_pos(j)] = static_cast<uint8_t>(result_byte(t, j));
+  }
   return a;
 }
 
 constexpr bool in_row(unsigned row, unsigned b) {
   for (unsigned k = 0; k < 7; k++) {
-    if (kDiffusion[row][k] == b) { return true; }
+    if (kDiffusion[row][k] == b) {
+      return true;
+    }
   }
   return false;
 }
@@ -192,12 +199,20 @@ constexpr Mix mix(unsigned t) {
       unsigned n = 0;
       for (unsigned r = 0; r < 4; r++) {
         const unsigned j = 4 * c + r;
-        if (!in_row(next[i], result_byte(t, j))) { continue; }
-        if (n < kTerms) { m.idx[c][n][i] = static_cast<uint8_t>(j); }
+        if (!in_row(next[i], result_byte(t, j))) {
+          continue;
+        }
+        if (n < kTerms) {
+          m.idx[c][n][i] = static_cast<uint8_t>(j);
+        }
         n++;
       }
-      if (n > kTerms) { m.fits = false; }
-      for (; n < kTerms; n++) { m.idx[c][n][i] = 0x80; }
+      if (n > kTerms) {
+        m.fits = false;
+      }
+      for (; n < kTerms; n++) {
+        m.idx[c][n][i] = 0x80;
+      }
     }
   }
   return m;
@@ -210,7 +225,9 @@ constexpr std::array<Index, 4> unmix() {
     for (unsigned i = 0; i < 16; i++) {
       u[c][i] = 0x80;
       for (unsigned r = 0; r < 4; r++) {
-        if (result_byte(1, 4 * c + r) == i) { u[c][i] = static_cast<uint8_t>(4 * c + r); }
+        if (result_byte(1, 4 * c + r) == i) {
+          u[c][i] = static_cast<uint8_t>(4 * c + r);
+        }
       }
     }
   }
@@ -227,11 +244,13 @@ struct Tables {
 };
 constexpr Index splat(uint8_t b) {
   Index a{};
-  for (auto &v : a) { v = b; }
+  for (auto &v : a) {
+    v = b;
+  }
   return a;
 }
-constexpr Tables kTables = {{order(0), order(1)}, {mix(0), mix(1)}, unmix(), splat(0x0F),
-                            kPost2N, kPre2N};
+constexpr Tables kTables = {{order(0), order(1)}, {mix(0), mix(1)}, unmix(),
+                            splat(0x0F),          kPost2N,          kPre2N};
 static_assert(kTables.mix[0].fits && kTables.mix[1].fits, "two terms per result");
 
 using V = __m128i;
@@ -290,10 +309,10 @@ QL_ARIA_FN V round(const Tables *tp, V x, unsigned t, V next_key) {
   hide(tp);
   const Subst s = substitute(*tp, x);
   const Mix &m = tp->mix[t];
-  V early = _mm_xor_si128(next_key, _mm_xor_si128(shuffle(s.s1, m.idx[0][0]),
-                                                  shuffle(s.s1, m.idx[0][1])));
-  early = _mm_xor_si128(early, _mm_xor_si128(shuffle(s.s1_inv, m.idx[1][0]),
-                                             shuffle(s.s1_inv, m.idx[1][1])));
+  V early = _mm_xor_si128(next_key,
+                          _mm_xor_si128(shuffle(s.s1, m.idx[0][0]), shuffle(s.s1, m.idx[0][1])));
+  early = _mm_xor_si128(
+      early, _mm_xor_si128(shuffle(s.s1_inv, m.idx[1][0]), shuffle(s.s1_inv, m.idx[1][1])));
   const V late2 = _mm_xor_si128(shuffle(s.s2, m.idx[2][0]), shuffle(s.s2, m.idx[2][1]));
   const V late3 = _mm_xor_si128(shuffle(s.s2_inv, m.idx[3][0]), shuffle(s.s2_inv, m.idx[3][1]));
   return _mm_xor_si128(_mm_xor_si128(early, late2), late3);
@@ -322,16 +341,16 @@ QL_ARIA_FN V crypt(const Keys *keys, int rounds, V in) {
 
 }  // namespace one
 
-__attribute__((target("aes,ssse3,sse4.1"))) void crypt_sse(const uint8_t *rk, int rounds,
-                                                            uint8_t *out, const uint8_t *in,
-                                                            size_t blocks) {
+__attribute__((target("aes,ssse3,sse4.1"))) void sse_crypt(const uint8_t *rk, int rounds,
+                                                           uint8_t *out, const uint8_t *in,
+                                                           size_t blocks) {
   for (size_t i = 0; i < blocks; i += 16) {
     sse::crypt_group(rk, rounds, out + 16 * i, in + 16 * i);
   }
 }
 
 __attribute__((target("aes,ssse3,sse4.1"))) void serial_sse(const QL_ARIA_KEY &rk, uint8_t *out,
-                                                             const uint8_t *in, size_t blocks) {
+                                                            const uint8_t *in, size_t blocks) {
   one::Keys keys;
   one::load_keys(keys, rk);
   for (size_t i = 0; i < blocks; i++) {
@@ -374,8 +393,8 @@ inline __attribute__((always_inline, target("aes,ssse3,sse4.1"))) void chain_loo
 }
 
 __attribute__((target("aes,ssse3,sse4.1"))) void chain_sse(const QL_ARIA_KEY &rk, Chain mode,
-                                                            uint8_t iv[16], uint8_t *out,
-                                                            const uint8_t *in, size_t blocks) {
+                                                           uint8_t iv[16], uint8_t *out,
+                                                           const uint8_t *in, size_t blocks) {
   switch (mode) {
     case Chain::kCbcEncrypt:
       chain_loop<Chain::kCbcEncrypt>(rk, iv, out, in, blocks);
@@ -396,36 +415,44 @@ __attribute__((target("aes,ssse3,sse4.1"))) void chain_sse(const QL_ARIA_KEY &rk
 }
 
 #if !defined(_WIN32)
-__attribute__((target("aes,vaes,avx2"))) void crypt_vaes(const uint8_t *rk, int rounds,
-                                                          uint8_t *out, const uint8_t *in,
-                                                          size_t blocks) {
+__attribute__((target("aes,vaes,avx2"))) void vaes_crypt(const uint8_t *rk, int rounds,
+                                                         uint8_t *out, const uint8_t *in,
+                                                         size_t blocks) {
   size_t i = 0;
-  for (; i + 32 <= blocks; i += 32) { vaes::crypt_group(rk, rounds, out + 16 * i, in + 16 * i); }
+  for (; i + 32 <= blocks; i += 32) {
+    vaes::crypt_group(rk, rounds, out + 16 * i, in + 16 * i);
+  }
   _mm256_zeroupper();
-  if (i < blocks) { crypt_sse(rk, rounds, out + 16 * i, in + 16 * i, blocks - i); }
+  if (i < blocks) {
+    sse_crypt(rk, rounds, out + 16 * i, in + 16 * i, blocks - i);
+  }
 }
 #endif
 
 }  // namespace
 
-void crypt(const QL_ARIA_KEY &rk, uint8_t *out, const uint8_t *in, size_t blocks) {
-#if !defined(_WIN32)
-  if (cpu::has(cpu::kVaes)) {
-    crypt_vaes(rk.roundKey, rk.rounds, out, in, blocks);
-    return;
-  }
-#endif
-  crypt_sse(rk.roundKey, rk.rounds, out, in, blocks);
+void crypt_sse(const QL_ARIA_KEY &rk, uint8_t *out, const uint8_t *in, size_t blocks) {
+  sse_crypt(rk.roundKey, rk.rounds, out, in, blocks);
 }
 
+#if !defined(_WIN32)
+void crypt_vaes(const QL_ARIA_KEY &rk, uint8_t *out, const uint8_t *in, size_t blocks) {
+  vaes_crypt(rk.roundKey, rk.rounds, out, in, blocks);
+}
+#endif
+
 void crypt_serial(const QL_ARIA_KEY &rk, uint8_t *out, const uint8_t *in, size_t blocks) {
-  if (blocks == 0) { return; }
+  if (blocks == 0) {
+    return;
+  }
   serial_sse(rk, out, in, blocks);
 }
 
 void chain(const QL_ARIA_KEY &rk, Chain mode, uint8_t iv[16], uint8_t *out, const uint8_t *in,
            size_t blocks) {
-  if (blocks == 0) { return; }
+  if (blocks == 0) {
+    return;
+  }
   chain_sse(rk, mode, iv, out, in, blocks);
 }
 

@@ -2,8 +2,6 @@
 // and VAES. The blocks' words are transposed so that each 128-bit lane holds the same word of
 // four blocks, and G runs on those words with its S-boxes computed through AESENCLAST (see
 // ql_sbox_x86.h) rather than looked up by secret index. The results equal the table code's.
-#include "platform/ql_cpu.h"
-
 #include <immintrin.h>
 
 #include <array>
@@ -11,8 +9,9 @@
 #include <cstdint>
 
 #include "internal/ql_mem.h"
-#include "x86/ql_sbox_x86.h"
+#include "platform/ql_cpu.h"
 #include "sym/ql_seed.h"
+#include "x86/ql_sbox_x86.h"
 #include "x86/ql_seed_hw.h"
 
 namespace ql {
@@ -33,7 +32,9 @@ static_assert(sbox_x86::is_affine(kPre) && sbox_x86::is_affine(kPost1) &&
 
 constexpr bool reproduces(const Table &s, const Table &post) {
   for (unsigned x = 0; x < 256; x++) {
-    if (post[sbox_x86::kAesSbox[kPre[x]]] != s[x]) { return false; }
+    if (post[sbox_x86::kAesSbox[kPre[x]]] != s[x]) {
+      return false;
+    }
   }
   return true;
 }
@@ -48,7 +49,9 @@ constexpr Nibbles kPost2N = sbox_x86::nibbles(kPost2);
 constexpr std::array<uint8_t, 16> broadcast(unsigned b) {
   std::array<uint8_t, 16> t{};
   for (unsigned l = 0; l < 4; l++) {
-    for (unsigned j = 0; j < 4; j++) { t[4 * l + j] = static_cast<uint8_t>(b + 4 * ((l - b) & 3)); }
+    for (unsigned j = 0; j < 4; j++) {
+      t[4 * l + j] = static_cast<uint8_t>(b + 4 * ((l - b) & 3));
+    }
   }
   return t;
 }
@@ -127,8 +130,8 @@ QL_SEED_FN V unpackhi32(V a, V b) { return _mm256_unpackhi_epi32(a, b); }
 QL_SEED_FN V unpacklo64(V a, V b) { return _mm256_unpacklo_epi64(a, b); }
 QL_SEED_FN V unpackhi64(V a, V b) { return _mm256_unpackhi_epi64(a, b); }
 QL_SEED_FN V word_order() {
-  return _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12, 3, 2, 1, 0, 7,
-                          6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12);
+  return _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12, 3, 2, 1, 0, 7, 6, 5,
+                          4, 11, 10, 9, 8, 15, 14, 13, 12);
 }
 QL_SEED_FN V load_blocks(const uint8_t *p, int j) {
   const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * j));
@@ -148,39 +151,42 @@ QL_SEED_FN void store_blocks(uint8_t *p, int j, V v) {
 }  // namespace vaes
 #endif
 
-__attribute__((target("aes,ssse3,sse4.1"))) void crypt_sse(const uint32_t *rk, int rounds,
-                                                            bool decrypt, uint8_t *out,
-                                                            const uint8_t *in, size_t blocks) {
+__attribute__((target("aes,ssse3,sse4.1"))) void sse_crypt(const uint32_t *rk, int rounds,
+                                                           bool decrypt, uint8_t *out,
+                                                           const uint8_t *in, size_t blocks) {
   for (size_t i = 0; i < blocks; i += kBlocks) {
     sse::crypt_group(rk, rounds, decrypt, out + 16 * i, in + 16 * i);
   }
 }
 
 #if !defined(_WIN32)
-__attribute__((target("aes,vaes,avx2"))) void crypt_vaes(const uint32_t *rk, int rounds,
-                                                          bool decrypt, uint8_t *out,
-                                                          const uint8_t *in, size_t blocks) {
+__attribute__((target("aes,vaes,avx2"))) void vaes_crypt(const uint32_t *rk, int rounds,
+                                                         bool decrypt, uint8_t *out,
+                                                         const uint8_t *in, size_t blocks) {
   size_t i = 0;
   for (; i + 2 * kBlocks <= blocks; i += 2 * kBlocks) {
     vaes::crypt_group(rk, rounds, decrypt, out + 16 * i, in + 16 * i);
   }
   _mm256_zeroupper();
-  if (i < blocks) { crypt_sse(rk, rounds, decrypt, out + 16 * i, in + 16 * i, blocks - i); }
+  if (i < blocks) {
+    sse_crypt(rk, rounds, decrypt, out + 16 * i, in + 16 * i, blocks - i);
+  }
 }
 #endif
 
 }  // namespace
 
-void crypt(const uint32_t *rk, int rounds, bool decrypt, uint8_t *out, const uint8_t *in,
-           size_t blocks) {
-#if !defined(_WIN32)
-  if (cpu::has(cpu::kVaes)) {
-    crypt_vaes(rk, rounds, decrypt, out, in, blocks);
-    return;
-  }
-#endif
-  crypt_sse(rk, rounds, decrypt, out, in, blocks);
+void crypt_sse(const uint32_t *rk, int rounds, bool decrypt, uint8_t *out, const uint8_t *in,
+               size_t blocks) {
+  sse_crypt(rk, rounds, decrypt, out, in, blocks);
 }
+
+#if !defined(_WIN32)
+void crypt_vaes(const uint32_t *rk, int rounds, bool decrypt, uint8_t *out, const uint8_t *in,
+                size_t blocks) {
+  vaes_crypt(rk, rounds, decrypt, out, in, blocks);
+}
+#endif
 
 }  // namespace seedni
 }  // namespace ql

@@ -206,6 +206,31 @@ TEST(CryptoSym, KeyAndParameterChecks) {
   EXPECT_EQ(QLC_CM_StateInfo(), QLC_CM_STATE_APPROVED);
 }
 
+// The module holds AES and ARIA keys to the lengths that have a schedule: a 20-byte key would
+// otherwise encrypt with its first 16 bytes. The dispatcher's own codes, in both directions.
+TEST(CryptoSym, AesAndAriaKeysOnlyOfScheduleLengths) {
+  ASSERT_EQ(QLC_CM_StateInit(), 0);
+  ASSERT_EQ(QLC_CM_StateChange(QLC_CM_STATE_NON_APPROVED), 0);
+  const QL_SYM_PARAM cbc = make_params(QL_SYM_MODE_CBC, Bytes(16, 2), QL_SYM_PAD_PKCS);
+  const uint8_t in[16] = {0};
+  uint8_t out[64];
+  for (const int32_t id : {QL_SYM_AES, QL_SYM_ARIA}) {
+    for (const uint32_t len : {15u, 16u, 17u, 20u, 23u, 24u, 25u, 31u, 32u, 33u}) {
+      const QLC_SECRET_KEY key = make_key(id, Bytes(len, 7));
+      const bool ok = len == 16 || len == 24 || len == 32;
+      uint32_t n = 0;
+      QL_SYM_CTX ctx;
+      EXPECT_EQ(QLC_SYM_Encrypt(out, &n, in, 16, &key, id, &cbc), ok ? 0 : -4010) << id << len;
+      EXPECT_EQ(QLC_SYM_Encrypt_Init(&ctx, &key, id, &cbc), ok ? 0 : -4010) << id << len;
+      EXPECT_EQ(QLC_SYM_Decrypt_Init(&ctx, &key, id, &cbc), ok ? 0 : -4015) << id << len;
+      uint32_t m = 0;
+      uint8_t back[64];
+      EXPECT_EQ(QLC_SYM_Decrypt(back, &m, out, 32, &key, id, &cbc), ok ? 0 : -4015) << id << len;
+    }
+  }
+  EXPECT_EQ(QLC_CM_StateInfo(), QLC_CM_STATE_NON_APPROVED);
+}
+
 TEST(CryptoSym, ContextsBelongToTheStateTheyWereMadeIn) {
   const QLC_SECRET_KEY seed = make_key(QL_SYM_SEED128, Bytes(16, 3));
   const QL_SYM_PARAM ecb = make_params(QL_SYM_MODE_ECB, {}, QL_SYM_PAD_PKCS);
