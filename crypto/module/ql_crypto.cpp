@@ -12,6 +12,7 @@
 #include "internal/ql_mem.h"
 #include "internal/ql_status.h"
 #include "module/ql_cmvp.h"
+#include "module/ql_frame.h"
 #include "sym/ql_cipher.h"
 
 namespace ql {
@@ -113,21 +114,6 @@ const char *QLC_CM_Version(int32_t) { return ql::kVersion; }
 namespace ql {
 namespace {
 
-// A private context from the boundary's allocator, deleted (wiped and freed) with the scope.
-template <typename T, T *(*kNew)(), void (*kDelete)(T *)>
-class PrivateCtx {
- public:
-  PrivateCtx() : p_(kNew()) {}
-  ~PrivateCtx() { kDelete(p_); }
-  PrivateCtx(const PrivateCtx &) = delete;
-  PrivateCtx &operator=(const PrivateCtx &) = delete;
-  explicit operator bool() const { return p_ != nullptr; }
-  T *get() const { return p_; }
-
- private:
-  T *p_;
-};
-
 struct HashService {
   using Ctx = QL_HASH_CTX;
   using Private = PrivateCtx<QL_HASH_CTX, QLC_Hash_CTX_New, QLC_Hash_CTX_Delete>;
@@ -163,37 +149,6 @@ class KeyCopy {
 };
 
 constexpr size_t kMaxSecretKeyLen = sizeof(QLC_SECRET_KEY::key);
-
-// Runs `work` inside the module: the state step first, the exit rule on its result.
-template <typename Work>
-Status service(Work work) {
-  QL_TRY(QLC_CM_StateInit());
-  return exit_rule(work());
-}
-
-// The frame of an Update or Final: context check, private copy of the caller's context, `op`
-// on the copy, and the copy written back only when `write_back` is set and `op` succeeded.
-template <typename S, typename Op>
-Status on_private_copy(typename S::Ctx *ctx, Status alloc_code, bool write_back, Op op) {
-  return service([&]() -> Status {
-    QL_TRY(S::check(ctx));
-    const typename S::Private priv;
-    if (!priv) {
-      return critical(alloc_code);
-    }
-    QL_TRY(S::copy(priv.get(), ctx));
-    QL_TRY(op(*priv.get()));
-    return write_back ? S::copy(ctx, priv.get()) : kOk;
-  });
-}
-
-// Writes the current state into the stamp of an initialised private context and copies it
-// into the caller's.
-template <typename S>
-Status stamp_and_copy_out(typename S::Ctx *ctx, typename S::Ctx *priv) {
-  priv->state_stamp = static_cast<uint32_t>(cmvp_state());
-  return S::copy(ctx, priv);
-}
 
 }  // namespace
 }  // namespace ql
@@ -271,14 +226,14 @@ int32_t QLC_Hash_Init(QL_HASH_CTX *ctx, int32_t hash_id) {
 
 int32_t QLC_Hash_Update(QL_HASH_CTX *ctx, const uint8_t *in, uint32_t in_len) {
   return ql::on_private_copy<ql::HashService>(
-      ctx, ql::kErrHashUpdateAlloc, true,
+      ctx, ql::kErrHashUpdateAlloc, ql::AfterCall::kWriteBack,
       [&](QL_HASH_CTX &priv) { return QL_Hash_Update(&priv, in, in_len); });
 }
 
 int32_t QLC_Hash_Final(QL_HASH_CTX *ctx, uint8_t *out, uint32_t *out_len) {
   // The caller's context keeps its running state: Final works on the copy only.
   return ql::on_private_copy<ql::HashService>(
-      ctx, ql::kErrHashFinalAlloc, false,
+      ctx, ql::kErrHashFinalAlloc, ql::AfterCall::kKeep,
       [&](QL_HASH_CTX &priv) { return QL_Hash_Final(&priv, out, out_len); });
 }
 
@@ -314,18 +269,15 @@ int32_t QLC_HMAC_Init(QL_HMAC_CTX *ctx, const QLC_SECRET_KEY *key, int32_t mac_i
 
 int32_t QLC_HMAC_Update(QL_HMAC_CTX *ctx, const uint8_t *in, uint32_t in_len) {
   return ql::on_private_copy<ql::HmacService>(
-      ctx, ql::kErrHmacUpdateAlloc, true,
+      ctx, ql::kErrHmacUpdateAlloc, ql::AfterCall::kWriteBack,
       [&](QL_HMAC_CTX &priv) { return QL_HMAC_Update(&priv, in, in_len); });
 }
 
 int32_t QLC_HMAC_Final(QL_HMAC_CTX *ctx, uint8_t *out, uint32_t *out_len) {
   // The MAC ends the caller's context: it is zeroed whether the finish succeeded or not.
   return ql::on_private_copy<ql::HmacService>(
-      ctx, ql::kErrHmacFinalAlloc, false, [&](QL_HMAC_CTX &priv) {
-        const ql::Status r = QL_HMAC_Final(&priv, out, out_len);
-        ql::wipe(ctx, sizeof(*ctx));
-        return r;
-      });
+      ctx, ql::kErrHmacFinalAlloc, ql::AfterCall::kWipe,
+      [&](QL_HMAC_CTX &priv) { return QL_HMAC_Final(&priv, out, out_len); });
 }
 
 // Module symmetric services, random bytes and secret keys.
@@ -551,32 +503,26 @@ int32_t QLC_SYM_Decrypt_Init(QL_SYM_CTX *ctx, const QLC_SECRET_KEY *key, int32_t
 int32_t QLC_SYM_Encrypt_Update(QL_SYM_CTX *ctx, uint8_t *out, uint32_t *out_len, const uint8_t *in,
                                uint32_t in_len) {
   return ql::on_private_copy<ql::SymService>(
-      ctx, ql::kErrSymEncUpdateAlloc, true,
+      ctx, ql::kErrSymEncUpdateAlloc, ql::AfterCall::kWriteBack,
       [&](QL_SYM_CTX &priv) { return QL_SYM_Encrypt_Update(&priv, out, out_len, in, in_len); });
 }
 
 int32_t QLC_SYM_Decrypt_Update(QL_SYM_CTX *ctx, uint8_t *out, uint32_t *out_len, const uint8_t *in,
                                uint32_t in_len) {
   return ql::on_private_copy<ql::SymService>(
-      ctx, ql::kErrSymDecUpdateAlloc, true,
+      ctx, ql::kErrSymDecUpdateAlloc, ql::AfterCall::kWriteBack,
       [&](QL_SYM_CTX &priv) { return QL_SYM_Decrypt_Update(&priv, out, out_len, in, in_len); });
 }
 
 int32_t QLC_SYM_Encrypt_Final(QL_SYM_CTX *ctx, uint8_t *out, uint32_t *out_len) {
   // The final step ends the caller's context: zeroed whether it succeeded or not.
   return ql::on_private_copy<ql::SymService>(
-      ctx, ql::kErrSymEncFinalAlloc, false, [&](QL_SYM_CTX &priv) {
-        const ql::Status r = QL_SYM_Encrypt_Final(&priv, out, out_len);
-        ql::wipe(ctx, sizeof(*ctx));
-        return r;
-      });
+      ctx, ql::kErrSymEncFinalAlloc, ql::AfterCall::kWipe,
+      [&](QL_SYM_CTX &priv) { return QL_SYM_Encrypt_Final(&priv, out, out_len); });
 }
 
 int32_t QLC_SYM_Decrypt_Final(QL_SYM_CTX *ctx, uint32_t *pad_len) {
   return ql::on_private_copy<ql::SymService>(
-      ctx, ql::kErrSymDecFinalAlloc, false, [&](QL_SYM_CTX &priv) {
-        const ql::Status r = QL_SYM_Decrypt_Final(&priv, pad_len);
-        ql::wipe(ctx, sizeof(*ctx));
-        return r;
-      });
+      ctx, ql::kErrSymDecFinalAlloc, ql::AfterCall::kWipe,
+      [&](QL_SYM_CTX &priv) { return QL_SYM_Decrypt_Final(&priv, pad_len); });
 }
