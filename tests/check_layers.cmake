@@ -1,0 +1,66 @@
+# Includes point down the layers only: the library's folders in the order
+#   internal < platform < x86 < sym, digest < bigint < rand < pk < module
+# (x86 holds the hardware paths of sym and digest, which include sym's descriptor header), no
+# core or dispatcher includes the boundary (module/), and the bridge and the command-line tool
+# include only the public header (and jni.h). Run with -DSOURCE_DIR=<repository>.
+set(rank_internal 0)
+set(rank_platform 1)
+set(rank_x86 2)
+set(rank_sym 2)
+set(rank_digest 2)
+set(rank_bigint 3)
+set(rank_rand 4)
+set(rank_pk 5)
+set(rank_module 6)
+set(failures "")
+
+file(GLOB_RECURSE lib_files ${SOURCE_DIR}/crypto/*.cpp ${SOURCE_DIR}/crypto/*.h
+     ${SOURCE_DIR}/crypto/*.inc)
+foreach(f IN LISTS lib_files)
+  file(RELATIVE_PATH rel ${SOURCE_DIR}/crypto ${f})
+  string(REGEX MATCH "^[^/]+" layer "${rel}")
+  file(STRINGS ${f} lines REGEX "^#include \"")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" inc "${line}")
+    if(inc STREQUAL "QuillonCrypto.h")
+      continue()
+    endif()
+    if(NOT inc MATCHES "/")
+      list(APPEND failures "crypto/${rel}: \"${inc}\" names no layer")
+      continue()
+    endif()
+    string(REGEX MATCH "^[^/]+" target "${inc}")
+    if(NOT DEFINED rank_${target})
+      list(APPEND failures "crypto/${rel}: \"${inc}\" is in no layer")
+    elseif(rank_${target} GREATER rank_${layer})
+      # sym and digest sit side by side; x86 serves both and may include either.
+      if(NOT (layer STREQUAL "x86" AND (target STREQUAL "sym" OR target STREQUAL "digest")))
+        list(APPEND failures "crypto/${rel}: includes \"${inc}\" from a higher layer")
+      endif()
+    elseif(target STREQUAL "module" AND NOT layer STREQUAL "module")
+      list(APPEND failures "crypto/${rel}: includes the boundary's \"${inc}\"")
+    endif()
+  endforeach()
+endforeach()
+
+file(GLOB_RECURSE outer_files ${SOURCE_DIR}/bridge/*.cpp ${SOURCE_DIR}/bridge/*.h
+     ${SOURCE_DIR}/tools/qlc/*.cpp ${SOURCE_DIR}/tools/qlc/*.h)
+foreach(f IN LISTS outer_files)
+  file(RELATIVE_PATH rel ${SOURCE_DIR} ${f})
+  file(STRINGS ${f} lines REGEX "^#include \"")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" inc "${line}")
+    get_filename_component(dir ${f} DIRECTORY)
+    if(NOT inc STREQUAL "QuillonCrypto.h" AND NOT inc STREQUAL "jni.h"
+       AND NOT EXISTS ${dir}/${inc})
+      list(APPEND failures "${rel}: includes \"${inc}\", not the public header")
+    endif()
+  endforeach()
+endforeach()
+
+if(failures)
+  string(REPLACE ";" "\n  " text "${failures}")
+  message(FATAL_ERROR "layering:\n  ${text}")
+endif()
+list(LENGTH lib_files n)
+message(STATUS "layering: ${n} library files include only downward")
