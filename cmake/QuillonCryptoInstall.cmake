@@ -1,4 +1,4 @@
-# Installation: the header, the library, qlc, a CMake package (find_package(QuillonCrypto)
+# Installation: the header, the library (the one without test hooks), qlc, a CMake package (find_package(QuillonCrypto)
 # gives the imported target QuillonCrypto::QuillonCrypto) and a pkg-config file
 # (quilloncrypto.pc). Included at the end of the top-level CMakeLists.txt, after every target.
 include(GNUInstallDirs)
@@ -6,7 +6,7 @@ include(CMakePackageConfigHelpers)
 
 set(QL_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/QuillonCrypto)
 
-install(TARGETS QuillonCrypto EXPORT QuillonCryptoTargets
+install(TARGETS ${QL_INSTALLED_LIBRARY} EXPORT QuillonCryptoTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})

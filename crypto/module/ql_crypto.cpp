@@ -1,6 +1,7 @@
-// Status messages and the version string, and the module's digest and HMAC services. The
-// message lookup is a pure function of the code: a binary search over the code table of
-// ql_codes.inc, sorted at compile time.
+// The module's services: status messages and the version string, digests and HMACs, ciphers,
+// random bytes and secret keys, each in the frame of ql_frame.h. The message lookup is a pure
+// function of the code: a binary search over the code table of ql_codes.inc, sorted at compile
+// time.
 #include "module/ql_crypto.h"
 
 #include <cstddef>

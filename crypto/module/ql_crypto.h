@@ -1,5 +1,6 @@
-// Internal helpers of the module's digest and HMAC services: the boundary's private context
-// allocators and copies, and the decoding of a caller's secret-key record.
+// Internal helpers of the module's services: the boundary's private context allocators and
+// copies for digests, HMACs and ciphers, the decoding of a caller's secret-key record, and the
+// module's check and copy of cipher parameters.
 #ifndef QL_CRYPTO_H
 #define QL_CRYPTO_H
 

@@ -300,7 +300,7 @@ void note_output(QL_SYM_CTX &ctx, const uint8_t *p, size_t n) {
   ctx.lastBlockLength = static_cast<uint32_t>(have < kBlock ? have : kBlock);
 }
 
-// Steps 3 to 6 of an Update: runs the engine over the pending bytes followed by `in`, whole
+// The body of an Update: runs the engine over the pending bytes followed by `in`, whole
 // units only, into `out`; keeps the rest pending. Returns the bytes produced in `produced`.
 Status run_units(QL_SYM_CTX &ctx, uint8_t *out, size_t &produced, const uint8_t *in, size_t in_len,
                  int dir) {

@@ -1,7 +1,8 @@
 # Installs the build tree into a fresh prefix, then builds a small consumer against it both
 # ways (find_package and pkg-config), runs both, and runs the installed qlc.
 # Inputs: BUILD_DIR, SOURCE_DIR (tests/install), WORK, C_COMPILER, GENERATOR, PKG_CONFIG,
-# EXPECT_BRIDGE (1 when the build has the Java bridge and its jar).
+# EXPECT_BRIDGE (1 when the build has the Java bridge and its jar), EXPECT_HOOKS (1 when the
+# tested library was built with test hooks).
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT rc EQUAL 0)
@@ -24,6 +25,26 @@ if(EXPECT_BRIDGE)
     message(FATAL_ERROR "the Java bridge or cmvp.jar was not installed")
   endif()
 endif()
+# What ships has no test hooks: neither the CPU-mask variable nor any function of the hooks'
+# namespace is in the installed library, while the tested one (built with hooks) has both.
+file(GLOB_RECURSE shipped ${prefix}/*/libQuillonCrypto.so*)
+if(NOT shipped)
+  message(FATAL_ERROR "the library was not installed")
+endif()
+foreach(lib IN LISTS shipped)
+  file(STRINGS ${lib} hooks REGEX "QL_TEST_CPU_MASK|_ZN2ql4test|alloc_fail_at")
+  if(hooks)
+    message(FATAL_ERROR "the installed ${lib} has test hooks: ${hooks}")
+  endif()
+endforeach()
+if(EXPECT_HOOKS)
+  file(GLOB tested ${BUILD_DIR}/libQuillonCrypto.so)
+  file(STRINGS ${tested} hooks REGEX "QL_TEST_CPU_MASK")
+  if(NOT hooks)
+    message(FATAL_ERROR "the check finds no hooks in the tested library either")
+  endif()
+endif()
+
 file(GLOB_RECURSE pcs ${prefix}/*/quilloncrypto.pc)
 file(GLOB_RECURSE configs ${prefix}/*/QuillonCryptoConfig.cmake)
 if(NOT pcs OR NOT configs)
