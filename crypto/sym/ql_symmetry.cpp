@@ -300,6 +300,58 @@ void note_output(QL_SYM_CTX &ctx, const uint8_t *p, size_t n) {
   ctx.lastBlockLength = static_cast<uint32_t>(have < kBlock ? have : kBlock);
 }
 
+// CTR decryption outputs every byte at once. The ciphertext of a block begun but not yet
+// complete stays pending (its plaintext already output), and the block is decrypted on a copy
+// of the record, so the counter moves only when the block completes and the output never
+// depends on how the input is split. `out` may equal `in`.
+Status ctr_decrypt(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t in_len) {
+  size_t done = 0;
+  // Decrypts the `n` bytes at `block` (a block's first bytes, less than a whole block) on a copy
+  // of the record and outputs those from `from` on.
+  auto partial = [&](const uint8_t *block, size_t n, size_t from) -> Status {
+    Wiped<QL_SYM_CTX> copy;
+    copy.get() = ctx;
+    uint8_t pt[kBlock];
+    WipeOnExit guard_pt(pt, sizeof(pt));
+    QL_TRY(QL_SYM_Mode(copy.get(), pt, block, n, kDecrypt));
+    std::memcpy(out + done, pt + from, n - from);
+    note_output(ctx, out + done, n - from);
+    return kOk;
+  };
+  const size_t r = ctx.pendingLength;
+  if (r > 0) {
+    const size_t take = in_len < kBlock - r ? in_len : kBlock - r;
+    uint8_t block[kBlock];
+    std::memcpy(block, ctx.pending, r);
+    std::memcpy(block + r, in, take);
+    if (r + take < kBlock) {
+      QL_TRY(partial(block, r + take, r));
+      std::memcpy(ctx.pending + r, in, take);
+      ctx.pendingLength = static_cast<uint32_t>(r + take);
+      return kOk;
+    }
+    uint8_t pt[kBlock];
+    WipeOnExit guard_pt(pt, sizeof(pt));
+    QL_TRY(QL_SYM_Mode(ctx, pt, block, kBlock, kDecrypt));
+    std::memcpy(out, pt + r, take);
+    note_output(ctx, out, take);
+    wipe(ctx.pending, sizeof(ctx.pending));
+    ctx.pendingLength = 0;
+    done = take;
+  }
+  const size_t whole = (in_len - done) / kBlock * kBlock;
+  QL_TRY(QL_SYM_Mode(ctx, out + done, in + done, whole, kDecrypt));
+  note_output(ctx, out + done, whole);
+  done += whole;
+  const size_t tail = in_len - done;
+  if (tail > 0) {
+    std::memcpy(ctx.pending, in + done, tail);  // read before `out` may overwrite it
+    QL_TRY(partial(ctx.pending, tail, 0));
+    ctx.pendingLength = static_cast<uint32_t>(tail);
+  }
+  return kOk;
+}
+
 // The body of an Update: runs the engine over the pending bytes followed by `in`, whole
 // units only, into `out`; keeps the rest pending. Returns the bytes produced in `produced`.
 Status run_units(QL_SYM_CTX &ctx, uint8_t *out, size_t &produced, const uint8_t *in, size_t in_len,
@@ -367,19 +419,12 @@ Status update(QL_SYM_CTX *ctx, uint8_t *out, uint32_t *out_len, const uint8_t *i
     return null_code;
   }
   size_t produced = 0;
-  QL_TRY(run_units(*ctx, out, produced, in, in_len, dir));
-  if (dir == kDecrypt) {
-    note_output(*ctx, out, produced);
-    if (ctx->param.mode == QL_SYM_MODE_CTR && ctx->pendingLength > 0) {
-      // A partial block is decrypted at once with the record's own segment, as encryption's
-      // Final does; the window keeps whole blocks and its length marks the partial end.
-      const size_t n = ctx->pendingLength;
-      QL_TRY(QL_SYM_Mode(*ctx, out + produced, ctx->pending, n, dir));
-      wipe(ctx->pending, sizeof(ctx->pending));
-      ctx->pendingLength = 0;
-      ctx->lastBlockLength = static_cast<uint32_t>(n);
-      produced += n;
-    }
+  if (dir == kDecrypt && ctx->param.mode == QL_SYM_MODE_CTR) {
+    QL_TRY(ctr_decrypt(*ctx, out, in, in_len));
+    produced = in_len;
+  } else {
+    QL_TRY(run_units(*ctx, out, produced, in, in_len, dir));
+    if (dir == kDecrypt) { note_output(*ctx, out, produced); }
   }
   *out_len = static_cast<uint32_t>(produced);
   return kOk;
@@ -506,16 +551,14 @@ int32_t QL_SYM_Decrypt_Final(QL_SYM_CTX *ctx, uint32_t *pad_len) {
     return ql::kOk;
   }
   QL_TRY(ql::check_record(*ctx));
+  // CTR has output its pending bytes already; an input that ended on a partial block was
+  // encrypted without padding.
+  const bool ctr = ctx->param.mode == QL_SYM_MODE_CTR;
   if (ctx->pendingLength > 0) {
-    return ql::kErrSymDecPending;
+    return ctr ? ql::kOk : ql::kErrSymDecPending;
   }
   const uint32_t padding = ctx->param.padding;
   if (padding == QL_SYM_PAD_NONE || padding == QL_SYM_PAD_ZERO) {
-    return ql::kOk;
-  }
-  // A CTR input that ended on a partial block was encrypted without padding.
-  if (ctx->param.mode == QL_SYM_MODE_CTR && ctx->lastBlockLength > 0 &&
-      ctx->lastBlockLength < ql::kBlock) {
     return ql::kOk;
   }
   if (ctx->lastBlockLength != ql::kBlock) {
