@@ -50,6 +50,11 @@ elif [ "$(id -u)" != 0 ]; then
   expect_same "read-only file: contents" "$(cat ro)" keep
 fi
 
+# The input file as the output is refused before a byte of it is lost.
+cp data same
+expect_fail 1 "same: the input file itself" enc -c aria -k "$k16" -iv "$iv" -in same -out same
+cmp -s same data || fail "-in F -out F damaged F"
+
 # A file qlc created is removed when the command fails after writing part of it (the padding
 # check of the last block fails after 64 KiB of plaintext are out).
 "$QLC" enc -c aria -k "$k16" -iv "$iv" -in data -out data.enc
@@ -67,6 +72,12 @@ for sig in TERM HUP; do
   [ "$rc" -gt 128 ] || fail "SIG$sig: exit $rc"
   [ ! -e slow ] || fail "SIG$sig left the partial file behind"
 done
+# A long rand shows its progress on a terminal from the start (script(1) provides one).
+if command -v script >/dev/null; then
+  timeout 1 script -qec "'$QLC' rand -out tty-rand 5000" /dev/null >tty.out 2>&1 || true
+  grep -q "qlc rand: 0 of 5000 bytes" tty.out || fail "no progress on a terminal: '$(cat tty.out)'"
+  rm -f tty-rand
+fi
 ls -a | grep -q 'qlc-' && fail "temporary files left behind: $(ls -a)"
 
 # Write errors, on standard output and on -out, for every command.

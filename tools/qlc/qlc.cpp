@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -395,6 +396,18 @@ Output::~Output() {
       g_created_live[slot_] = 0;
     }
   }
+}
+
+void Output::check_not_same(const Input &in) const {
+#if defined(_WIN32)
+  (void)in;  // no inode numbers to compare there
+#else
+  struct stat a, b;
+  if (fstat(fileno(f_), &a) == 0 && fstat(fileno(in.file()), &b) == 0 &&
+      (a.st_mode & S_IFMT) == S_IFREG && a.st_dev == b.st_dev && a.st_ino == b.st_ino) {
+    throw IoError{path_ + ": the input file itself (write to another file)"};
+  }
+#endif
 }
 
 void Output::begin() {

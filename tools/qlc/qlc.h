@@ -90,6 +90,7 @@ class Input {
   // Fills `buf` with up to `n` bytes; fewer only at the end of the input.
   size_t read_full(uint8_t *buf, size_t n);
   const std::string &name() const { return name_; }
+  std::FILE *file() const { return f_; }
 
  private:
   size_t read_raw(uint8_t *buf, size_t n);
@@ -118,6 +119,9 @@ class Output {
   void write(const uint8_t *p, size_t n);
   void write(const std::string &s) { write(reinterpret_cast<const uint8_t *>(s.data()), s.size()); }
   void commit();
+  // Refuses to write over `in` itself (`-in F -out F`): the bytes would be gone before they
+  // are read. Call before the first write.
+  void check_not_same(const Input &in) const;
 
  private:
   void put(const uint8_t *p, size_t n);

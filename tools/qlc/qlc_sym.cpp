@@ -393,6 +393,7 @@ int cipher_command(Args &args, bool encrypt) {
   Input in(job.in, job.base64 && !encrypt);
   resolve_key(job, encrypt, in);
   Output out(job.out, job.base64 && encrypt);
+  out.check_not_same(in);
   if (encrypt && !job.pass.empty()) {
     out.write(reinterpret_cast<const uint8_t *>(kSaltMagic), 8);
     out.write(job.salt.data(), kSaltLen);
@@ -458,7 +459,14 @@ int cmd_rand(Args &args) {
   Output out(out_path, format == kBase64);
   // The generator is slow by design: large requests go in small pieces with a progress line.
   const bool progress = total > 4096 && stderr_is_terminal();
-  std::vector<uint8_t> buf(progress ? 1024 : kChunk);
+  std::vector<uint8_t> buf(progress ? 256 : kChunk);
+  auto show = [&](uint64_t done_bytes) {
+    std::fprintf(stderr, "\rqlc rand: %llu of %llu bytes (%d%%)",
+                 static_cast<unsigned long long>(done_bytes),
+                 static_cast<unsigned long long>(total),
+                 static_cast<int>(done_bytes * 100 / total));
+  };
+  if (progress) { show(0); }
   uint64_t left = total;
   while (left > 0) {
     const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(left, buf.size()));
@@ -469,12 +477,7 @@ int cmd_rand(Args &args) {
       out.write(buf.data(), n);
     }
     left -= n;
-    if (progress) {
-      std::fprintf(stderr, "\rqlc rand: %llu of %llu bytes (%d%%)",
-                   static_cast<unsigned long long>(total - left),
-                   static_cast<unsigned long long>(total),
-                   static_cast<int>((total - left) * 100 / total));
-    }
+    if (progress) { show(total - left); }
   }
   if (progress) { std::fprintf(stderr, "\n"); }
   wipe(buf.data(), buf.size());
