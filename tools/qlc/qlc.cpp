@@ -253,7 +253,8 @@ size_t Input::read_base64(uint8_t *buf, size_t n) {
     if (count == 1) { throw IoError{name_ + ": base64 text ends in the middle of a byte"}; }
     const size_t bytes = static_cast<size_t>(count - 1 - pad);
     for (int i = count; i < 4; i++) { vals[i] = 0; }
-    const uint32_t v = static_cast<uint32_t>(vals[0] << 18 | vals[1] << 12 | vals[2] << 6 | vals[3]);
+    const uint32_t v =
+        static_cast<uint32_t>(vals[0] << 18 | vals[1] << 12 | vals[2] << 6 | vals[3]);
     const uint8_t group[3] = {static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8),
                               static_cast<uint8_t>(v)};
     // Kept at the end of b64_out_, so b64_have_ counts down to its last byte.

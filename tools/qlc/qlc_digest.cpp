@@ -87,7 +87,9 @@ void parse_digest_job(Args &args, DigestJob &job, bool keyed) {
     if (!have_key) { args.fail("a key is needed: -k HEX or --key-file F"); }
     if (!key_file.empty()) { job.key = read_key_file(key_file, raw); }
   }
-  if ((job.quiet || job.status) && !job.check) { args.fail("--quiet and --status apply to -c only"); }
+  if ((job.quiet || job.status) && !job.check) {
+    args.fail("--quiet and --status apply to -c only");
+  }
   if (job.files.empty()) { job.files.push_back("-"); }
 }
 
@@ -213,7 +215,9 @@ int check_sums(const Args &args, const DigestJob &job, F one) {
           continue;
         }
         std::string want = body.substr(0, hex_len);
-        for (char &ch : want) { ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch))); }
+        for (char &ch : want) {
+          ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        }
         if (got != want) {
           mismatches++;
           if (!job.status) { std::cout << prefix << shown << ": FAILED\n"; }

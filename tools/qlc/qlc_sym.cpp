@@ -199,7 +199,8 @@ void check_key_length(const CipherJob &job) {
                        ? std::string(job.cipher->name) + " takes "
                        : family + " keys have ") +
                       std::to_string(want) + " bytes";
-  throw UsageError{"a key of " + std::to_string(klen) + (klen == 1 ? " byte: " : " bytes: ") + rule};
+  throw UsageError{"a key of " + std::to_string(klen) + (klen == 1 ? " byte: " : " bytes: ") +
+                   rule};
 }
 
 // The password of -pass: pass:PASSWORD, env:VARIABLE or file:PATH (its first line).
@@ -207,7 +208,9 @@ std::string read_password(const std::string &source) {
   if (source.compare(0, 5, "pass:") == 0) { return source.substr(5); }
   if (source.compare(0, 4, "env:") == 0) {
     const char *v = std::getenv(source.c_str() + 4);
-    if (v == nullptr) { throw IoError{"-pass: environment variable " + source.substr(4) + " is not set"}; }
+    if (v == nullptr) {
+      throw IoError{"-pass: environment variable " + source.substr(4) + " is not set"};
+    }
     return v;
   }
   if (source.compare(0, 5, "file:") == 0) {
@@ -450,7 +453,8 @@ int cmd_rand(Args &args) {
     } else if (count.empty() && !args.is_option(a)) {
       count = a;
     } else {
-      args.fail(args.is_option(a) ? "unknown option '" + a + "'" : "unexpected argument '" + a + "'");
+      args.fail(args.is_option(a) ? "unknown option '" + a + "'"
+                                  : "unexpected argument '" + a + "'");
     }
   }
   if (count.empty()) { args.fail("the number of bytes is needed"); }
@@ -526,7 +530,8 @@ int cmd_genkey(Args &args) {
                   "hmac-sha512)");
       }
     } else {
-      args.fail(args.is_option(a) ? "unknown option '" + a + "'" : "unexpected argument '" + a + "'");
+      args.fail(args.is_option(a) ? "unknown option '" + a + "'"
+                                  : "unexpected argument '" + a + "'");
     }
   }
   if (kind == nullptr) { args.fail("a key type is needed"); }
