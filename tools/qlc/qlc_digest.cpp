@@ -168,9 +168,11 @@ int for_each_file(const Args &args, const DigestJob &job, F one) {
 // checked, with sha256sum's messages and exit status.
 template <typename F>
 int check_sums(const Args &args, const DigestJob &job, F one) {
-  uint64_t bad_lines = 0, mismatches = 0, unreadable = 0, checked = 0;
+  uint64_t bad_lines = 0, mismatches = 0, unreadable = 0;
+  bool empty_list = false;
   std::string line, name, shown;
   for (const std::string &sums : job.files) {
+    uint64_t checked = 0, bad_here = 0;
     try {
       Input list(sums);
       bool more = true;
@@ -193,7 +195,7 @@ int check_sums(const Args &args, const DigestJob &job, F one) {
           ok = escaped ? unescape_name(raw_name, name) : (name = raw_name, true);
         }
         if (!ok) {
-          bad_lines++;
+          bad_here++;
           continue;
         }
         checked++;
@@ -225,6 +227,13 @@ int check_sums(const Args &args, const DigestJob &job, F one) {
           std::cout << prefix << shown << ": OK\n";
         }
       }
+      if (checked == 0) {
+        std::cerr << "qlc " << args.command() << ": " << list.name()
+                  << ": no properly formatted checksum lines found\n";
+        empty_list = true;
+      } else {
+        bad_lines += bad_here;
+      }
     } catch (const IoError &e) {
       report(args, e);
       unreadable++;
@@ -240,11 +249,7 @@ int check_sums(const Args &args, const DigestJob &job, F one) {
   warn(bad_lines, "line is improperly formatted", "lines are improperly formatted");
   warn(unreadable, "listed file could not be read", "listed files could not be read");
   warn(mismatches, "computed checksum did NOT match", "computed checksums did NOT match");
-  if (checked == 0) {
-    std::cerr << "qlc " << args.command() << ": no properly formatted checksum lines found\n";
-    return kExitFailure;
-  }
-  return bad_lines + mismatches + unreadable != 0 ? kExitFailure : 0;
+  return empty_list || bad_lines + mismatches + unreadable != 0 ? kExitFailure : 0;
 }
 
 }  // namespace
