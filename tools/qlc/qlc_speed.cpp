@@ -29,7 +29,7 @@ int cmd_speed(Args &args) {
     } else {
       const SpeedAlg *found = nullptr;
       for (const SpeedAlg &s : all) {
-        if (s.name == a) { found = &s; }
+        if (same_name(a, s.name.c_str())) { found = &s; }
       }
       if (found == nullptr) { args.fail("unknown algorithm '" + a + "'"); }
       chosen.push_back(found);
