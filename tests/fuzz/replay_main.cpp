@@ -1,5 +1,9 @@
 // Runs a fuzz target over files and folders of inputs, without libFuzzer: each argument is a
 // file, or a folder whose files are read in name order. Prints how many inputs ran.
+// 64-bit file offsets and inode numbers: a 32-bit program's readdir fails on file systems
+// whose inode numbers need more.
+#define _FILE_OFFSET_BITS 64
+
 #include <dirent.h>
 #include <sys/stat.h>
 
