@@ -1162,9 +1162,9 @@ QL_EXPORT int32_t BigPoint_IsSolution(const QL_ECDSA_PARAMETERS *curve, const Bi
 QL_EXPORT int32_t Big_FindY1(const QL_ECDSA_PARAMETERS *curve, Big *y, const Big *x);
 
 /* Big_FindY3 sets `y` to a square root of `x`^3 + a*`x` + b modulo an odd prime p (used for
- * P-224, p = 1 mod 8) by Lucas sequences with random parameters from QL_Big_Random. Returns 0,
+ * P-224, p = 1 mod 8) by Lucas sequences, trying the parameters 3, 4, 5, ... in turn. Returns 0,
  * -5514 when there is none, -5513 for a NULL argument or an incomplete `curve`, or an error of
- * the arithmetic or the random generator. */
+ * the arithmetic. */
 QL_EXPORT int32_t Big_FindY3(const QL_ECDSA_PARAMETERS *curve, Big *y, const Big *x);
 
 /* Big_DecompressY sets `y` to the square root of `x`^3 + a*`x` + b (by the curve's y-from-x

@@ -816,7 +816,7 @@ Status lucas(const QL_ECDSA_PARAMETERS &c, Big &v_out, Big &q_out, const Big &pl
   return kOk;
 }
 
-constexpr int kLucasTries = 200;  // each try finds a root with probability about 1/2
+constexpr uint32_t kLucasTries = 200;  // each try finds a root with probability about 1/2
 
 }  // namespace
 
@@ -1074,11 +1074,11 @@ int32_t Big_FindY3(const QL_ECDSA_PARAMETERS *curve, Big *y, const Big *x) {
     return ql::kErrEccArgument;
   }
   QL_TRY(Big_SubByWord(&pm1, &c.p, 1));
-  const int bits = Big_GetFilledBitNum(&c.p);
-  for (int attempt = 0; attempt < ql::kLucasTries; attempt++) {
-    Big pl{}, v{}, q0{}, root{};
-    QL_TRY(QL_Big_Random(&pl, static_cast<uint32_t>(bits), 1, 1));
-    QL_TRY(c.reduce(&pl, &pl, &c.p));
+  // The ladder needs a P with P^2 - 4z a non-residue, which half of all values are; it takes
+  // P = 3, 4, 5, ... rather than random draws, as the values are public and a draw from the
+  // hash pool generator (which reseeds from system commands) costs milliseconds each.
+  for (uint32_t attempt = 0; attempt < ql::kLucasTries; attempt++) {
+    Big pl = ql::small_big(3 + attempt), v{}, q0{}, root{};
     QL_TRY(ql::lucas(c, v, q0, pl, z, k));
     QL_TRY(c.multiply(&c, &root, &v, &half));
     bool yes = false;
