@@ -49,6 +49,14 @@ Status ecc_mul_base_secret(const QL_ECDSA_PARAMETERS &curve, BigPoint &r, const 
 Status ecc_mul_joint(const QL_ECDSA_PARAMETERS &curve, BigPoint &r, const Big &u1, const Big &u2,
                      const BigPoint &q);
 
+#if defined(QL_TEST_HOOKS)
+namespace test {
+// Makes the point multiplications work through the curve record's affine addition, as they do
+// for records the field engine does not serve.
+void ecc_force_affine(bool on);
+}  // namespace test
+#endif
+
 }  // namespace ql
 
 #endif  // QL_ECC_H

@@ -200,6 +200,10 @@ void fe_to_big(const Field &f, Big &r, const Fe &a) {
   wipe(&plain, sizeof(plain));
 }
 
+#if defined(QL_TEST_HOOKS)
+bool g_force_affine = false;
+#endif
+
 bool fast_curve(const QL_ECDSA_PARAMETERS &c) {
   const int pw = big_used(c.p);
   if (pw == 0 || pw > 8 || c.p.sign != 0 || (c.p.words[0] & 1u) == 0) {
@@ -209,6 +213,17 @@ bool fast_curve(const QL_ECDSA_PARAMETERS &c) {
     return false;
   }
   return c.a.sign == 0 && c.b.sign == 0 && big_ucomp(c.a, c.p) < 0 && big_ucomp(c.b, c.p) < 0;
+}
+
+// True when the point multiplications run on the field engine rather than the record's
+// affine addition.
+bool engine_serves(const QL_ECDSA_PARAMETERS &c) {
+#if defined(QL_TEST_HOOKS)
+  if (g_force_affine) {
+    return false;
+  }
+#endif
+  return fast_curve(c);
 }
 
 Status field_init(Field &f, const QL_ECDSA_PARAMETERS &c) {
@@ -800,7 +815,7 @@ Status point_mul(const QL_ECDSA_PARAMETERS *curve, BigPoint *r, const Big *k, co
   const bool negate = k->sign != 0;
   Status s = kOk;
   int windows = 0;
-  if (method == Method::kNaf && base_table(*curve, windows) != nullptr &&
+  if (method == Method::kNaf && engine_serves(*curve) && base_table(*curve, windows) != nullptr &&
       is_base_point(*curve, *p)) {
     // multiples of the base point come from the fixed tables, in constant time
     Big kabs = *k;
@@ -810,7 +825,7 @@ Status point_mul(const QL_ECDSA_PARAMETERS *curve, BigPoint *r, const Big *k, co
   } else if (method == Method::kNaf) {
     int8_t digits[8226];
     const int num = naf_digits(digits, *k);
-    if (fast_curve(*curve)) {
+    if (engine_serves(*curve)) {
       Jac *table = static_cast<Jac *>(alloc(17 * sizeof(Jac)));
       if (table == nullptr) {
         return critical(kErrNafTableAlloc);
@@ -862,7 +877,7 @@ Status point_mul(const QL_ECDSA_PARAMETERS *curve, BigPoint *r, const Big *k, co
     int8_t digit[80];
     int16_t pos[80];
     const int n = signed_windows(digit, pos, *ks);
-    if (fast_curve(*curve)) {
+    if (engine_serves(*curve)) {
       Field f;
       QL_TRY(field_init(f, *curve));
       Wiped<std::array<Jac, 9>> table;
@@ -948,6 +963,10 @@ constexpr uint32_t kLucasTries = 200;  // each try finds a root with probability
 }  // namespace
 
 bool ecc_fast_curve(const QL_ECDSA_PARAMETERS &curve) { return fast_curve(curve); }
+
+#if defined(QL_TEST_HOOKS)
+void test::ecc_force_affine(bool on) { g_force_affine = on; }
+#endif
 
 Status ecc_mul_secret(const QL_ECDSA_PARAMETERS &curve, BigPoint &r, const Big &k,
                       const BigPoint &p) {
