@@ -191,11 +191,13 @@ Status fe_from_big(const Field &f, Fe &r, const Big &x, const Big &p) {
   return kOk;
 }
 
+// The plain value of a result that leaves the engine (and so is public from here on).
 void fe_to_big(const Field &f, Big &r, const Fe &a) {
   Fe one_plain{};
   one_plain.v[0] = 1;
   Fe plain;
   fe_mul(f, plain, a, one_plain);
+  QL_CT_PUBLIC(&plain, sizeof(plain));
   big_from_limbs(r, plain.v);
   wipe(&plain, sizeof(plain));
 }
@@ -442,7 +444,9 @@ void set_infinity(BigPoint &r) {
 
 // The affine point of `j`: one inversion (constant time), the infinity flag when Z = 0.
 void jac_to_point(const Field &f, BigPoint &r, const Jac &j) {
-  if (fe_is_zero(j.z) != 0) {
+  Limb at_infinity = fe_is_zero(j.z);
+  QL_CT_PUBLIC(&at_infinity, sizeof(at_infinity));  // a property of the result
+  if (at_infinity != 0) {
     set_infinity(r);
     return;
   }
@@ -808,7 +812,7 @@ Status point_mul(const QL_ECDSA_PARAMETERS *curve, BigPoint *r, const Big *k, co
   if (!ecc_curve_complete(curve) || r == nullptr || k == nullptr || p == nullptr) {
     return kErrEccArgument;
   }
-  if (big_is_zero(*k) || (p->flags & QL_BIGPOINT_INFINITY) != 0) {
+  if ((p->flags & QL_BIGPOINT_INFINITY) != 0) {
     set_infinity(*r);
     return kOk;
   }
@@ -817,11 +821,15 @@ Status point_mul(const QL_ECDSA_PARAMETERS *curve, BigPoint *r, const Big *k, co
   int windows = 0;
   if (method == Method::kNaf && engine_serves(*curve) && base_table(*curve, windows) != nullptr &&
       is_base_point(*curve, *p)) {
-    // multiples of the base point come from the fixed tables, in constant time
-    Big kabs = *k;
-    kabs.sign = 0;
-    s = ecc_mul_base_secret(*curve, *r, kabs);
-    wipe(&kabs, sizeof(kabs));
+    // Multiples of the base point (key pairs) come from the fixed tables, in constant time,
+    // before anything looks at the digits of k.
+    Wiped<Big> kabs;
+    kabs.get() = *k;
+    kabs.get().sign = 0;
+    s = ecc_mul_base_secret(*curve, *r, kabs.get());
+  } else if (big_is_zero(*k)) {
+    set_infinity(*r);
+    return kOk;
   } else if (method == Method::kNaf) {
     int8_t digits[8226];
     const int num = naf_digits(digits, *k);
