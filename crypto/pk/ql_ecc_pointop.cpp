@@ -107,7 +107,36 @@ QL_ECC_INLINE void fe_mul(const Field &f, Fe &r, const Fe &a, const Fe &b) {
   }
 }
 
-QL_ECC_INLINE void fe_sqr(const Field &f, Fe &r, const Fe &a) { fe_mul(f, r, a, a); }
+// r = t * 2^-256 mod p for t[0..2 kN) < p 2^256 (Montgomery reduction, masked final
+// subtraction); t is overwritten.
+QL_ECC_INLINE void fe_redc(const Field &f, Fe &r, Limb *t) {
+  Limb top = 0;
+  for (int i = 0; i < kN; i++) {
+    const Limb m = static_cast<Limb>(t[i] * f.n0);
+    Limb c = 0;
+    for (int j = 0; j < kN; j++) {
+      const Wl s = Wl{m} * f.p[j] + t[i + j] + c;
+      t[i + j] = static_cast<Limb>(s);
+      c = static_cast<Limb>(s >> kBits);
+    }
+    const Wl s = Wl{t[i + kN]} + c + top;
+    t[i + kN] = static_cast<Limb>(s);
+    top = static_cast<Limb>(s >> kBits);
+  }
+  Fe d;
+  const Limb borrow = sub_limbs<Limb>(d.v, t + kN, f.p, kN);
+  const Limb keep = static_cast<Limb>(Limb{0} - static_cast<Limb>(top < borrow));
+  for (int i = 0; i < kN; i++) {
+    r.v[i] = d.v[i] ^ (keep & (t[kN + i] ^ d.v[i]));
+  }
+}
+
+// r = a^2 * 2^-256 mod p: the square with each cross product once, then the reduction.
+QL_ECC_INLINE void fe_sqr(const Field &f, Fe &r, const Fe &a) {
+  Limb t[2 * kN];
+  sqr_limbs<Limb>(t, a.v, kN);
+  fe_redc(f, r, t);
+}
 
 QL_ECC_INLINE void fe_add(const Field &f, Fe &r, const Fe &a, const Fe &b) {
   Fe s;
@@ -751,21 +780,16 @@ void base_comb_ct(const Field &f, Jac &acc, BaseTable table, int windows, const 
   Jac sum;
   for (int w = 0; w < windows; w++) {
     const uint32_t digit = (s[w / 8] >> (4 * (w % 8))) & 15u;
-    Limb xl[kN] = {0}, yl[kN] = {0};
+    uint32_t e[16] = {0};
     for (uint32_t d = 1; d < 16; d++) {
-      Fe ex, ey;
-      limbs_from_words(ex.v, table[w][d - 1], 8);
-      limbs_from_words(ey.v, table[w][d - 1] + 8, 8);
-      const Limb m = static_cast<Limb>(Limb{0} - static_cast<Limb>(ct::is_zero(digit ^ d) & 1u));
-      for (int i = 0; i < kN; i++) {
-        xl[i] |= ex.v[i] & m;
-        yl[i] |= ey.v[i] & m;
+      const uint32_t m = ct::is_zero(digit ^ d);
+      const uint32_t *row = table[w][d - 1];
+      for (int i = 0; i < 16; i++) {
+        e[i] |= row[i] & m;
       }
     }
-    for (int i = 0; i < kN; i++) {
-      x.v[i] = xl[i];
-      y.v[i] = yl[i];
-    }
+    limbs_from_words(x.v, e, 8);
+    limbs_from_words(y.v, e + 8, 8);
     jac_madd_general(f, sum, acc, x, y);
     const Limb acc_inf = fe_is_zero(acc.z);
     const Limb digit_zero = static_cast<Limb>(Limb{0} - static_cast<Limb>(ct::is_zero(digit) & 1u));
@@ -775,8 +799,7 @@ void base_comb_ct(const Field &f, Jac &acc, BaseTable table, int windows, const 
     entry.z = f.one;
     jac_select(sum, acc_inf, entry, sum);
     jac_select(acc, digit_zero, acc, sum);
-    wipe(xl, sizeof(xl));
-    wipe(yl, sizeof(yl));
+    wipe(e, sizeof(e));
   }
   wipe(&x, sizeof(x));
   wipe(&y, sizeof(y));
