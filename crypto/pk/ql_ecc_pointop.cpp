@@ -339,6 +339,20 @@ void jac_dbl(const Field &f, Jac &r, const Jac &p) {
   fe_sub(f, r.y, t, u);
 }
 
+// The last step of both additions: X3 = rr^2 - J - 2V, Y3 = rr (V - X3) - w with w = 2 Y1 J
+// (in the first point's scale).
+QL_ECC_INLINE void jac_add_finish(const Field &f, Jac &r, const Fe &rr, const Fe &j, const Fe &v,
+                                  const Fe &w) {
+  Fe t;
+  fe_sqr(f, t, rr);
+  fe_sub(f, t, t, j);
+  fe_sub(f, t, t, v);
+  fe_sub(f, r.x, t, v);
+  fe_sub(f, t, v, r.x);
+  fe_mul(f, t, rr, t);
+  fe_sub(f, r.y, t, w);
+}
+
 // r = p + q by the general formula. Correct unless p = q or either is at infinity; p = -q
 // gives Z = 0. Returns h and the doubled difference of the y terms through `h_out`, `r_out`,
 // from which the callers tell the exceptional cases apart.
@@ -371,17 +385,9 @@ void jac_add_general(const Field &f, Jac &r, const Jac &p, const Jac &q, Fe *h_o
   fe_sub(f, t, t, z1z1);
   fe_sub(f, t, t, z2z2);
   fe_mul(f, r.z, t, h);
-  // X3 = rr^2 - J - 2V
-  fe_sqr(f, t, rr);
-  fe_sub(f, t, t, j);
-  fe_sub(f, t, t, v);
-  fe_sub(f, r.x, t, v);
-  // Y3 = rr (V - X3) - 2 S1 J
-  fe_sub(f, t, v, r.x);
-  fe_mul(f, t, rr, t);
   fe_mul(f, s1, s1, j);
   fe_add(f, s1, s1, s1);
-  fe_sub(f, r.y, t, s1);
+  jac_add_finish(f, r, rr, j, v, s1);
 }
 
 // r = p + (x2, y2) for an affine second point (mixed addition). Correct unless p is at
@@ -408,14 +414,7 @@ void jac_madd_general(const Field &f, Jac &r, const Jac &p, const Fe &x2, const 
   Fe y1j;
   fe_mul(f, y1j, p.y, j);
   fe_add(f, y1j, y1j, y1j);
-  // X3 = rr^2 - J - 2V; Y3 = rr (V - X3) - 2 Y1 J
-  fe_sqr(f, t, rr);
-  fe_sub(f, t, t, j);
-  fe_sub(f, t, t, v);
-  fe_sub(f, r.x, t, v);
-  fe_sub(f, t, v, r.x);
-  fe_mul(f, t, rr, t);
-  fe_sub(f, r.y, t, y1j);
+  jac_add_finish(f, r, rr, j, v, y1j);
 }
 
 // r = p + q for public points: every case, by branches.
