@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -247,7 +249,7 @@ TEST(Ecc, MalformedEncodingsAreRefused) {
     auto with = [&](uint8_t first, size_t at, const std::vector<uint8_t> &field) {
       std::vector<uint8_t> e = g4;
       e[0] = first;
-      std::memcpy(&e[at], field.data(), field.size());
+      std::copy(field.begin(), field.end(), e.begin() + static_cast<std::ptrdiff_t>(at));
       return e;
     };
     std::vector<uint8_t> y_plus_one = g4;
