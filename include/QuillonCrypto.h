@@ -1214,6 +1214,46 @@ QL_EXPORT int32_t QL_KCDSA_Verify(const QL_KCDSA_PARAMETERS *params, const Big *
                                   const QL_KCDSA_SIGNATURE *sig, int32_t digest_id,
                                   const uint8_t *h, uint32_t h_len);
 
+/* QL_KCDSA_Parameters_Encode writes `params` as DER to `out`: SEQUENCE { INTEGER p, q, g,
+ * INTEGER J when J != 0, SEQUENCE { OCTET STRING seed, INTEGER count } when seed_len and count
+ * are non-zero }, and its exact length to `*out_len`. With a NULL `out` it reports only an
+ * upper bound of that length. Returns 0, or -3507 for a NULL `out_len` or `params`, zero p, q
+ * or g, or a seed_len above 64. */
+QL_EXPORT int32_t QL_KCDSA_Parameters_Encode(uint8_t *out, uint32_t *out_len,
+                                             const QL_KCDSA_PARAMETERS *params);
+
+/* QL_KCDSA_Parameters_Decode reads DER parameters from the `in_len` bytes at `in` into
+ * `params` (p, q, g, J read as unsigned; J, the seed part, or a count above four bytes may be
+ * absent: zero). Bytes behind an element that is neither J nor the seed part are ignored.
+ * Returns 0, -3505 for a NULL argument, -3501 for a wrong tag, -3502 for a length beyond its
+ * SEQUENCE or the input, or a seed longer than q's word count times 4 or 64; `params` is
+ * cleared on failure. */
+QL_EXPORT int32_t QL_KCDSA_Parameters_Decode(QL_KCDSA_PARAMETERS *params, const uint8_t *in,
+                                             uint32_t in_len);
+
+/* QL_KCDSA_Signature_Encode writes `sig` as DER to `out`: SEQUENCE { BIT STRING (00, r as
+ * exactly `r_len` bytes), INTEGER s }, and its exact length to `*out_len`; with a NULL `out`
+ * it reports the bound r_len + 19 + the content length of s. Returns 0, -3505 for a NULL
+ * `out_len` or `sig` or an `r_len` above 64, or -2001 when r needs more than `r_len` bytes. */
+QL_EXPORT int32_t QL_KCDSA_Signature_Encode(uint8_t *out, uint32_t *out_len, uint32_t r_len,
+                                            const QL_KCDSA_SIGNATURE *sig);
+
+/* QL_KCDSA_Signature_Decode reads a DER signature from the `in_len` bytes at `in` into `sig`
+ * (written only on success). Returns 0, -3505 for a NULL argument, -3501 for a wrong tag,
+ * -3502 for a length beyond its SEQUENCE or the input or an empty BIT STRING, -2009 for a
+ * BIT STRING without r bytes, or -2010 for an r or s above 1028 bytes. */
+QL_EXPORT int32_t QL_KCDSA_Signature_Decode(QL_KCDSA_SIGNATURE *sig, const uint8_t *in,
+                                            uint32_t in_len);
+
+/* QL_KCDSA_PublicKey_Encode writes the public key `y` as a DER INTEGER to `out` and its length
+ * to `*out_len` (NULL `out`: an upper bound), as Big_DerEncode. Returns 0, or -5023 for a
+ * NULL `out_len` or `y`. */
+QL_EXPORT int32_t QL_KCDSA_PublicKey_Encode(uint8_t *out, uint32_t *out_len, const Big *y);
+
+/* QL_KCDSA_PublicKey_Decode reads a DER INTEGER public key into `y`, as Big_DerDecode.
+ * Returns 0, -5024 for a NULL `y` or `in`, or a code of Big_DerDecode. */
+QL_EXPORT int32_t QL_KCDSA_PublicKey_Decode(Big *y, const uint8_t *in, uint32_t in_len);
+
 #ifdef __cplusplus
 }
 #endif

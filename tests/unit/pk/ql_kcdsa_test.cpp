@@ -161,4 +161,409 @@ TEST(Kcdsa, PublishedKeysAndSignatures) {
   }
 }
 
+// The II.5 sample (1024/160, HAS-160): the set most tests below work on.
+const Sample &legacy() {
+  static const std::vector<Sample> all = load_samples();
+  return all.back();
+}
+const Sample &large() {
+  static const std::vector<Sample> all = load_samples();
+  return all[2];  // II.3, 2048/256 with SHA-256
+}
+
+QL_KCDSA_SIGNATURE published_signature(const Sample &t) {
+  QL_KCDSA_SIGNATURE sig{};
+  sig.r = from_bytes(t.r);
+  sig.s = from_bytes(t.s);
+  return sig;
+}
+
+TEST(Kcdsa, EveryChangedByteIsRefused) {
+  for (const Sample &t : load_samples()) {
+    if (t.digest == 0) {
+      continue;
+    }
+    const std::vector<uint8_t> h = message_hash(t);
+    const uint32_t h_len = static_cast<uint32_t>(h.size());
+    const QL_KCDSA_SIGNATURE good = published_signature(t);
+    for (size_t i = 0; i < h_len; i++) {
+      std::vector<uint8_t> bad_h = h;
+      bad_h[i] ^= 0x01;
+      EXPECT_EQ(-5001, QL_KCDSA_Verify(&t.params, &t.y, &good, t.digest, bad_h.data(), h_len))
+          << t.where << " H byte " << i;
+      std::vector<uint8_t> r = t.r;
+      r[i] ^= 0x80;
+      QL_KCDSA_SIGNATURE sig = good;
+      sig.r = from_bytes(r);
+      EXPECT_EQ(-5001, QL_KCDSA_Verify(&t.params, &t.y, &sig, t.digest, h.data(), h_len))
+          << t.where << " r byte " << i;
+      if (i < t.s.size()) {
+        std::vector<uint8_t> sb = t.s;
+        sb[i] ^= 0x01;
+        sig = good;
+        sig.s = from_bytes(sb);
+        EXPECT_NE(0, QL_KCDSA_Verify(&t.params, &t.y, &sig, t.digest, h.data(), h_len))
+            << t.where << " s byte " << i;
+      }
+    }
+    const size_t y_bytes = 4 * static_cast<size_t>(t.y.length);
+    for (size_t i : {size_t{0}, y_bytes / 2, y_bytes - 1}) {
+      Big y = t.y;
+      reinterpret_cast<uint8_t *>(y.words)[i] ^= 0x10;
+      EXPECT_NE(0, QL_KCDSA_Verify(&t.params, &y, &good, t.digest, h.data(), h_len))
+          << t.where << " y byte " << i;
+    }
+    // Another digest over the same input.
+    const int32_t other = t.digest == 1 ? 3 : 1;
+    if (h_len <= 20 || other == 3) {
+      EXPECT_EQ(-5001, QL_KCDSA_Verify(&t.params, &t.y, &good, other, h.data(), h_len)) << t.where;
+    }
+  }
+}
+
+// r and s outside their ranges are refused before any arithmetic: r = 0 or longer than hLen,
+// s = 0, s = q, s + q, negative s, and y outside [1, p - 1].
+TEST(Kcdsa, VerifyRefusesValuesOutOfRange) {
+  const Sample &t = legacy();
+  const std::vector<uint8_t> h = message_hash(t);
+  const QL_KCDSA_SIGNATURE good = published_signature(t);
+  Big s_plus_q{};
+  ASSERT_EQ(0, Big_Add(&s_plus_q, &good.s, &t.params.q));
+  Big long_r = good.r;
+  long_r.words[5] = 1;
+  long_r.length = 6;
+  Big negative_s = good.s;
+  negative_s.sign = 1;
+  Big p_minus_1{};
+  ASSERT_EQ(0, Big_SubByWord(&p_minus_1, &t.params.p, 1));
+  struct Case {
+    Big r, s, y;
+  } cases[] = {
+      {small(0), good.s, t.y},    {long_r, good.s, t.y},        {good.r, small(0), t.y},
+      {good.r, t.params.q, t.y},  {good.r, s_plus_q, t.y},      {good.r, negative_s, t.y},
+      {good.r, good.s, small(0)}, {good.r, good.s, t.params.p},
+  };
+  for (const Case &c : cases) {
+    QL_KCDSA_SIGNATURE sig{};
+    sig.r = c.r;
+    sig.s = c.s;
+    EXPECT_EQ(-5008, QL_KCDSA_Verify(&t.params, &c.y, &sig, 1, h.data(), 20));
+  }
+  // y = p - 1 is in range but of order 2: the signature simply does not match.
+  EXPECT_EQ(-5001, QL_KCDSA_Verify(&t.params, &p_minus_1, &good, 1, h.data(), 20));
+  // hLen longer than q, than the digest or 0, and digests outside 1 to 5.
+  EXPECT_EQ(-5008, QL_KCDSA_Verify(&t.params, &t.y, &good, 1, h.data(), 0));
+  EXPECT_EQ(-5008, QL_KCDSA_Verify(&t.params, &t.y, &good, 1, h.data(), 21));
+  for (int32_t id : {0, 6, -1}) {
+    EXPECT_EQ(-5008, QL_KCDSA_Verify(&t.params, &t.y, &good, id, h.data(), 20)) << id;
+  }
+}
+
+TEST(Kcdsa, SignVerifyRoundTripsForEveryDigest) {
+  for (const Sample *t : {&legacy(), &large()}) {
+    Big x{}, y{};
+    ASSERT_EQ(0, QL_KCDSA_GenerateKeyPair(&t->params, &y, &x));
+    EXPECT_EQ(0, QL_KCDSA_ProveKeyPair(&x, &y, &t->params));
+    EXPECT_EQ(0, QL_KCDSA_VerifyPublicKey(&t->params, &y));
+    EXPECT_EQ(-1, Big_UComp(&x, &t->params.q));
+    for (int32_t id = 1; id <= 5; id++) {
+      uint8_t h[64];
+      uint32_t h_len = 0;
+      const uint8_t msg[] = {'m', static_cast<uint8_t>(id)};
+      if (id <= 3) {
+        ASSERT_EQ(0, QL_KCDSA_Hash(h, &h_len, msg, sizeof(msg), id, &y));
+      } else {
+        ASSERT_EQ(0, QL_Hash(h, &h_len, msg, sizeof(msg), id));
+      }
+      const uint32_t q_len = (static_cast<uint32_t>(Big_GetFilledBitNum(&t->params.q)) + 7) / 8;
+      const uint32_t use = h_len < q_len ? h_len : q_len;
+      QL_KCDSA_SIGNATURE sig{};
+      ASSERT_EQ(0, QL_KCDSA_Sign(&sig, id, h, use, &x, &t->params)) << id;
+      EXPECT_EQ(0, QL_KCDSA_Verify(&t->params, &y, &sig, id, h, use)) << id;
+      EXPECT_LE(Big_GetFilledBitNum(&sig.r), static_cast<int32_t>(8 * use));
+      EXPECT_EQ(-1, Big_UComp(&sig.s, &t->params.q));
+      // Too long for q, for the digest, or zero.
+      EXPECT_EQ(-5007, QL_KCDSA_Sign(&sig, id, h, q_len + 1, &x, &t->params)) << id;
+      EXPECT_EQ(-5007, QL_KCDSA_Sign(&sig, id, h, 0, &x, &t->params)) << id;
+      if (h_len < q_len) {
+        EXPECT_EQ(-5007, QL_KCDSA_Sign(&sig, id, h, h_len + 1, &x, &t->params)) << id;
+      }
+    }
+  }
+}
+
+// W = g^q = 1 has every word but the lowest zero: r is the digest of W in p's full byte
+// length. The message is searched until s = -x e mod q is not zero.
+TEST(Kcdsa, SignatureWithLeadingZeroWordsOfW) {
+  const Sample &t = legacy();
+  std::vector<uint8_t> w(128, 0);
+  w[127] = 1;
+  uint8_t r[20];
+  uint32_t r_len = 0;
+  ASSERT_EQ(0, QL_Hash(r, &r_len, w.data(), 128, 1));
+  uint8_t h[20] = {0};
+  ql::test::kcdsa_use_nonce(&t.params.q);
+  QL_KCDSA_SIGNATURE sig{};
+  ASSERT_EQ(0, QL_KCDSA_Sign(&sig, 1, h, 20, &t.x, &t.params));
+  std::vector<uint8_t> got(20);
+  ASSERT_EQ(0, BigToU82(got.data(), &sig.r, 20));
+  EXPECT_EQ(to_hex(r, 20), to_hex(got));
+  EXPECT_EQ(0, QL_KCDSA_Verify(&t.params, &t.y, &sig, 1, h, 20));
+  // And a W whose top byte is zero, found by trying k = 1, 2, ...
+  for (uint32_t k = 1;; k++) {
+    Big kb = small(k);
+    Big wb{};
+    ASSERT_EQ(0, Big_ModExp(&wb, &t.params.g, &kb, &t.params.p));
+    if (Big_GetFilledBitNum(&wb) > 1016) {
+      continue;
+    }
+    ASSERT_EQ(0, BigToU82(w.data(), &wb, 128));
+    ASSERT_EQ(0, QL_Hash(r, &r_len, w.data(), 128, 2));
+    ql::test::kcdsa_use_nonce(&kb);
+    ASSERT_EQ(0, QL_KCDSA_Sign(&sig, 2, h, 20, &t.x, &t.params));
+    ASSERT_EQ(0, BigToU82(got.data(), &sig.r, 20));
+    EXPECT_EQ(to_hex(r, 20), to_hex(got)) << k;
+    EXPECT_EQ(0, QL_KCDSA_Verify(&t.params, &t.y, &sig, 2, h, 20));
+    break;
+  }
+}
+
+TEST(Kcdsa, ParameterChecks) {
+  const Sample &base = legacy();
+  const QL_KCDSA_PARAMETERS &good = base.params;
+  struct Case {
+    const char *what;
+    void (*change)(QL_KCDSA_PARAMETERS &, const Sample &);
+    int32_t digest, expected;
+  };
+  const Case cases[] = {
+      {"as published", [](QL_KCDSA_PARAMETERS &, const Sample &) {}, 1, 0},
+      {"another digest", [](QL_KCDSA_PARAMETERS &, const Sample &) {}, 3, -5015},
+      {"no seed: not regenerated", [](QL_KCDSA_PARAMETERS &r, const Sample &) { r.seed_len = 0; },
+       3, 0},
+      {"no count: not regenerated",
+       [](QL_KCDSA_PARAMETERS &r, const Sample &) { r.count = small(0); }, 3, 0},
+      {"seed with a zero first byte is still regenerated",
+       [](QL_KCDSA_PARAMETERS &r, const Sample &) { r.seed[0] = 0; }, 1, -5015},
+      {"seed changed", [](QL_KCDSA_PARAMETERS &r, const Sample &) { r.seed[19] ^= 1; }, 1, -5015},
+      {"seed too long", [](QL_KCDSA_PARAMETERS &r, const Sample &) { r.seed_len = 65; }, 1, -5015},
+      {"count changed", [](QL_KCDSA_PARAMETERS &r, const Sample &) { r.count.words[0]++; }, 1,
+       -5015},
+      {"g = 1", [](QL_KCDSA_PARAMETERS &r, const Sample &) { r.g = small(1); }, 1, -5015},
+      {"g = p", [](QL_KCDSA_PARAMETERS &r, const Sample &t) { r.g = t.params.p; }, 1, -5015},
+      {"g of order 2",
+       [](QL_KCDSA_PARAMETERS &r, const Sample &t) { Big_SubByWord(&r.g, &t.params.p, 1); }, 1,
+       -5015},
+      {"g negative", [](QL_KCDSA_PARAMETERS &r, const Sample &) { r.g.sign = 1; }, 1, -5014},
+      {"g = 0", [](QL_KCDSA_PARAMETERS &r, const Sample &) { r.g = small(0); }, 1, -5014},
+      {"p = 0", [](QL_KCDSA_PARAMETERS &r, const Sample &) { r.p = small(0); }, 1, -5014},
+      {"q = 0", [](QL_KCDSA_PARAMETERS &r, const Sample &) { r.q = small(0); }, 1, -5014},
+      {"p composite", [](QL_KCDSA_PARAMETERS &r, const Sample &) { r.p.words[0] += 2; }, 1, -5009},
+      {"q composite",
+       [](QL_KCDSA_PARAMETERS &r, const Sample &) {
+         Big three = small(3), q = r.q;
+         Big_Mul(&r.q, &q, &three);
+       },
+       1, -5010},
+      {"q prime but not dividing p - 1",
+       [](QL_KCDSA_PARAMETERS &r, const Sample &) { r.q = large().params.q; }, 1, -5011},
+  };
+  for (const Case &c : cases) {
+    QL_KCDSA_PARAMETERS params = good;
+    c.change(params, base);
+    EXPECT_EQ(c.expected, QL_KCDSA_VerifyParameters(&params, c.digest)) << c.what;
+  }
+  EXPECT_EQ(-5014, QL_KCDSA_VerifyParameters(nullptr, 1));
+}
+
+TEST(Kcdsa, RegenerationRefusesBadSeedRecordsAndSizes) {
+  const Sample &t = legacy();
+  QL_KCDSA_PARAMETERS out{};
+  struct Case {
+    const char *what;
+    void (*change)(QL_KCDSA_PARAMETERS &);
+  };
+  const Case cases[] = {
+      {"empty seed", [](QL_KCDSA_PARAMETERS &r) { r.seed_len = 0; }},
+      {"seed over 64 bytes", [](QL_KCDSA_PARAMETERS &r) { r.seed_len = 65; }},
+      {"count 0", [](QL_KCDSA_PARAMETERS &r) { r.count = small(0); }},
+      {"count above 2^24", [](QL_KCDSA_PARAMETERS &r) { r.count = small((1u << 24) + 1); }},
+      {"count of two words",
+       [](QL_KCDSA_PARAMETERS &r) {
+         r.count.words[1] = 1;
+         r.count.length = 2;
+       }},
+      {"count whose q is composite", [](QL_KCDSA_PARAMETERS &r) { r.count.words[0]++; }},
+      {"seed whose J is composite", [](QL_KCDSA_PARAMETERS &r) { r.seed[0] ^= 1; }},
+  };
+  for (const Case &c : cases) {
+    QL_KCDSA_PARAMETERS rec = t.params;
+    c.change(rec);
+    EXPECT_EQ(-5002, Big_KCDSA_GeneratePrimes(&out, 1024, 160, 1, &rec)) << c.what;
+  }
+  const uint32_t sizes[][2] = {{1024, 159}, {1024, 513}, {223, 160}, {4097, 256}};
+  for (const auto &size : sizes) {
+    EXPECT_EQ(-5012, Big_KCDSA_GeneratePrimes(&out, size[0], size[1], 1, &t.params));
+  }
+  EXPECT_EQ(-5012, Big_KCDSA_GeneratePrimes(&out, 1024, 160, 6, &t.params));
+  EXPECT_EQ(-5012, Big_KCDSA_GeneratePrimes(nullptr, 1024, 160, 1, &t.params));
+}
+
+TEST(Kcdsa, PublicKeyChecks) {
+  const Sample &t = legacy();
+  Big p_minus_1{}, negative = t.y;
+  ASSERT_EQ(0, Big_SubByWord(&p_minus_1, &t.params.p, 1));
+  negative.sign = 1;
+  for (const Big &y : {small(0), small(1), t.params.p, p_minus_1, negative, t.params.g}) {
+    const int32_t expected = Big_UComp(&y, &t.params.g) == 0 ? 0 : -5017;
+    EXPECT_EQ(expected, QL_KCDSA_VerifyPublicKey(&t.params, &y));
+  }
+  QL_KCDSA_PARAMETERS no_g = t.params;
+  no_g.g = small(0);
+  EXPECT_EQ(-5016, QL_KCDSA_VerifyPublicKey(&no_g, &t.y));
+  EXPECT_EQ(-5016, QL_KCDSA_VerifyPublicKey(nullptr, &t.y));
+  EXPECT_EQ(-5016, QL_KCDSA_VerifyPublicKey(&t.params, nullptr));
+  // Pair-wise proof: another key's y, x out of range.
+  Big x_plus_1{};
+  ASSERT_EQ(0, Big_AddByWord(&x_plus_1, &t.x, 1));
+  EXPECT_EQ(-5004, QL_KCDSA_ProveKeyPair(&x_plus_1, &t.y, &t.params));
+  EXPECT_EQ(-5004, QL_KCDSA_ProveKeyPair(&t.params.q, &t.y, &t.params));
+  Big zero = small(0);
+  EXPECT_EQ(-5004, QL_KCDSA_ProveKeyPair(&zero, &t.y, &t.params));
+  EXPECT_EQ(-5003, QL_KCDSA_ProveKeyPair(nullptr, &t.y, &t.params));
+  EXPECT_EQ(-5003, QL_KCDSA_ProveKeyPair(&t.x, nullptr, &t.params));
+  EXPECT_EQ(-5003, QL_KCDSA_ProveKeyPair(&t.x, &t.y, &no_g));
+}
+
+TEST(Kcdsa, ArgumentCodes) {
+  const Sample &t = legacy();
+  QL_KCDSA_PARAMETERS no_q = t.params;
+  no_q.q = small(0);
+  uint8_t h[64] = {0};
+  uint32_t len = 0;
+  QL_KCDSA_SIGNATURE sig = published_signature(t);
+  Big x{}, y{};
+  EXPECT_EQ(-5005, QL_KCDSA_GenerateKeyPair(nullptr, &y, &x));
+  EXPECT_EQ(-5005, QL_KCDSA_GenerateKeyPair(&t.params, nullptr, &x));
+  EXPECT_EQ(-5005, QL_KCDSA_GenerateKeyPair(&t.params, &y, nullptr));
+  EXPECT_EQ(-5005, QL_KCDSA_GenerateKeyPair(&no_q, &y, &x));
+  EXPECT_EQ(-5022, QL_KCDSA_Hash(nullptr, &len, h, 1, 1, &t.y));
+  EXPECT_EQ(-5022, QL_KCDSA_Hash(h, nullptr, h, 1, 1, &t.y));
+  EXPECT_EQ(-5022, QL_KCDSA_Hash(h, &len, nullptr, 1, 1, &t.y));
+  EXPECT_EQ(-5022, QL_KCDSA_Hash(h, &len, h, 1, 1, nullptr));
+  for (int32_t id : {0, 4, 5}) {
+    EXPECT_EQ(-5022, QL_KCDSA_Hash(h, &len, h, 1, id, &t.y));
+  }
+  Big q_minus_1{};
+  ASSERT_EQ(0, Big_SubByWord(&q_minus_1, &t.params.q, 1));
+  EXPECT_EQ(0, QL_KCDSA_Sign(&sig, 1, h, 20, &q_minus_1, &t.params));
+  const Big zero = small(0);
+  struct SignCase {
+    QL_KCDSA_SIGNATURE *sig;
+    int32_t id;
+    const uint8_t *h;
+    const Big *x;
+    const QL_KCDSA_PARAMETERS *params;
+  } sign_cases[] = {
+      {nullptr, 1, h, &t.x, &t.params},
+      {&sig, 0, h, &t.x, &t.params},
+      {&sig, 6, h, &t.x, &t.params},
+      {&sig, 1, nullptr, &t.x, &t.params},
+      {&sig, 1, h, nullptr, &t.params},
+      {&sig, 1, h, &t.x, nullptr},
+      {&sig, 1, h, &t.x, &no_q},
+      {&sig, 1, h, &zero, &t.params},
+      {&sig, 1, h, &t.params.q, &t.params},
+  };
+  for (const SignCase &c : sign_cases) {
+    EXPECT_EQ(-5006, QL_KCDSA_Sign(c.sig, c.id, c.h, 20, c.x, c.params));
+  }
+  EXPECT_EQ(-5008, QL_KCDSA_Verify(nullptr, &t.y, &sig, 1, h, 20));
+  EXPECT_EQ(-5008, QL_KCDSA_Verify(&t.params, nullptr, &sig, 1, h, 20));
+  EXPECT_EQ(-5008, QL_KCDSA_Verify(&t.params, &t.y, nullptr, 1, h, 20));
+  EXPECT_EQ(-5008, QL_KCDSA_Verify(&t.params, &t.y, &sig, 1, nullptr, 20));
+  EXPECT_EQ(-5008, QL_KCDSA_Verify(&no_q, &t.y, &sig, 1, h, 20));
+  QL_KCDSA_PARAMETERS *p = QL_KCDSA_Parameters_New();
+  QL_KCDSA_SIGNATURE *s = QL_KCDSA_Signature_New();
+  ASSERT_NE(nullptr, p);
+  ASSERT_NE(nullptr, s);
+  EXPECT_EQ(-5014, QL_KCDSA_VerifyParameters(p, 1));
+  QL_KCDSA_Parameters_Delete(p);
+  QL_KCDSA_Signature_Delete(s);
+  QL_KCDSA_Parameters_Delete(nullptr);
+  QL_KCDSA_Signature_Delete(nullptr);
+}
+
+// Each allocation of every operation fails in turn: the code comes back in critical form and
+// the next run gets one allocation further, until the operation succeeds.
+TEST(Kcdsa, AllocationFailures) {
+  const Sample &sample = legacy();
+  const std::vector<uint8_t> digest = message_hash(sample);
+  const QL_KCDSA_SIGNATURE good = published_signature(sample);
+  struct Op {
+    const char *name;
+    int32_t (*run)(const Sample &, const std::vector<uint8_t> &, const QL_KCDSA_SIGNATURE &);
+  };
+  const Op ops[] = {
+      {"sign",
+       [](const Sample &t, const std::vector<uint8_t> &h, const QL_KCDSA_SIGNATURE &) {
+         QL_KCDSA_SIGNATURE sig{};
+         return QL_KCDSA_Sign(&sig, 1, h.data(), 20, &t.x, &t.params);
+       }},
+      {"verify",
+       [](const Sample &t, const std::vector<uint8_t> &h, const QL_KCDSA_SIGNATURE &sig) {
+         return QL_KCDSA_Verify(&t.params, &t.y, &sig, 1, h.data(), 20);
+       }},
+      {"key pair",
+       [](const Sample &t, const std::vector<uint8_t> &, const QL_KCDSA_SIGNATURE &) {
+         Big x{}, y{};
+         return QL_KCDSA_GenerateKeyPair(&t.params, &y, &x);
+       }},
+      {"prove",
+       [](const Sample &t, const std::vector<uint8_t> &, const QL_KCDSA_SIGNATURE &) {
+         return QL_KCDSA_ProveKeyPair(&t.x, &t.y, &t.params);
+       }},
+      {"public key",
+       [](const Sample &t, const std::vector<uint8_t> &, const QL_KCDSA_SIGNATURE &) {
+         return QL_KCDSA_VerifyPublicKey(&t.params, &t.y);
+       }},
+      {"parameters",
+       [](const Sample &t, const std::vector<uint8_t> &, const QL_KCDSA_SIGNATURE &) {
+         return QL_KCDSA_VerifyParameters(&t.params, 1);
+       }},
+      {"regeneration",
+       [](const Sample &t, const std::vector<uint8_t> &, const QL_KCDSA_SIGNATURE &) {
+         QL_KCDSA_PARAMETERS out{};
+         return Big_KCDSA_GeneratePrimes(&out, 1024, 160, 1, &t.params);
+       }},
+  };
+  for (const Op &op : ops) {
+    int32_t status = -1;
+    int64_t n = 0;
+    for (; n < 200 && status != 0; n++) {
+      ql::test::alloc_fail_at(n);
+      status = op.run(sample, digest, good);
+      ql::test::alloc_fail_at(-1);
+      if (status != 0) {
+        EXPECT_EQ(0u, static_cast<uint32_t>(status) & 0x40000000u) << op.name << " " << status;
+      }
+    }
+    EXPECT_EQ(0, status) << op.name;
+    EXPECT_GT(n, 1) << op.name << " allocates nothing";
+  }
+}
+
+TEST(Kcdsa, HeavyFreshParameters) {
+  QL_KCDSA_PARAMETERS params{};
+  ASSERT_EQ(0, QL_KCDSA_GenerateParams(&params, 512));
+  EXPECT_EQ(1024, Big_GetFilledBitNum(&params.p));
+  EXPECT_EQ(160, Big_GetFilledBitNum(&params.q));
+  EXPECT_EQ(20u, params.seed_len);
+  EXPECT_EQ(0, QL_KCDSA_VerifyParameters(&params, 1));
+  EXPECT_EQ(-5015, QL_KCDSA_VerifyParameters(&params, 3));
+  Big x{}, y{};
+  ASSERT_EQ(0, QL_KCDSA_GenerateKeyPair(&params, &y, &x));
+  EXPECT_EQ(0, QL_KCDSA_VerifyPublicKey(&params, &y));
+}
+
 }  // namespace
