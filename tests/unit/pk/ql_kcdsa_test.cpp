@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -564,6 +565,262 @@ TEST(Kcdsa, HeavyFreshParameters) {
   Big x{}, y{};
   ASSERT_EQ(0, QL_KCDSA_GenerateKeyPair(&params, &y, &x));
   EXPECT_EQ(0, QL_KCDSA_VerifyPublicKey(&params, &y));
+}
+
+// ---- DER ----
+
+std::vector<uint8_t> encode_params(const QL_KCDSA_PARAMETERS &params) {
+  uint32_t len = 0;
+  EXPECT_EQ(0, QL_KCDSA_Parameters_Encode(nullptr, &len, &params));
+  std::vector<uint8_t> out(len);
+  EXPECT_EQ(0, QL_KCDSA_Parameters_Encode(out.data(), &len, &params));
+  EXPECT_LE(len, out.size());
+  out.resize(len);
+  return out;
+}
+
+std::vector<uint8_t> encode_signature(const QL_KCDSA_SIGNATURE &sig, uint32_t r_len) {
+  uint32_t len = 0;
+  EXPECT_EQ(0, QL_KCDSA_Signature_Encode(nullptr, &len, r_len, &sig));
+  std::vector<uint8_t> out(len);
+  EXPECT_EQ(0, QL_KCDSA_Signature_Encode(out.data(), &len, r_len, &sig));
+  EXPECT_LE(len, out.size());
+  out.resize(len);
+  return out;
+}
+
+// Decoders read from a heap copy of exactly the input, so the sanitizer builds catch a read
+// past its end.
+std::unique_ptr<uint8_t[]> exact_copy(const std::vector<uint8_t> &in) {
+  std::unique_ptr<uint8_t[]> copy(new uint8_t[in.empty() ? 1 : in.size()]);
+  if (!in.empty()) {
+    std::memcpy(copy.get(), in.data(), in.size());
+  }
+  return copy;
+}
+
+int32_t decode_params(QL_KCDSA_PARAMETERS *out, const std::vector<uint8_t> &in) {
+  return QL_KCDSA_Parameters_Decode(out, exact_copy(in).get(), static_cast<uint32_t>(in.size()));
+}
+
+int32_t decode_signature(QL_KCDSA_SIGNATURE *out, const std::vector<uint8_t> &in) {
+  return QL_KCDSA_Signature_Decode(out, exact_copy(in).get(), static_cast<uint32_t>(in.size()));
+}
+
+std::string hex_of(const Big &a) { return to_hex(to_bytes(a)); }
+
+TEST(KcdsaDer, ExactEncodings) {
+  const Sample &t = legacy();
+  const std::string p = "02818100" + hex_of(t.params.p), q = "021500" + hex_of(t.params.q);
+  const std::string g = "028180" + hex_of(t.params.g), j = "026d00" + hex_of(t.params.J);
+  const std::string seed_part = "301a0414" + to_hex(t.seed) + "02021445";
+  EXPECT_EQ("308201a9" + p + q + g + j + seed_part, to_hex(encode_params(t.params)));
+  uint32_t estimate = 0;
+  ASSERT_EQ(0, QL_KCDSA_Parameters_Encode(nullptr, &estimate, &t.params));
+  EXPECT_EQ(459u, estimate);
+  QL_KCDSA_PARAMETERS bare = t.params;
+  bare.J = small(0);
+  bare.seed_len = 0;
+  EXPECT_EQ("3082011e" + p + q + g, to_hex(encode_params(bare)));
+  bare.seed_len = 20;
+  bare.count = small(0);
+  EXPECT_EQ("3082011e" + p + q + g, to_hex(encode_params(bare)));
+  const QL_KCDSA_SIGNATURE sig = published_signature(t);
+  EXPECT_EQ("302d031500" + to_hex(t.r) + "0214" + to_hex(t.s), to_hex(encode_signature(sig, 20)));
+  // r is written in exactly rLen bytes, with its leading zeros.
+  QL_KCDSA_SIGNATURE short_r = sig;
+  short_r.r = small(0x1234);
+  EXPECT_EQ("302d031500" + std::string(36, '0') + "1234" + "0214" + to_hex(t.s),
+            to_hex(encode_signature(short_r, 20)));
+  uint32_t len = 0;
+  uint8_t out[64];
+  EXPECT_EQ(-2001, QL_KCDSA_Signature_Encode(out, &len, 19, &sig));
+  EXPECT_EQ(-3505, QL_KCDSA_Signature_Encode(out, &len, 65, &sig));
+  EXPECT_EQ(-3505, QL_KCDSA_Signature_Encode(out, nullptr, 20, &sig));
+  EXPECT_EQ(-3505, QL_KCDSA_Signature_Encode(out, &len, 20, nullptr));
+  std::vector<uint8_t> key(140);
+  ASSERT_EQ(0, QL_KCDSA_PublicKey_Encode(key.data(), &len, &t.y));
+  key.resize(len);
+  EXPECT_EQ("02818100" + hex_of(t.y), to_hex(key));
+  Big y{};
+  ASSERT_EQ(0, QL_KCDSA_PublicKey_Decode(&y, key.data(), len));
+  EXPECT_TRUE(equal(y, t.y));
+  EXPECT_EQ(-5023, QL_KCDSA_PublicKey_Encode(key.data(), nullptr, &t.y));
+  EXPECT_EQ(-5023, QL_KCDSA_PublicKey_Encode(key.data(), &len, nullptr));
+  EXPECT_EQ(-5024, QL_KCDSA_PublicKey_Decode(nullptr, key.data(), len));
+  EXPECT_EQ(-5024, QL_KCDSA_PublicKey_Decode(&y, nullptr, len));
+  QL_KCDSA_PARAMETERS no_g = t.params;
+  no_g.g = small(0);
+  QL_KCDSA_PARAMETERS long_seed = t.params;
+  long_seed.seed_len = 65;
+  for (const QL_KCDSA_PARAMETERS *bad :
+       {&no_g, &long_seed, static_cast<QL_KCDSA_PARAMETERS *>(nullptr)}) {
+    EXPECT_EQ(-3507, QL_KCDSA_Parameters_Encode(out, &len, bad));
+  }
+  EXPECT_EQ(-3507, QL_KCDSA_Parameters_Encode(out, nullptr, &t.params));
+}
+
+TEST(KcdsaDer, DecodingRoundTripsAndEveryCut) {
+  const Sample &t = legacy();
+  const std::vector<uint8_t> full = encode_params(t.params);
+  QL_KCDSA_PARAMETERS got{};
+  ASSERT_EQ(0, decode_params(&got, full));
+  EXPECT_TRUE(equal(got.p, t.params.p) && equal(got.q, t.params.q) && equal(got.g, t.params.g));
+  EXPECT_TRUE(equal(got.J, t.params.J) && equal(got.count, t.params.count));
+  EXPECT_EQ(to_hex(t.seed), to_hex(got.seed, got.seed_len));
+  EXPECT_EQ(0, QL_KCDSA_VerifyParameters(&got, 1));
+  // The content cut after every byte, inside a SEQUENCE of that length: only the element
+  // boundaries after g, after J and the end decode.
+  const size_t header = 4, after_g = header + 132 + 23 + 131, after_j = after_g + 111;
+  for (size_t cut = 0; cut + header <= full.size(); cut++) {
+    std::vector<uint8_t> in = {0x30, 0x82, static_cast<uint8_t>(cut >> 8),
+                               static_cast<uint8_t>(cut)};
+    in.insert(in.end(), full.begin() + header, full.begin() + static_cast<long>(header + cut));
+    const int32_t s = decode_params(&got, in);
+    const size_t end = header + cut;
+    if (end == after_g || end == after_j || end == full.size()) {
+      EXPECT_EQ(0, s) << cut;
+      EXPECT_EQ(end == after_g ? 0 : 1, Big_GetFilledBitNum(&got.J) != 0) << cut;
+    } else {
+      EXPECT_NE(0, s) << cut;
+    }
+    // The whole encoding cut short: its own length runs past the input.
+    std::vector<uint8_t> truncated(full.begin(), full.begin() + static_cast<long>(cut));
+    EXPECT_EQ(-3502, decode_params(&got, truncated)) << cut;
+  }
+  EXPECT_EQ(0, Big_GetFilledBitNum(&got.p));  // cleared by the failed decoding
+  const QL_KCDSA_SIGNATURE sig = published_signature(t);
+  const std::vector<uint8_t> enc = encode_signature(sig, 20);
+  QL_KCDSA_SIGNATURE back{};
+  ASSERT_EQ(0, decode_signature(&back, enc));
+  EXPECT_TRUE(equal(back.r, sig.r) && equal(back.s, sig.s));
+  for (size_t cut = 0; cut < enc.size(); cut++) {
+    std::vector<uint8_t> in(enc.begin(), enc.begin() + static_cast<long>(cut));
+    EXPECT_EQ(-3502, decode_signature(&back, in)) << cut;
+    std::vector<uint8_t> inner = {0x30, static_cast<uint8_t>(cut)};
+    inner.insert(inner.end(), enc.begin() + 2, enc.begin() + 2 + static_cast<long>(cut));
+    if (cut + 2 <= enc.size() && cut + 2 != enc.size()) {
+      EXPECT_NE(0, decode_signature(&back, inner)) << cut;
+    }
+  }
+  // Over-long: the outer or an inner length one more than there is.
+  std::vector<uint8_t> longer = full;
+  longer[3]++;
+  EXPECT_EQ(-3502, decode_params(&got, longer));
+  longer = full;
+  longer[full.size() - 3]++;  // the count runs past its SEQUENCE
+  EXPECT_EQ(-3502, decode_params(&got, longer));
+  std::vector<uint8_t> long_sig = enc;
+  long_sig[1]++;
+  EXPECT_EQ(-3502, decode_signature(&back, long_sig));
+  long_sig = enc;
+  long_sig[26]++;  // s runs past the SEQUENCE
+  EXPECT_EQ(-3502, decode_signature(&back, long_sig));
+  EXPECT_EQ(-3505, QL_KCDSA_Parameters_Decode(nullptr, full.data(), 4));
+  EXPECT_EQ(-3505, QL_KCDSA_Parameters_Decode(&got, nullptr, 4));
+  EXPECT_EQ(-3505, QL_KCDSA_Signature_Decode(nullptr, enc.data(), 4));
+  EXPECT_EQ(-3505, QL_KCDSA_Signature_Decode(&back, nullptr, 4));
+}
+
+// One byte of an encoding replaced: tags of mandatory elements give -3501; an optional
+// element under another tag is skipped as the end of the parameters.
+TEST(KcdsaDer, WrongTags) {
+  const Sample &t = legacy();
+  const std::vector<uint8_t> full = encode_params(t.params);
+  const size_t p_at = 4, q_at = p_at + 132, g_at = q_at + 23, j_at = g_at + 131;
+  const size_t part_at = j_at + 111, seed_at = part_at + 2, count_at = seed_at + 22;
+  struct Case {
+    size_t at;
+    uint8_t value;
+    int32_t expected;
+    bool has_j, has_seed;
+  } cases[] = {
+      {0, 0x31, -3501, false, false},       {p_at, 0x03, -3501, false, false},
+      {q_at, 0x04, -3501, false, false},    {g_at, 0x30, -3501, false, false},
+      {j_at, 0x04, 0, false, false},        {part_at, 0x31, 0, true, false},
+      {seed_at, 0x03, -3501, false, false}, {count_at, 0x04, -3501, false, false},
+  };
+  for (const Case &c : cases) {
+    std::vector<uint8_t> in = full;
+    in[c.at] = c.value;
+    QL_KCDSA_PARAMETERS got{};
+    EXPECT_EQ(c.expected, decode_params(&got, in)) << c.at;
+    if (c.expected == 0) {
+      EXPECT_EQ(c.has_j, Big_GetFilledBitNum(&got.J) != 0) << c.at;
+      EXPECT_EQ(0u, got.seed_len) << c.at;
+    }
+  }
+  const std::vector<uint8_t> sig = encode_signature(published_signature(t), 20);
+  for (size_t at : {size_t{0}, size_t{2}, size_t{25}}) {
+    std::vector<uint8_t> in = sig;
+    in[at] ^= 0x08;
+    QL_KCDSA_SIGNATURE got{};
+    EXPECT_EQ(-3501, decode_signature(&got, in)) << at;
+  }
+}
+
+// Validation parts: the seed against q's length and the record's 64 bytes, the counter's
+// length; and the BIT STRING of a signature without its unused-bits byte.
+TEST(KcdsaDer, SeedsCountsAndBitStrings) {
+  const Sample &t = legacy();
+  const std::string pqg = to_hex(encode_params([&] {
+                            QL_KCDSA_PARAMETERS b = t.params;
+                            b.J = small(0);
+                            b.seed_len = 0;
+                            return b;
+                          }()))
+                              .substr(8);
+  auto with_part = [&](const std::string &part_hex, const std::string &q_override) {
+    std::string content = pqg + part_hex;
+    if (!q_override.empty()) {
+      content = pqg.substr(0, 264) + q_override + pqg.substr(264 + 46) + part_hex;
+    }
+    const size_t n = content.size() / 2;
+    std::vector<uint8_t> in = {0x30, 0x82, static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)};
+    const std::vector<uint8_t> body = from_hex(content);
+    in.insert(in.end(), body.begin(), body.end());
+    return in;
+  };
+  struct Case {
+    const char *what;
+    std::string part;
+    int32_t expected;
+    uint32_t seed_len;
+    uint32_t count;
+  } cases[] = {
+      {"empty seed", "30040400020105", 0, 20, 0},
+      {"20-byte seed, 4-byte count", "301c0414" + std::string(40, 'a') + "020412345678", 0, 20,
+       0x12345678},
+      {"count of 5 bytes is ignored", "301d0414" + std::string(40, 'a') + "02050112345678", 0, 20,
+       0},
+      {"seed longer than q", "301b0415" + std::string(42, 'a') + "020101", -3502, 0, 0},
+      {"no count", "30160414" + std::string(40, 'a'), -3502, 0, 0},
+      {"seed part longer than the parameters", "301d0414" + std::string(40, 'a') + "020101", -3502,
+       0, 0},
+  };
+  for (const Case &c : cases) {
+    QL_KCDSA_PARAMETERS got{};
+    EXPECT_EQ(c.expected, decode_params(&got, with_part(c.part, ""))) << c.what;
+    if (c.expected == 0) {
+      EXPECT_EQ(c.seed_len, got.seed_len) << c.what;
+      EXPECT_EQ(c.count, got.count.words[0]) << c.what;
+    }
+  }
+  // A q of 17 words leaves no room for its seed in the record: refused; 16 words are fine.
+  const std::string q16 = "024100" + std::string(128, 'f');
+  const std::string q17 = "024500" + std::string(136, 'f');
+  QL_KCDSA_PARAMETERS got{};
+  EXPECT_EQ(0, decode_params(&got, with_part("30450440" + std::string(128, 'b') + "020101", q16)));
+  EXPECT_EQ(64u, got.seed_len);
+  EXPECT_EQ(-3502, decode_params(&got, with_part("30040400020101", q17)));
+  EXPECT_EQ(0, decode_params(&got, with_part("", q17)));
+  QL_KCDSA_SIGNATURE sig{};
+  EXPECT_EQ(-3502, decode_signature(&sig, from_hex("300403000201")));
+  EXPECT_EQ(-2009, decode_signature(&sig, from_hex("30050301000201")));
+  EXPECT_EQ(-3502, decode_signature(&sig, from_hex("3004030200ff")));
+  ASSERT_EQ(0, decode_signature(&sig, from_hex("30070302000102017f")));
+  EXPECT_EQ(1u, sig.r.words[0]);
+  EXPECT_EQ(0x7fu, sig.s.words[0]);
 }
 
 }  // namespace
