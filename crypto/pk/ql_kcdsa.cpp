@@ -11,6 +11,7 @@
 
 #include "QuillonCrypto.h"
 #include "bigint/ql_big.h"
+#include "bigint/ql_big_ct.h"
 #include "internal/ql_bytes.h"
 #include "internal/ql_ct.h"
 #include "internal/ql_mem.h"
@@ -89,9 +90,58 @@ bool load_group(Group &out, const QL_KCDSA_PARAMETERS &params) {
   return true;
 }
 
-// r = base^e mod m for odd m, where the base or the exponent is secret.
-Status secret_exp(Big &r, const Big &base, const Big &e, const Big &m) {
-  return Big_ModExp(&r, &base, &e, &m);
+// out[0..num_out) = base^e mod m for odd m > 2, where the base (base[0..num_base)) or the
+// exponent (e[0..num_e)) is secret: every word of both is processed, and the result is left
+// as words, not stripped, so its value steers nothing either.
+Status secret_exp(uint32_t *out, size_t num_out, const uint32_t *base, int num_base,
+                  const uint32_t *e, int num_e, const Big &m) {
+  Wiped<ctm::Modulus> mod;
+  if (!ctm::init(mod.get(), m)) {
+    return kErrBigNoInverse;
+  }
+  Wiped<std::array<ctm::Limb, ctm::kScratchLimbs>> scratch;
+  Wiped<std::array<ctm::Limb, ctm::kMaxLimbs>> value;
+  ctm::Limb *v = value.get().data();
+  ctm::to_mont(v, base, num_base, mod.get(), scratch.get().data());
+  QL_TRY(ctm::exp(v, v, e, num_e, mod.get(), kErrBigExpAlloc));
+  ctm::from_mont(v, v, mod.get(), scratch.get().data());
+  Wiped<std::array<uint32_t, kMontMaxWords>> words;
+  const size_t num_words = mod.get().len * ctm::kWordsPerLimb;
+  ctm::limbs_to_words(words.get().data(), v, mod.get().len);
+  for (size_t i = 0; i < num_out; i++) {
+    out[i] = i < num_words ? words.get()[i] : 0;
+  }
+  return kOk;
+}
+
+// Loads the private key x into q's n words without looking at its value; true when 1 <= x
+// < q, a fact that is public.
+bool load_private(uint32_t *out, const Big &x, const Group &grp) {
+  const size_t n = grp.nq;
+  const size_t len = x.length < 0 ? 0 : (x.length > kBigWords ? kBigWords : x.length);
+  uint32_t above = 0;
+  uint32_t any = 0;
+  for (size_t i = 0; i < len; i++) {
+    if (i < n) {
+      out[i] = x.words[i];
+    } else {
+      above |= x.words[i];
+    }
+  }
+  for (size_t i = len; i < n; i++) {
+    out[i] = 0;
+  }
+  for (size_t i = 0; i < n; i++) {
+    any |= out[i];
+  }
+  QWords q{};
+  QWords t{};
+  load_words(q.data(), grp.q, n);
+  const uint32_t below_q = sub_limbs(t.data(), out, q.data(), n);
+  wipe(t.data(), sizeof(t));
+  uint32_t ok = below_q & ~ct::is_zero(any) & ct::is_zero(above) & ct::is_zero(x.sign);
+  QL_CT_PUBLIC(&ok, sizeof(ok));
+  return ok != 0;
 }
 
 // r[0..n) = a[0..na) mod m[0..n), in time independent of the value of a: bit by bit from the
@@ -148,7 +198,9 @@ Status draw_nonce(uint32_t *k, const Group &grp) {
 #if defined(QL_TEST_HOOKS)
   if (g_test_nonce_set) {
     g_test_nonce_set = false;
-    load_words(k, g_test_nonce, grp.nq);
+    for (size_t i = 0; i < grp.nq; i++) {
+      k[i] = g_test_nonce.words[i];
+    }
     return kOk;
   }
 #endif
@@ -198,14 +250,20 @@ uint32_t digest_len_of(int32_t digest_id) {
   return info.digest_len;
 }
 
-// y = g^(x^-1 mod q) mod p, the inverse taken as x^(q-2) mod q (q prime).
-Status public_key(Big &y, const Big &x, const Group &grp) {
-  Wiped<Big> inverse;
+// y = g^(x^-1 mod q) mod p for x in q's words, the inverse taken as x^(q-2) mod q (q prime).
+Status public_key(Big &y, const uint32_t *x, const Group &grp) {
+  const int n = static_cast<int>(grp.nq);
+  Wiped<QWords> inverse;
   Big q_minus_2;
-  big_set_words(q_minus_2, grp.q.words, static_cast<int>(grp.nq), 0);
+  big_set_words(q_minus_2, grp.q.words, n, 0);
   QL_TRY(Big_SubByWord(&q_minus_2, &q_minus_2, 2));
-  QL_TRY(secret_exp(inverse.get(), x, q_minus_2, grp.q));
-  return secret_exp(y, grp.g, inverse.get(), grp.p);
+  QL_TRY(secret_exp(inverse.get().data(), grp.nq, x, n, q_minus_2.words, n, grp.q));
+  Wiped<std::array<uint32_t, kMontMaxWords>> words;
+  QL_TRY(secret_exp(words.get().data(), kMontMaxWords, grp.g.words, big_used(grp.g),
+                    inverse.get().data(), n, grp.p));
+  QL_CT_PUBLIC(words.get().data(), sizeof(words.get()));
+  big_set_words(y, words.get().data(), kMontMaxWords, 0);
+  return kOk;
 }
 
 // ---- Parameter generation ----
@@ -412,29 +470,32 @@ Status generate(QL_KCDSA_PARAMETERS &out, uint32_t alpha, uint32_t beta, int32_t
 
 // ---- Signatures ----
 
+// Signs with the private key in q's words `x` (1 <= x < q).
 Status sign(QL_KCDSA_SIGNATURE &sig, int32_t digest_id, const uint8_t *h, uint32_t h_len,
-            const Big &x, const Group &grp) {
+            const uint32_t *x, const Group &grp) {
   const size_t n = grp.nq;
-  Wiped<QWords> xw;
   Wiped<QWords> k;
-  Wiped<Big> k_big;
-  Wiped<Big> w;
   QWords q{};
   QWords e{};
   QWords s{};
+  std::array<uint32_t, kMontMaxWords> w_words{};
+  Big w;
   Big s_big;
   uint8_t r[kMaxHashLen];
-  load_words(xw.get().data(), x, n);
   load_words(q.data(), grp.q, n);
   // A zero s (k = e) would tell nothing and verify nothing: draw again. Any other s is a
   // signature; s of any parity is the standard's.
   for (;;) {
     QL_TRY(draw_nonce(k.get().data(), grp));
-    big_set_words(k_big.get(), k.get().data(), static_cast<int>(n), 0);
-    QL_TRY(secret_exp(w.get(), grp.g, k_big.get(), grp.p));
-    QL_TRY(hash_w(r, h_len, w.get(), grp, digest_id));
+    QL_TRY(secret_exp(w_words.data(), kMontMaxWords, grp.g.words, big_used(grp.g), k.get().data(),
+                      static_cast<int>(n), grp.p));
+    // W, and s below, are what a verifier recomputes: public from here on.
+    QL_CT_PUBLIC(w_words.data(), sizeof(w_words));
+    big_set_words(w, w_words.data(), kMontMaxWords, 0);
+    QL_TRY(hash_w(r, h_len, w, grp, digest_id));
     QL_TRY(xor_reduce(e.data(), r, h, h_len, grp));
-    sign_value(s.data(), xw.get().data(), k.get().data(), e.data(), q.data(), n);
+    sign_value(s.data(), x, k.get().data(), e.data(), q.data(), n);
+    QL_CT_PUBLIC(s.data(), sizeof(s));
     big_set_words(s_big, s.data(), static_cast<int>(n), 0);
     if (big_used(s_big) != 0) {
       break;
@@ -593,11 +654,12 @@ int32_t QL_KCDSA_GenerateKeyPair(const QL_KCDSA_PARAMETERS *params, Big *y, Big 
   const uint32_t q_bits = ql::bit_length(grp.q);
   const int32_t digest_id = q_bits == 256 ? 3 : 1;
   ql::Wiped<Big> xkey;
+  ql::Wiped<ql::QWords> words;
   do {
     QL_TRY(QL_Big_Random(xkey.ptr(), q_bits, 1, 1));
     QL_TRY(Big_Random_KCDSA(x, &grp.q, xkey.ptr(), digest_id, nullptr, 0));
-  } while (ql::big_used(*x) == 0);
-  QL_TRY(ql::public_key(*y, *x, grp));
+  } while (!ql::load_private(words.get().data(), *x, grp));
+  QL_TRY(ql::public_key(*y, words.get().data(), grp));
   x_guard.release();
   y_guard.release();
   return ql::kOk;
@@ -622,11 +684,12 @@ int32_t QL_KCDSA_ProveKeyPair(const Big *x, const Big *y, const QL_KCDSA_PARAMET
   if (x == nullptr || y == nullptr || params == nullptr || !ql::load_group(grp, *params)) {
     return ql::kErrKcdsaProveInput;
   }
-  if (!ql::positive(*x) || !ql::less(*x, grp.q)) {
+  ql::Wiped<ql::QWords> words;
+  if (!ql::load_private(words.get().data(), *x, grp)) {
     return ql::kErrKcdsaProveMismatch;
   }
   Big expected;
-  QL_TRY(ql::public_key(expected, *x, grp));
+  QL_TRY(ql::public_key(expected, words.get().data(), grp));
   return y->sign == 0 && ql::big_ucomp(expected, *y) == 0 ? ql::kOk : ql::kErrKcdsaProveMismatch;
 }
 
@@ -654,8 +717,9 @@ int32_t QL_KCDSA_Sign(QL_KCDSA_SIGNATURE *sig, int32_t digest_id, const uint8_t 
                       const Big *x, const QL_KCDSA_PARAMETERS *params) {
   ql::Group grp;
   const uint32_t digest_len = ql::digest_len_of(digest_id);
+  ql::Wiped<ql::QWords> words;
   if (sig == nullptr || h == nullptr || x == nullptr || params == nullptr || digest_len == 0 ||
-      !ql::load_group(grp, *params) || !ql::positive(*x) || !ql::less(*x, grp.q)) {
+      !ql::load_group(grp, *params) || !ql::load_private(words.get().data(), *x, grp)) {
     return ql::kErrKcdsaSignInput;
   }
   // r takes the rightmost h_len bytes of a digest, so H cannot be longer than one.
@@ -663,7 +727,7 @@ int32_t QL_KCDSA_Sign(QL_KCDSA_SIGNATURE *sig, int32_t digest_id, const uint8_t 
     return ql::kErrKcdsaSignDigestLen;
   }
   ql::Wiped<QL_KCDSA_SIGNATURE> result;
-  QL_TRY(ql::sign(result.get(), digest_id, h, h_len, *x, grp));
+  QL_TRY(ql::sign(result.get(), digest_id, h, h_len, words.get().data(), grp));
   *sig = result.get();
   return ql::kOk;
 }
