@@ -1008,6 +1008,98 @@ QL_EXPORT int32_t Big_ProbablePrime(Big *r, uint32_t bits);
  * of its steps. */
 QL_EXPORT int32_t Big_GeneratePrimeStrongRSA(Big *p, uint32_t bits);
 
+/* ---- PKCS #1 encodings, schemes and RSA key encodings ---------------------------------- */
+
+/* Parameters of RSAES-OAEP: the digest of the label (`hash_id` 2 to 5), the MGF (`mgf_id`
+ * 1 = MGF1 with SHA-1, 3, 4, 5 = MGF1 with SHA-256, SHA-384, SHA-512; 2 and others are
+ * refused), the label source (`source_id`, only 1: label given here) and the label itself,
+ * `label_len` bytes at `label` (NULL when the length is 0), at most 32768 bytes. */
+typedef struct QL_OAEP_PARAM {
+  int32_t hash_id;
+  int32_t mgf_id;
+  int32_t source_id;
+  uint8_t *label;
+  uint32_t label_len;
+} QL_OAEP_PARAM;
+
+/* Parameters of RSASSA-PSS: the digest (`hash_id` 2 to 5) of the message, of M' and of the
+ * salt length, and the MGF (`mgf_id` as in QL_OAEP_PARAM). The salt is as long as the digest. */
+typedef struct QL_PSS_PARAM {
+  int32_t hash_id;
+  int32_t mgf_id;
+} QL_PSS_PARAM;
+
+/* QL_PKCS1_I2OSP writes `x` to `out` as exactly `len` big-endian bytes, left-padded with
+ * zeros. Returns 0, -3004 when `x` needs more than `len` bytes (nothing written), or -2009 for
+ * a NULL argument. */
+QL_EXPORT int32_t QL_PKCS1_I2OSP(uint8_t *out, uint32_t len, const Big *x);
+
+/* QL_PKCS1_OS2IP sets `x` to the unsigned value of the `len` big-endian bytes at `in`; a NULL
+ * `in` with `len` 0 gives zero. Returns 0, or -2009 (NULL `x`, or `len` 0 with a non-NULL
+ * `in`) or -2010 (more than 1028 bytes) from U8ToBig. */
+QL_EXPORT int32_t QL_PKCS1_OS2IP(Big *x, const uint8_t *in, uint32_t len);
+
+/* QL_PKCS1_MGF1 writes exactly `len` bytes of MGF1 over the `seed_len`-byte `seed` with digest
+ * `hash_id` (2 to 5) to `out`: Hash(seed || C) for the 4-byte big-endian counters C = 0, 1, ...
+ * `out` and `seed` may be NULL only with a zero length. Returns 0, or -3005 for another
+ * digest or a NULL buffer. */
+QL_EXPORT int32_t QL_PKCS1_MGF1(uint8_t *out, uint32_t len, const uint8_t *seed,
+                                uint32_t seed_len, int32_t hash_id);
+
+/* QL_PKCS1_EME_V15_Encode writes the `k`-byte block 00 02 PS 00 M of the `m_len`-byte message
+ * `m` to `em`, PS being k - m_len - 3 non-zero random bytes; `m` may lie inside `em`. Returns 0,
+ * -3006 for a NULL `em` or `m`, -3007 when m_len > k - 11. */
+QL_EXPORT int32_t QL_PKCS1_EME_V15_Encode(uint8_t *em, uint32_t k, const uint8_t *m,
+                                          uint32_t m_len);
+
+/* QL_PKCS1_EME_V15_Decode checks the `em_len`-byte block `em` (00 02, at least 8 non-zero
+ * bytes, 00) and writes the message behind it to `m` and its length to `*m_len`. `m` must hold
+ * em_len - 11 bytes; on success the bytes behind the message up to there are zeroed, on
+ * failure `m` and `*m_len` are unchanged. Constant time in the block's contents. Returns 0,
+ * -3008 for a NULL argument, -3009 for any malformed block. */
+QL_EXPORT int32_t QL_PKCS1_EME_V15_Decode(uint8_t *m, uint32_t *m_len, const uint8_t *em,
+                                          uint32_t em_len);
+
+/* QL_PKCS1_EME_OAEP_Encode writes the `k`-byte EME-OAEP block of the `m_len`-byte message `m`
+ * (NULL when m_len is 0; it may lie inside `em`) under `param` to `em`, with a fresh random
+ * seed. Returns 0, -3001 for refused identifiers or NULL pointers, -3002 for a label above
+ * 32768 bytes or m_len > k - 2 hLen - 2, critical -3003 when memory runs out, or an error of
+ * the label digest. */
+QL_EXPORT int32_t QL_PKCS1_EME_OAEP_Encode(uint8_t *em, uint32_t k, const uint8_t *m,
+                                           uint32_t m_len, const QL_OAEP_PARAM *param);
+
+/* QL_PKCS1_EME_OAEP_Decode checks the `k`-byte EME-OAEP block `em` under `param` and writes
+ * its message to `m` and the length to `*m_len`. `m` must hold k - 2 hLen - 2 bytes; on
+ * success the bytes behind the message up to there are zeroed, on failure `m` and `*m_len`
+ * are unchanged. Constant time in the block's contents. Returns 0, -3010 for refused
+ * identifiers or NULL pointers, -3011 for a label above 32768 bytes, k < 2 hLen + 2 or any
+ * failed check, critical -3012 when memory runs out. Scratch copies are wiped. */
+QL_EXPORT int32_t QL_PKCS1_EME_OAEP_Decode(uint8_t *m, uint32_t *m_len, const uint8_t *em,
+                                           uint32_t k, const QL_OAEP_PARAM *param);
+
+/* QL_PKCS1_EMSA_V15_Encode writes the `em_len`-byte block 00 01 FF..FF 00 DigestInfo-prefix H
+ * of the `h_len`-byte digest `h` to `em`; digests 1 to 5 get their DigestInfo prefix, any other
+ * `hash_id` (such as -1) none. `h_len` is not checked against the digest. Returns 0, or -3030
+ * when the block is shorter than prefix + h_len + 11 bytes or a pointer is NULL. */
+QL_EXPORT int32_t QL_PKCS1_EMSA_V15_Encode(uint8_t *em, uint32_t em_len, int32_t hash_id,
+                                           const uint8_t *h, uint32_t h_len);
+
+/* QL_PKCS1_EMSA_PSS_Encode writes the ceil(`em_bits`/8)-byte EMSA-PSS block of the digest
+ * `m_hash` (`h_len` bytes, the length of param's digest) with an `s_len`-byte random salt to
+ * `em`. Returns 0, -3013 for refused identifiers, a wrong `h_len` or a NULL pointer, -3015 when
+ * 8 (h_len + s_len) + 9 > em_bits, critical -3014 when memory runs out. */
+QL_EXPORT int32_t QL_PKCS1_EMSA_PSS_Encode(uint8_t *em, uint32_t em_bits, const uint8_t *m_hash,
+                                           uint32_t h_len, uint32_t s_len,
+                                           const QL_PSS_PARAM *param);
+
+/* QL_PKCS1_EMSA_PSS_Verify checks that the ceil(`em_bits`/8)-byte block `em` is an EMSA-PSS
+ * encoding of the `h_len`-byte digest `m_hash` under `param`, with a salt of any length.
+ * Returns 0, -3016 for refused identifiers, a wrong `h_len` or a NULL pointer, critical -3017
+ * when memory runs out, -3018 for any inconsistency. */
+QL_EXPORT int32_t QL_PKCS1_EMSA_PSS_Verify(const uint8_t *em, uint32_t em_bits,
+                                           const uint8_t *m_hash, uint32_t h_len,
+                                           const QL_PSS_PARAM *param);
+
 #ifdef __cplusplus
 }
 #endif
