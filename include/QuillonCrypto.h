@@ -1008,6 +1008,110 @@ QL_EXPORT int32_t Big_ProbablePrime(Big *r, uint32_t bits);
  * of its steps. */
 QL_EXPORT int32_t Big_GeneratePrimeStrongRSA(Big *p, uint32_t bits);
 
+/* ---- RSA and DER integers -------------------------------------------------------------- */
+
+/* Big_DerLength returns the content length of the DER INTEGER of `x` (two's complement,
+ * minimal: one more byte when a non-negative value's top bit is set), or 0 for a NULL `x`.
+ * It first strips leading zero words of `x` in place (length never below 1). */
+QL_EXPORT uint32_t Big_DerLength(Big *x);
+
+/* Big_DerEncode writes the DER INTEGER (tag 0x02, minimal length, content) of `x` to `out` and
+ * its length to `*outLen`. With a NULL `out` it writes only the upper bound
+ * Big_DerLength(`x`) + 6 to `*outLen`; otherwise `out` must hold that many bytes. Strips `x`
+ * as Big_DerLength does. Returns 0, or -3505 for a NULL `outLen` or `x`. */
+QL_EXPORT int32_t Big_DerEncode(uint8_t *out, uint32_t *outLen, Big *x);
+
+/* Big_DerDecode reads one DER INTEGER from the `inLen` bytes at `in` into `x` (a content with
+ * the top bit set is negative; an empty content is zero); bytes behind it are ignored and no
+ * byte at or beyond `inLen` is read. Returns 0, -3505 for a NULL `x` or `in`, -3501 for a tag
+ * other than 0x02, -3502 for a length that is malformed (indefinite, more than four length
+ * bytes) or runs past `inLen`, -2010 for a content above 1028 bytes; `x` is unchanged on
+ * failure. */
+QL_EXPORT int32_t Big_DerDecode(Big *x, const uint8_t *in, uint32_t inLen);
+
+/* Limits of the RSA functions: moduli of at most 128 words (4096 bits); generated moduli of
+ * 128 to 512 bytes in steps of 8; the default public exponent. */
+#define QL_RSA_MAX_MODULUS_WORDS 128
+#define QL_RSA_MIN_GEN_BYTES 128
+#define QL_RSA_MAX_GEN_BYTES 512
+#define QL_RSA_DEFAULT_EXPONENT 65537
+
+/* Status codes of the RSA functions besides those of the integer layer:
+ *   -4501  QL_RSA_ProveKeyPair: the keys do not match
+ *   -4502  QL_RSA_PrivateKeyExp: input negative or above the modulus
+ *   -4503  QL_RSA_PublicKeyExp: input negative or above the modulus
+ *   -4504  QL_RSA_PrivateKeyExp: memory exhausted (critical form)
+ *   -4505  QL_RSA_GenerateKey: modulus length not a multiple of 8 bytes or outside 128..512
+ *   -4506  QL_RSA_GenerateKey: public exponent even, below 3, negative or above 2^256
+ *   -4507  a NULL key, input or output
+ *   -4508  an unusable key: modulus zero, even, one or above 128 words, exponent zero,
+ *          negative values, or CRT primes zero, even or longer than the modulus
+ *   -4509  QL_RSA_PrivateKeyExp: its result failed the check with the public exponent
+ *          (critical form; nothing is written) */
+
+/* An RSA public key: modulus `n` and public exponent `e`. */
+typedef struct QL_RSA_PUBLIC_KEY {
+  Big n;
+  Big e;
+} QL_RSA_PUBLIC_KEY;
+
+/* An RSA private key: modulus `n`, public exponent `e`, private exponent `d`, primes `p` and
+ * `q` (p > q after generation), `dP` = d mod (p - 1), `dQ` = d mod (q - 1) and
+ * `qInv` = q^-1 mod p. `dP`, `dQ` and `qInv` may all be zero (absent): the private operation
+ * then uses `d`. */
+typedef struct QL_RSA_PRIVATE_KEY {
+  Big n;
+  Big e;
+  Big d;
+  Big p;
+  Big q;
+  Big dP;
+  Big dQ;
+  Big qInv;
+} QL_RSA_PRIVATE_KEY;
+
+/* QL_RSA_PublicKey_New returns a zero-filled public key from the heap, or NULL when memory
+ * runs out. Release it with QL_RSA_PublicKey_Delete. */
+QL_EXPORT QL_RSA_PUBLIC_KEY *QL_RSA_PublicKey_New(void);
+
+/* QL_RSA_PublicKey_Delete overwrites the whole record `key` with zeros and frees it; NULL is
+ * ignored. */
+QL_EXPORT void QL_RSA_PublicKey_Delete(QL_RSA_PUBLIC_KEY *key);
+
+/* QL_RSA_PrivateKey_New returns a zero-filled private key from the heap, or NULL when memory
+ * runs out. Release it with QL_RSA_PrivateKey_Delete. */
+QL_EXPORT QL_RSA_PRIVATE_KEY *QL_RSA_PrivateKey_New(void);
+
+/* QL_RSA_PrivateKey_Delete overwrites the whole record `key` with zeros and frees it; NULL is
+ * ignored. */
+QL_EXPORT void QL_RSA_PrivateKey_Delete(QL_RSA_PRIVATE_KEY *key);
+
+/* QL_RSA_GenerateKey fills `priv` (all eight integers) and `pub` (n, e) with a new key whose
+ * modulus has exactly `k` bytes (top bit set), from two strong primes p > q of k/2 bytes each;
+ * d = e^-1 mod lcm(p - 1, q - 1). `e` is the public exponent (odd, 3 to 2^256) or NULL for
+ * 65537. Returns 0, -4507 for a NULL key, -4505 or -4506 for refused sizes or exponents, or
+ * the first error of a step; the records are written only on success. */
+QL_EXPORT int32_t QL_RSA_GenerateKey(QL_RSA_PRIVATE_KEY *priv, QL_RSA_PUBLIC_KEY *pub,
+                                     uint32_t k, const Big *e);
+
+/* QL_RSA_PublicKeyExp sets `out` = `in`^e mod n for 0 <= `in` <= n (n itself gives 0); `out`
+ * may be `in`. Returns 0, -4503 for an input outside that range, -4507 for a NULL argument,
+ * -4508 for an unusable key, or an error of the exponentiation. */
+QL_EXPORT int32_t QL_RSA_PublicKeyExp(Big *out, const Big *in, const QL_RSA_PUBLIC_KEY *pub);
+
+/* QL_RSA_PrivateKeyExp sets `out` = `in`^d mod n for 0 <= `in` <= n, blinded by a fresh random
+ * value, by the Chinese remainder theorem when dP, dQ and qInv are all non-zero, and in time
+ * independent of the private values. The result is checked against the public exponent before
+ * it is written; `out` may be `in`. Returns 0, -4502 for an input outside the range, -4507,
+ * -4508, critical -4504 (memory) or -4509 (failed check), or an error of the random generator;
+ * `out` is unchanged on failure. */
+QL_EXPORT int32_t QL_RSA_PrivateKeyExp(Big *out, const Big *in, const QL_RSA_PRIVATE_KEY *priv);
+
+/* QL_RSA_ProveKeyPair encrypts the value 1234 with `pub` and decrypts it with `priv`. Returns
+ * 0 when 1234 comes back, -4501 when another value does (or the private operation's check
+ * fails), -4507 for a NULL key, or an error of either operation. */
+QL_EXPORT int32_t QL_RSA_ProveKeyPair(const QL_RSA_PRIVATE_KEY *priv,
+                                      const QL_RSA_PUBLIC_KEY *pub);
 /* ---- PKCS #1 encodings, schemes and RSA key encodings ---------------------------------- */
 
 /* Parameters of RSAES-OAEP: the digest of the label (`hash_id` 2 to 5), the MGF (`mgf_id`
