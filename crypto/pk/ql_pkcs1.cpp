@@ -14,6 +14,7 @@
 #include "internal/ql_ct.h"
 #include "internal/ql_mem.h"
 #include "internal/ql_status.h"
+#include "pk/ql_der.h"
 
 namespace ql {
 namespace {
@@ -206,6 +207,75 @@ Status check_pss_param(OaepParam &out, const QL_PSS_PARAM *param, uint32_t h_len
   out.h_len = h_len;
   out.mgf_hash_id = mgf_digest(param->mgf_id);
   return kOk;
+}
+
+// Byte length k of the modulus n.
+uint32_t modulus_len(const Big &n) {
+  return (static_cast<uint32_t>(Big_GetFilledBitNum(&n)) + 7) / 8;
+}
+
+bool is_zero_value(const Big &x) { return big_used(x) == 0; }
+
+// x = OS2IP(in), raised to the public exponent.
+Status public_op(Big &x, const uint8_t *in, uint32_t in_len, const QL_RSA_PUBLIC_KEY &pub) {
+  QL_TRY(pkcs1_os2ip(&x, in, in_len));
+  return QL_RSA_PublicKeyExp(&x, &x, &pub);
+}
+
+// x = OS2IP(in), raised to the private exponent.
+Status private_op(Big &x, const uint8_t *in, uint32_t in_len, const QL_RSA_PRIVATE_KEY &priv) {
+  QL_TRY(pkcs1_os2ip(&x, in, in_len));
+  return QL_RSA_PrivateKeyExp(&x, &x, &priv);
+}
+
+// `code` unless `s` is `from`, which becomes `to`.
+Status map_code(Status s, Status from, Status to) { return s == from ? to : s; }
+
+// The digest length a v1.5 signature needs for hash_id, 0 when it is not checked (identifiers
+// outside 1 to 5 wrap the caller's value as it is).
+uint32_t v15_digest_len(int32_t hash_id) { return digest_len(hash_id); }
+
+// Reads the next INTEGER of a key at p[0..left) into x as an unsigned value and steps past it.
+// A wrong tag, a length beyond `left`, an empty or a negative content is `malformed`; a content
+// above 1028 bytes is OS2IP's -2010.
+Status read_key_integer(Big &x, const uint8_t *&p, uint32_t &left, Status malformed) {
+  der::Tlv t{};
+  if (der::read_tlv(t, p, left, der::kTagInteger) != kOk || t.content_len == 0 ||
+      (t.content[0] & 0x80) != 0) {
+    return malformed;
+  }
+  QL_TRY(pkcs1_os2ip(&x, t.content, t.content_len));
+  p += t.total_len;
+  left -= t.total_len;
+  return kOk;
+}
+
+// Length of the DER element of x: the INTEGER, or NULL (05 00) for zero when `null_if_zero`.
+uint32_t key_element_len(const Big &x, bool null_if_zero) {
+  if (null_if_zero && is_zero_value(x)) {
+    return 2;
+  }
+  const uint32_t len = der::integer_content_len(x);
+  return 1 + der::length_field_len(len) + len;
+}
+
+uint32_t write_key_element(uint8_t *out, const Big &x, bool null_if_zero) {
+  if (null_if_zero && is_zero_value(x)) {
+    out[0] = der::kTagNull;
+    out[1] = 0x00;
+    return 2;
+  }
+  return der::write_integer(out, x);
+}
+
+// The private-key elements in their order; the last three may be NULL.
+constexpr int kPrivateElements = 8;
+const Big &private_element(const QL_RSA_PRIVATE_KEY &k, int i) {
+  const Big *const all[kPrivateElements] = {&k.n, &k.e, &k.d, &k.p, &k.q, &k.dP, &k.dQ, &k.qInv};
+  return *all[i];
+}
+Big &private_element(QL_RSA_PRIVATE_KEY &k, int i) {
+  return const_cast<Big &>(private_element(static_cast<const QL_RSA_PRIVATE_KEY &>(k), i));
 }
 
 }  // namespace
@@ -455,6 +525,91 @@ Status emsa_pss_verify(const uint8_t *em, uint32_t em_bits, const uint8_t *m_has
   return ct::bytes_eq(h_prime, h, h_len) ? kOk : kErrEmsaPssInconsistent;
 }
 
+Status public_key_decode(QL_RSA_PUBLIC_KEY *pub, const uint8_t *in, uint32_t in_len) {
+  if (pub == nullptr || in == nullptr) {
+    return kErrPublicKeyDecode;
+  }
+  der::Tlv seq{};
+  if (der::read_tlv(seq, in, in_len, der::kTagSequence) != kOk) {
+    return kErrPublicKeyDecode;
+  }
+  Wiped<QL_RSA_PUBLIC_KEY> key;
+  const uint8_t *p = seq.content;
+  uint32_t left = seq.content_len;
+  QL_TRY(read_key_integer(key.get().n, p, left, kErrPublicKeyDecode));
+  QL_TRY(read_key_integer(key.get().e, p, left, kErrPublicKeyDecode));
+  if (left != 0) {
+    return kErrPublicKeyDecode;
+  }
+  if (big_used(key.get().n) > QL_RSA_MAX_MODULUS_WORDS) {
+    return kErrRsaKeyInvalid;
+  }
+  *pub = key.get();
+  return kOk;
+}
+
+Status public_key_decode_unbounded(QL_RSA_PUBLIC_KEY *pub, const uint8_t *in) {
+  if (pub == nullptr || in == nullptr || in[0] != der::kTagSequence) {
+    return kErrPublicKeyDecode;
+  }
+  // Without the caller's length, the structure's own header says how far it reaches; its
+  // length bytes are the only ones read before that is known.
+  uint32_t total = 2 + uint32_t{in[1]};
+  if (in[1] >= 0x80) {
+    const uint32_t num_bytes = in[1] & 0x7fu;
+    if (num_bytes == 0 || num_bytes > 4) {
+      return kErrPublicKeyDecode;
+    }
+    uint32_t len = 0;
+    for (uint32_t i = 0; i < num_bytes; i++) {
+      len = (len << 8) | in[2 + i];
+    }
+    if (len > UINT32_MAX - 2 - num_bytes) {
+      return kErrPublicKeyDecode;
+    }
+    total = 2 + num_bytes + len;
+  }
+  return public_key_decode(pub, in, total);
+}
+
+Status private_key_decode(QL_RSA_PRIVATE_KEY *priv, const uint8_t *in, uint32_t in_len) {
+  if (priv == nullptr || in == nullptr) {
+    return kErrPrivateKeyDecode;
+  }
+  der::Tlv seq{};
+  if (der::read_tlv(seq, in, in_len, der::kTagSequence) != kOk || seq.total_len != in_len) {
+    return kErrPrivateKeyDecode;
+  }
+  const uint8_t *p = seq.content;
+  uint32_t left = seq.content_len;
+  if (left < 3 || p[0] != der::kTagInteger || p[1] != 0x01 || p[2] != 0x00) {
+    return kErrPrivateKeyDecode;
+  }
+  p += 3;
+  left -= 3;
+  // A fresh record: absent CRT values stay zero whatever the caller's record held.
+  Wiped<QL_RSA_PRIVATE_KEY> key;
+  for (int i = 0; i < kPrivateElements; i++) {
+    if (i >= 5 && left != 0 && p[0] == der::kTagNull) {
+      if (left < 2 || p[1] != 0x00) {
+        return kErrPrivateKeyDecode;
+      }
+      p += 2;
+      left -= 2;
+      continue;
+    }
+    QL_TRY(read_key_integer(private_element(key.get(), i), p, left, kErrPrivateKeyDecode));
+  }
+  if (left != 0) {
+    return kErrPrivateKeyDecode;
+  }
+  if (big_used(key.get().n) > QL_RSA_MAX_MODULUS_WORDS) {
+    return kErrRsaKeyInvalid;
+  }
+  *priv = key.get();
+  return kOk;
+}
+
 #if defined(QL_TEST_HOOKS)
 namespace test {
 void pkcs1_fixed_random(const uint8_t *bytes, size_t len) {
@@ -516,4 +671,264 @@ int32_t QL_PKCS1_EMSA_PSS_Encode(uint8_t *em, uint32_t em_bits, const uint8_t *m
 int32_t QL_PKCS1_EMSA_PSS_Verify(const uint8_t *em, uint32_t em_bits, const uint8_t *m_hash,
                                  uint32_t h_len, const QL_PSS_PARAM *param) {
   return ql::emsa_pss_verify(em, em_bits, m_hash, h_len, param);
+}
+
+int32_t QL_PKCS1_V15_Encrypt(uint8_t *out, uint32_t *out_len, const uint8_t *m, uint32_t m_len,
+                             const QL_RSA_PUBLIC_KEY *pub) {
+  if (out == nullptr || out_len == nullptr || m == nullptr || pub == nullptr) {
+    return ql::kErrV15EncryptNull;
+  }
+  const uint32_t k = ql::modulus_len(pub->n);
+  ql::Buffer em(k);
+  if (!em) {
+    return ql::critical(ql::kErrV15EncryptAlloc);
+  }
+  QL_TRY(ql::eme_v15_encode(em.data(), k, m, m_len));
+  ql::Wiped<Big> x;
+  QL_TRY(ql::public_op(x.get(), em.data(), k, *pub));
+  QL_TRY(ql::pkcs1_i2osp(out, k, x.ptr()));
+  *out_len = k;
+  return ql::kOk;
+}
+
+int32_t QL_PKCS1_V15_Decrypt(uint8_t *out, uint32_t *out_len, const uint8_t *c, uint32_t c_len,
+                             const QL_RSA_PRIVATE_KEY *priv) {
+  if (out == nullptr || out_len == nullptr || c == nullptr || priv == nullptr) {
+    return ql::kErrV15DecryptNull;
+  }
+  const uint32_t k = ql::modulus_len(priv->n);
+  if (c_len != k) {
+    return ql::kErrV15Decrypt;
+  }
+  ql::Buffer em(k);
+  if (!em) {
+    return ql::critical(ql::kErrV15DecryptAlloc);
+  }
+  ql::Wiped<Big> x;
+  QL_TRY(ql::map_code(ql::private_op(x.get(), c, c_len, *priv), ql::kErrRsaPrivateInput,
+                      ql::kErrV15Decrypt));
+  QL_TRY(ql::map_code(ql::pkcs1_i2osp(em.data(), k, x.ptr()), ql::kErrI2ospTooLarge,
+                      ql::kErrV15Decrypt));
+  // Every padding failure is the one decryption code.
+  return ql::map_code(ql::eme_v15_decode(out, out_len, em.data(), k), ql::kErrEmeV15DecodeBlock,
+                      ql::kErrV15Decrypt);
+}
+
+int32_t QL_PKCS1_OAEP_Encrypt(uint8_t *out, uint32_t *out_len, const uint8_t *m, uint32_t m_len,
+                              const QL_RSA_PUBLIC_KEY *pub, const QL_OAEP_PARAM *param) {
+  if (out == nullptr || out_len == nullptr || pub == nullptr) {
+    return ql::kErrEmeOaepEncodeParam;
+  }
+  const uint32_t k = ql::modulus_len(pub->n);
+  ql::OaepParam p;
+  QL_TRY(
+      ql::check_oaep_param(p, param, k, ql::kErrEmeOaepEncodeParam, ql::kErrEmeOaepEncodeLength));
+  ql::Buffer em(k);
+  if (!em) {
+    return ql::critical(ql::kErrOaepEncryptAlloc);
+  }
+  QL_TRY(ql::eme_oaep_encode(em.data(), k, m, m_len, param));
+  ql::Wiped<Big> x;
+  QL_TRY(ql::public_op(x.get(), em.data(), k, *pub));
+  QL_TRY(ql::pkcs1_i2osp(out, k, x.ptr()));
+  *out_len = k;
+  return ql::kOk;
+}
+
+int32_t QL_PKCS1_OAEP_Decrypt(uint8_t *out, uint32_t *out_len, const uint8_t *c, uint32_t c_len,
+                              const QL_RSA_PRIVATE_KEY *priv, const QL_OAEP_PARAM *param) {
+  if (out == nullptr || out_len == nullptr || c == nullptr || priv == nullptr) {
+    return ql::kErrOaepDecryptInput;
+  }
+  const uint32_t k = ql::modulus_len(priv->n);
+  // Parameters the decoding would refuse are refused before the private operation.
+  ql::OaepParam p;
+  QL_TRY(ql::check_oaep_param(p, param, k, ql::kErrEmeOaepDecodeParam, ql::kErrEmeOaepDecode));
+  if (c_len != k) {
+    return ql::kErrOaepDecryptInput;
+  }
+  ql::Buffer em(k);
+  if (!em) {
+    return ql::critical(ql::kErrOaepDecryptAlloc);
+  }
+  ql::Wiped<Big> x;
+  QL_TRY(ql::map_code(ql::private_op(x.get(), c, c_len, *priv), ql::kErrRsaPrivateInput,
+                      ql::kErrOaepDecryptInput));
+  QL_TRY(ql::pkcs1_i2osp(em.data(), k, x.ptr()));
+  return ql::eme_oaep_decode(out, out_len, em.data(), k, param);
+}
+
+int32_t QL_PKCS1_V15_Sign(uint8_t *out, uint32_t *out_len, int32_t hash_id, const uint8_t *h,
+                          uint32_t h_len, const QL_RSA_PRIVATE_KEY *priv) {
+  const uint32_t need = ql::v15_digest_len(hash_id);
+  if (out == nullptr || out_len == nullptr || priv == nullptr || (h == nullptr && h_len != 0) ||
+      (need != 0 && h_len != need)) {
+    return ql::kErrV15SignDigestLen;
+  }
+  const uint32_t k = ql::modulus_len(priv->n);
+  ql::Buffer em(k);
+  if (!em) {
+    return ql::critical(ql::kErrV15SignAlloc);
+  }
+  QL_TRY(ql::map_code(ql::emsa_v15_encode(em.data(), k, hash_id, h, h_len), ql::kErrEmsaV15Length,
+                      ql::kErrV15SignModulusShort));
+  ql::Wiped<Big> x;
+  QL_TRY(ql::private_op(x.get(), em.data(), k, *priv));
+  QL_TRY(ql::pkcs1_i2osp(out, k, x.ptr()));
+  *out_len = k;
+  return ql::kOk;
+}
+
+int32_t QL_PKCS1_V15_Verify(const uint8_t *sig, uint32_t sig_len, int32_t hash_id, const uint8_t *h,
+                            uint32_t h_len, const QL_RSA_PUBLIC_KEY *pub) {
+  const uint32_t need = ql::v15_digest_len(hash_id);
+  if (sig == nullptr || pub == nullptr || (h == nullptr && h_len != 0) ||
+      (need != 0 && h_len != need)) {
+    return ql::kErrV15VerifyDigestLen;
+  }
+  const uint32_t k = ql::modulus_len(pub->n);
+  if (sig_len != k) {
+    return ql::kErrV15VerifyInvalid;
+  }
+  // The block recovered from the signature and the block expected for the digest.
+  ql::Buffer blocks(2 * size_t{k});
+  if (!blocks) {
+    return ql::critical(ql::kErrV15VerifyAlloc);
+  }
+  uint8_t *got = blocks.data();
+  uint8_t *want = got + k;
+  ql::Wiped<Big> x;
+  QL_TRY(ql::map_code(ql::public_op(x.get(), sig, sig_len, *pub), ql::kErrRsaPublicInput,
+                      ql::kErrV15VerifyInvalid));
+  QL_TRY(ql::map_code(ql::pkcs1_i2osp(got, k, x.ptr()), ql::kErrI2ospTooLarge,
+                      ql::kErrV15VerifyInvalid));
+  QL_TRY(ql::map_code(ql::emsa_v15_encode(want, k, hash_id, h, h_len), ql::kErrEmsaV15Length,
+                      ql::kErrV15VerifyModulusShort));
+  return ql::ct::bytes_eq(got, want, k) ? ql::kOk : ql::kErrV15VerifyInvalid;
+}
+
+int32_t QL_PKCS1_PSS_Sign(uint8_t *out, uint32_t *out_len, const uint8_t *h, uint32_t h_len,
+                          const QL_RSA_PRIVATE_KEY *priv, const QL_PSS_PARAM *param) {
+  if (out == nullptr || out_len == nullptr || h == nullptr || priv == nullptr || param == nullptr) {
+    return ql::kErrPssSignArg;
+  }
+  if (!ql::sha_digest(param->hash_id)) {
+    return ql::kErrPssSignDigest;
+  }
+  if (h_len != ql::digest_len(param->hash_id)) {
+    return ql::kErrPssSignArg;
+  }
+  const uint32_t bits = static_cast<uint32_t>(Big_GetFilledBitNum(&priv->n));
+  const uint32_t k = (bits + 7) / 8;
+  const uint32_t em_bits = bits != 0 ? bits - 1 : 0;
+  const uint32_t em_len = (em_bits + 7) / 8;
+  ql::Buffer em(em_len);
+  if (!em) {
+    return ql::critical(ql::kErrPssSignAlloc);
+  }
+  QL_TRY(ql::emsa_pss_encode(em.data(), em_bits, h, h_len, h_len, param));
+  ql::Wiped<Big> x;
+  QL_TRY(ql::private_op(x.get(), em.data(), em_len, *priv));
+  QL_TRY(ql::pkcs1_i2osp(out, k, x.ptr()));
+  *out_len = k;
+  return ql::kOk;
+}
+
+int32_t QL_PKCS1_PSS_Verify(const uint8_t *sig, uint32_t sig_len, const uint8_t *h, uint32_t h_len,
+                            const QL_RSA_PUBLIC_KEY *pub, const QL_PSS_PARAM *param) {
+  if (sig == nullptr || h == nullptr || pub == nullptr || param == nullptr) {
+    return ql::kErrPssVerifyArg;
+  }
+  if (!ql::sha_digest(param->hash_id)) {
+    return ql::kErrPssVerifyDigest;
+  }
+  if (h_len != ql::digest_len(param->hash_id)) {
+    return ql::kErrPssVerifyArg;
+  }
+  const uint32_t bits = static_cast<uint32_t>(Big_GetFilledBitNum(&pub->n));
+  const uint32_t k = (bits + 7) / 8;
+  if (sig_len != k) {
+    return ql::kErrPssVerifyInvalid;
+  }
+  const uint32_t em_bits = bits != 0 ? bits - 1 : 0;
+  const uint32_t em_len = (em_bits + 7) / 8;
+  ql::Buffer em(em_len);
+  if (!em) {
+    return ql::critical(ql::kErrPssVerifyAlloc);
+  }
+  ql::Wiped<Big> x;
+  QL_TRY(ql::map_code(ql::public_op(x.get(), sig, sig_len, *pub), ql::kErrRsaPublicInput,
+                      ql::kErrPssVerifyInvalid));
+  QL_TRY(ql::map_code(ql::pkcs1_i2osp(em.data(), em_len, x.ptr()), ql::kErrI2ospTooLarge,
+                      ql::kErrPssVerifyInvalid));
+  return ql::map_code(ql::emsa_pss_verify(em.data(), em_bits, h, h_len, param),
+                      ql::kErrEmsaPssInconsistent, ql::kErrPssVerifyInvalid);
+}
+
+int32_t QL_PKCS1_PublicKeyEncode(uint8_t *out, const QL_RSA_PUBLIC_KEY *pub, uint32_t *out_len) {
+  if (pub == nullptr || out_len == nullptr || ql::is_zero_value(pub->n) ||
+      ql::is_zero_value(pub->e) || pub->n.sign != 0 || pub->e.sign != 0) {
+    return ql::kErrPublicKeyEncodeMissing;
+  }
+  const uint32_t content_len =
+      ql::key_element_len(pub->n, false) + ql::key_element_len(pub->e, false);
+  const uint32_t total = 1 + ql::der::length_field_len(content_len) + content_len;
+  if (out == nullptr) {
+    *out_len = total;
+    return ql::kOk;
+  }
+  ql::Buffer content(content_len);
+  if (!content) {
+    return ql::critical(ql::kErrPublicKeyEncodeAlloc);
+  }
+  uint32_t len = ql::der::write_integer(content.data(), pub->n);
+  len += ql::der::write_integer(content.data() + len, pub->e);
+  const uint32_t header_len = ql::der::write_header(out, ql::der::kTagSequence, len);
+  std::memcpy(out + header_len, content.data(), len);
+  *out_len = header_len + len;
+  return ql::kOk;
+}
+
+int32_t QL_PKCS1_PublicKeyDecode(QL_RSA_PUBLIC_KEY *pub, const uint8_t *in) {
+  return ql::public_key_decode_unbounded(pub, in);
+}
+
+int32_t QL_PKCS1_PrivateKeyEncode(uint8_t *out, const QL_RSA_PRIVATE_KEY *priv, uint32_t *out_len) {
+  if (priv == nullptr || out_len == nullptr) {
+    return ql::kErrPrivateKeyEncodeMissing;
+  }
+  // Sized by the elements themselves: a caller-filled record may hold integers longer than n.
+  uint32_t content_len = 3;  // the version, 02 01 00
+  for (int i = 0; i < ql::kPrivateElements; i++) {
+    const Big &x = ql::private_element(*priv, i);
+    if ((i < 5 && ql::is_zero_value(x)) || x.sign != 0) {
+      return ql::kErrPrivateKeyEncodeMissing;
+    }
+    content_len += ql::key_element_len(x, i >= 5);
+  }
+  const uint32_t total = 1 + ql::der::length_field_len(content_len) + content_len;
+  if (out == nullptr) {
+    *out_len = total;
+    return ql::kOk;
+  }
+  ql::Buffer content(content_len);
+  if (!content) {
+    return ql::critical(ql::kErrPrivateKeyEncodeAlloc);
+  }
+  uint8_t *p = content.data();
+  p[0] = ql::der::kTagInteger;
+  p[1] = 0x01;
+  p[2] = 0x00;
+  uint32_t len = 3;
+  for (int i = 0; i < ql::kPrivateElements; i++) {
+    len += ql::write_key_element(p + len, ql::private_element(*priv, i), i >= 5);
+  }
+  const uint32_t header_len = ql::der::write_header(out, ql::der::kTagSequence, len);
+  std::memcpy(out + header_len, p, len);
+  *out_len = header_len + len;
+  return ql::kOk;
+}
+
+int32_t QL_PKCS1_PrivateKeyDecode(QL_RSA_PRIVATE_KEY *priv, const uint8_t *in, uint32_t in_len) {
+  return ql::private_key_decode(priv, in, in_len);
 }

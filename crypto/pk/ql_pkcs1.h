@@ -27,6 +27,12 @@ Status emsa_pss_encode(uint8_t *em, uint32_t em_bits, const uint8_t *m_hash, uin
 Status emsa_pss_verify(const uint8_t *em, uint32_t em_bits, const uint8_t *m_hash, uint32_t h_len,
                        const QL_PSS_PARAM *param);
 
+// Decodes an RSAPublicKey that must lie within in[0..in_len): the dispatcher passes the real
+// input length here. Codes as QL_PKCS1_PublicKeyDecode, which trusts the structure's own
+// header for its extent; trailing bytes after the structure are ignored.
+Status public_key_decode(QL_RSA_PUBLIC_KEY *pub, const uint8_t *in, uint32_t in_len);
+Status private_key_decode(QL_RSA_PRIVATE_KEY *priv, const uint8_t *in, uint32_t in_len);
+
 #if defined(QL_TEST_HOOKS)
 namespace test {
 // Makes the paddings take their random bytes (v1.5 padding string, OAEP seed, PSS salt) from
