@@ -285,6 +285,17 @@ Status pkcs1_i2osp(uint8_t *out, uint32_t len, const Big *x) {
   return s == kErrBigTooLong ? kErrI2ospTooLarge : s;
 }
 
+void pkcs1_i2osp_secret(uint8_t *out, uint32_t len, const Big &x) {
+  // Words at or above the record's length count as zero, selected by a mask rather than by
+  // a branch on the (secret) length.
+  const uint32_t num_words = static_cast<uint32_t>(x.length);
+  for (uint32_t j = 0; j < len; j++) {
+    const uint32_t w = j / 4;
+    const uint32_t word = w < kBigWords ? x.words[w] & mask_lt(w, num_words) : 0;
+    out[len - 1 - j] = static_cast<uint8_t>(word >> (8 * (j % 4)));
+  }
+}
+
 Status pkcs1_os2ip(Big *x, const uint8_t *in, uint32_t len) {
   if (x != nullptr && in == nullptr && len == 0) {
     big_clear(*x);
@@ -331,6 +342,8 @@ Status eme_v15_decode(uint8_t *m, uint32_t *m_len, const uint8_t *em, uint32_t e
   // The message starts at zero_index + 1, that is at `offset` into em[11..em_len).
   const uint32_t offset = ct::select(good, zero_index - 10, 0);
   ct_move_tail(m, em + 11, em_len - 11, offset, good);
+  // Success or failure is what the caller learns in any case; nothing else is released.
+  QL_CT_PUBLIC(&good, sizeof(good));
   if (good == 0) {
     return kErrEmeV15DecodeBlock;
   }
@@ -420,6 +433,7 @@ Status eme_oaep_decode(uint8_t *m, uint32_t *m_len, const uint8_t *em, uint32_t 
   const uint32_t region = db_len - h_len - 1;
   const uint32_t offset = ct::select(good, one_index - h_len, 0);
   ct_move_tail(m, db + h_len + 1, region, offset, good);
+  QL_CT_PUBLIC(&good, sizeof(good));
   if (good == 0) {
     return kErrEmeOaepDecode;
   }
@@ -707,8 +721,8 @@ int32_t QL_PKCS1_V15_Decrypt(uint8_t *out, uint32_t *out_len, const uint8_t *c, 
   ql::Wiped<Big> x;
   QL_TRY(ql::map_code(ql::private_op(x.get(), c, c_len, *priv), ql::kErrRsaPrivateInput,
                       ql::kErrV15Decrypt));
-  QL_TRY(ql::map_code(ql::pkcs1_i2osp(em.data(), k, x.ptr()), ql::kErrI2ospTooLarge,
-                      ql::kErrV15Decrypt));
+  // x < n fits the k bytes; the conversion does not look at where its leading zeros end.
+  ql::pkcs1_i2osp_secret(em.data(), k, x.get());
   // Every padding failure is the one decryption code.
   return ql::map_code(ql::eme_v15_decode(out, out_len, em.data(), k), ql::kErrEmeV15DecodeBlock,
                       ql::kErrV15Decrypt);
@@ -754,7 +768,7 @@ int32_t QL_PKCS1_OAEP_Decrypt(uint8_t *out, uint32_t *out_len, const uint8_t *c,
   ql::Wiped<Big> x;
   QL_TRY(ql::map_code(ql::private_op(x.get(), c, c_len, *priv), ql::kErrRsaPrivateInput,
                       ql::kErrOaepDecryptInput));
-  QL_TRY(ql::pkcs1_i2osp(em.data(), k, x.ptr()));
+  ql::pkcs1_i2osp_secret(em.data(), k, x.get());
   return ql::eme_oaep_decode(out, out_len, em.data(), k, param);
 }
 

@@ -14,6 +14,9 @@ namespace ql {
 
 Status pkcs1_i2osp(uint8_t *out, uint32_t len, const Big *x);
 Status pkcs1_os2ip(Big *x, const uint8_t *in, uint32_t len);
+// I2OSP of a secret value below 256^len (a decrypted block): exactly `len` bytes, in time
+// and with memory accesses that depend only on `len`.
+void pkcs1_i2osp_secret(uint8_t *out, uint32_t len, const Big &x);
 Status eme_v15_encode(uint8_t *em, uint32_t k, const uint8_t *m, uint32_t m_len);
 Status eme_v15_decode(uint8_t *m, uint32_t *m_len, const uint8_t *em, uint32_t em_len);
 Status eme_oaep_encode(uint8_t *em, uint32_t k, const uint8_t *m, uint32_t m_len,
