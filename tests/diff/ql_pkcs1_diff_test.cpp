@@ -37,9 +37,7 @@ std::mt19937 &rng() {
 
 Bytes random_bytes(size_t n) {
   Bytes b(n);
-  for (auto &v : b) {
-    v = static_cast<uint8_t>(rng()());
-  }
+  for (auto &v : b) { v = static_cast<uint8_t>(rng()()); }
   return b;
 }
 
@@ -47,9 +45,7 @@ Big big_of(const BIGNUM *b) {
   Big r{};
   Bytes bytes(static_cast<size_t>(BN_num_bytes(b)));
   BN_bn2bin(b, bytes.data());
-  if (bytes.empty()) {
-    return r;
-  }
+  if (bytes.empty()) { return r; }
   EXPECT_EQ(U8ToBig(&r, bytes.data(), static_cast<uint32_t>(bytes.size())), 0);
   return r;
 }
@@ -72,9 +68,7 @@ struct Key {
 const Key &key(int bits) {
   static std::vector<std::unique_ptr<Key>> keys;
   for (const auto &k : keys) {
-    if (static_cast<int>(k->bits) == bits) {
-      return *k;
-    }
+    if (static_cast<int>(k->bits) == bits) { return *k; }
   }
   auto k = std::make_unique<Key>();
   k->pkey.reset(EVP_RSA_gen(static_cast<unsigned>(bits)));
@@ -133,9 +127,7 @@ Bytes openssl_decrypt(const Key &k, const Bytes &c, const QL_OAEP_PARAM *oaep) {
   }
   Bytes out(k.k);
   size_t len = out.size();
-  if (EVP_PKEY_decrypt(ctx.get(), out.data(), &len, c.data(), c.size()) != 1) {
-    return {};
-  }
+  if (EVP_PKEY_decrypt(ctx.get(), out.data(), &len, c.data(), c.size()) != 1) { return {}; }
   out.resize(len);
   return out;
 }
@@ -277,9 +269,7 @@ TEST(Pkcs1Diff, PssBothWays) {
     const Key &k = key(bits);
     for (int32_t hash_id = QL_HASH_SHA1; hash_id <= QL_HASH_SHA512; hash_id++) {
       const uint32_t h_len = digest_len(hash_id);
-      if (16 * h_len + 9 > k.bits - 1) {
-        continue;
-      }
+      if (16 * h_len + 9 > k.bits - 1) { continue; }
       for (int32_t mgf_id : {hash_id == QL_HASH_SHA1 ? 1 : hash_id, hash_id == 5 ? 3 : 5}) {
         SCOPED_TRACE(testing::Message() << bits << " bits, " << hash_id << "/" << mgf_id);
         const QL_PSS_PARAM p{hash_id, mgf_id};
