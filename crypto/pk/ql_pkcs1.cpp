@@ -216,8 +216,39 @@ Status private_op(Big &x, const uint8_t *in, uint32_t in_len, const QL_RSA_PRIVA
   return QL_RSA_PrivateKeyExp(&x, &x, &priv);
 }
 
+// out = I2OSP(OS2IP(em)^e mod n, k), *out_len = k: the last steps of both encryptions.
+Status encrypt_block(uint8_t *out, uint32_t *out_len, const uint8_t *em, uint32_t k,
+                     const QL_RSA_PUBLIC_KEY &pub) {
+  Wiped<Big> x;
+  QL_TRY(public_op(x.get(), em, k, pub));
+  QL_TRY(pkcs1_i2osp(out, k, x.ptr()));
+  *out_len = k;
+  return kOk;
+}
+
+// out = I2OSP(OS2IP(em)^d mod n, k), *out_len = k: the last steps of both signatures.
+Status sign_block(uint8_t *out, uint32_t *out_len, const uint8_t *em, uint32_t em_len, uint32_t k,
+                  const QL_RSA_PRIVATE_KEY &priv) {
+  Wiped<Big> x;
+  QL_TRY(private_op(x.get(), em, em_len, priv));
+  QL_TRY(pkcs1_i2osp(out, k, x.ptr()));
+  *out_len = k;
+  return kOk;
+}
+
 // `code` unless `s` is `from`, which becomes `to`.
 Status map_code(Status s, Status from, Status to) { return s == from ? to : s; }
+
+// em = the k-byte block of OS2IP(c)^d mod n (c is k bytes): the first steps of both
+// decryptions. An input above n is `range_code`. x < n fits the k bytes, and the conversion
+// does not look at where the value's leading zeros end.
+Status decrypt_block(uint8_t *em, const uint8_t *c, uint32_t k, const QL_RSA_PRIVATE_KEY &priv,
+                     Status range_code) {
+  Wiped<Big> x;
+  QL_TRY(map_code(private_op(x.get(), c, k, priv), kErrRsaPrivateInput, range_code));
+  pkcs1_i2osp_secret(em, k, x.get());
+  return kOk;
+}
 
 // The digest length a v1.5 signature needs for hash_id, 0 when it is not checked (identifiers
 // outside 1 to 5 wrap the caller's value as it is).
@@ -614,11 +645,7 @@ int32_t QL_PKCS1_V15_Encrypt(uint8_t *out, uint32_t *out_len, const uint8_t *m, 
   ql::Buffer em(k);
   if (!em) { return ql::critical(ql::kErrV15EncryptAlloc); }
   QL_TRY(ql::eme_v15_encode(em.data(), k, m, m_len));
-  ql::Wiped<Big> x;
-  QL_TRY(ql::public_op(x.get(), em.data(), k, *pub));
-  QL_TRY(ql::pkcs1_i2osp(out, k, x.ptr()));
-  *out_len = k;
-  return ql::kOk;
+  return ql::encrypt_block(out, out_len, em.data(), k, *pub);
 }
 
 int32_t QL_PKCS1_V15_Decrypt(uint8_t *out, uint32_t *out_len, const uint8_t *c, uint32_t c_len,
@@ -630,11 +657,7 @@ int32_t QL_PKCS1_V15_Decrypt(uint8_t *out, uint32_t *out_len, const uint8_t *c, 
   if (c_len != k) { return ql::kErrV15Decrypt; }
   ql::Buffer em(k);
   if (!em) { return ql::critical(ql::kErrV15DecryptAlloc); }
-  ql::Wiped<Big> x;
-  QL_TRY(ql::map_code(ql::private_op(x.get(), c, c_len, *priv), ql::kErrRsaPrivateInput,
-                      ql::kErrV15Decrypt));
-  // x < n fits the k bytes; the conversion does not look at where its leading zeros end.
-  ql::pkcs1_i2osp_secret(em.data(), k, x.get());
+  QL_TRY(ql::decrypt_block(em.data(), c, k, *priv, ql::kErrV15Decrypt));
   // Every padding failure is the one decryption code.
   return ql::map_code(ql::eme_v15_decode(out, out_len, em.data(), k), ql::kErrEmeV15DecodeBlock,
                       ql::kErrV15Decrypt);
@@ -650,11 +673,7 @@ int32_t QL_PKCS1_OAEP_Encrypt(uint8_t *out, uint32_t *out_len, const uint8_t *m,
   ql::Buffer em(k);
   if (!em) { return ql::critical(ql::kErrOaepEncryptAlloc); }
   QL_TRY(ql::eme_oaep_encode(em.data(), k, m, m_len, param));
-  ql::Wiped<Big> x;
-  QL_TRY(ql::public_op(x.get(), em.data(), k, *pub));
-  QL_TRY(ql::pkcs1_i2osp(out, k, x.ptr()));
-  *out_len = k;
-  return ql::kOk;
+  return ql::encrypt_block(out, out_len, em.data(), k, *pub);
 }
 
 int32_t QL_PKCS1_OAEP_Decrypt(uint8_t *out, uint32_t *out_len, const uint8_t *c, uint32_t c_len,
@@ -669,10 +688,7 @@ int32_t QL_PKCS1_OAEP_Decrypt(uint8_t *out, uint32_t *out_len, const uint8_t *c,
   if (c_len != k) { return ql::kErrOaepDecryptInput; }
   ql::Buffer em(k);
   if (!em) { return ql::critical(ql::kErrOaepDecryptAlloc); }
-  ql::Wiped<Big> x;
-  QL_TRY(ql::map_code(ql::private_op(x.get(), c, c_len, *priv), ql::kErrRsaPrivateInput,
-                      ql::kErrOaepDecryptInput));
-  ql::pkcs1_i2osp_secret(em.data(), k, x.get());
+  QL_TRY(ql::decrypt_block(em.data(), c, k, *priv, ql::kErrOaepDecryptInput));
   return ql::eme_oaep_decode(out, out_len, em.data(), k, param);
 }
 
@@ -688,11 +704,7 @@ int32_t QL_PKCS1_V15_Sign(uint8_t *out, uint32_t *out_len, int32_t hash_id, cons
   if (!em) { return ql::critical(ql::kErrV15SignAlloc); }
   QL_TRY(ql::map_code(ql::emsa_v15_encode(em.data(), k, hash_id, h, h_len), ql::kErrEmsaV15Length,
                       ql::kErrV15SignModulusShort));
-  ql::Wiped<Big> x;
-  QL_TRY(ql::private_op(x.get(), em.data(), k, *priv));
-  QL_TRY(ql::pkcs1_i2osp(out, k, x.ptr()));
-  *out_len = k;
-  return ql::kOk;
+  return ql::sign_block(out, out_len, em.data(), k, k, *priv);
 }
 
 int32_t QL_PKCS1_V15_Verify(const uint8_t *sig, uint32_t sig_len, int32_t hash_id, const uint8_t *h,
@@ -733,11 +745,7 @@ int32_t QL_PKCS1_PSS_Sign(uint8_t *out, uint32_t *out_len, const uint8_t *h, uin
   ql::Buffer em(em_len);
   if (!em) { return ql::critical(ql::kErrPssSignAlloc); }
   QL_TRY(ql::emsa_pss_encode(em.data(), em_bits, h, h_len, h_len, param));
-  ql::Wiped<Big> x;
-  QL_TRY(ql::private_op(x.get(), em.data(), em_len, *priv));
-  QL_TRY(ql::pkcs1_i2osp(out, k, x.ptr()));
-  *out_len = k;
-  return ql::kOk;
+  return ql::sign_block(out, out_len, em.data(), em_len, k, *priv);
 }
 
 int32_t QL_PKCS1_PSS_Verify(const uint8_t *sig, uint32_t sig_len, const uint8_t *h, uint32_t h_len,

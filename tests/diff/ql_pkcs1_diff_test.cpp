@@ -116,10 +116,11 @@ void set_oaep(EVP_PKEY_CTX *c, const QL_OAEP_PARAM &p) {
   }
 }
 
-// OpenSSL's decryption of `c` (OAEP under `oaep`, or v1.5 when null); empty on failure.
-Bytes openssl_decrypt(const Key &k, const Bytes &c, const QL_OAEP_PARAM *oaep) {
+// OpenSSL's encryption or decryption of `in` (OAEP under `oaep`, or v1.5 when null); empty
+// when decryption fails.
+Bytes openssl_crypt(const Key &k, const Bytes &in, const QL_OAEP_PARAM *oaep, bool decrypt) {
   Ctx ctx = ctx_of(k);
-  EXPECT_EQ(EVP_PKEY_decrypt_init(ctx.get()), 1);
+  EXPECT_EQ(decrypt ? EVP_PKEY_decrypt_init(ctx.get()) : EVP_PKEY_encrypt_init(ctx.get()), 1);
   if (oaep != nullptr) {
     set_oaep(ctx.get(), *oaep);
   } else {
@@ -127,24 +128,18 @@ Bytes openssl_decrypt(const Key &k, const Bytes &c, const QL_OAEP_PARAM *oaep) {
   }
   Bytes out(k.k);
   size_t len = out.size();
-  if (EVP_PKEY_decrypt(ctx.get(), out.data(), &len, c.data(), c.size()) != 1) { return {}; }
+  const int ok = decrypt ? EVP_PKEY_decrypt(ctx.get(), out.data(), &len, in.data(), in.size())
+                         : EVP_PKEY_encrypt(ctx.get(), out.data(), &len, in.data(), in.size());
+  EXPECT_TRUE(decrypt || ok == 1);
+  if (ok != 1) { return {}; }
   out.resize(len);
   return out;
 }
-
+Bytes openssl_decrypt(const Key &k, const Bytes &c, const QL_OAEP_PARAM *oaep) {
+  return openssl_crypt(k, c, oaep, true);
+}
 Bytes openssl_encrypt(const Key &k, const Bytes &m, const QL_OAEP_PARAM *oaep) {
-  Ctx ctx = ctx_of(k);
-  EXPECT_EQ(EVP_PKEY_encrypt_init(ctx.get()), 1);
-  if (oaep != nullptr) {
-    set_oaep(ctx.get(), *oaep);
-  } else {
-    EXPECT_EQ(EVP_PKEY_CTX_set_rsa_padding(ctx.get(), RSA_PKCS1_PADDING), 1);
-  }
-  Bytes out(k.k);
-  size_t len = out.size();
-  EXPECT_EQ(EVP_PKEY_encrypt(ctx.get(), out.data(), &len, m.data(), m.size()), 1);
-  out.resize(len);
-  return out;
+  return openssl_crypt(k, m, oaep, false);
 }
 
 TEST(Pkcs1Diff, V15EncryptionBothWays) {
