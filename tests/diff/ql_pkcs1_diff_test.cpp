@@ -145,7 +145,7 @@ Bytes openssl_encrypt(const Key &k, const Bytes &m, const QL_OAEP_PARAM *oaep) {
 TEST(Pkcs1Diff, V15EncryptionBothWays) {
   for (int bits : {1024, 2049}) {
     const Key &k = key(bits);
-    for (uint32_t m_len : {0u, 31u, k.k - 11}) {
+    for (uint32_t m_len : {bits == 1024 ? 0u : 31u, k.k - 11}) {
       SCOPED_TRACE(testing::Message() << bits << " bits, message " << m_len);
       const Bytes m = random_bytes(m_len == 0 ? 1 : m_len);
       Bytes c(k.k), out(k.k);
