@@ -6,6 +6,7 @@
 #include "pk/ql_pkcs1.h"
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 #include "QuillonCrypto.h"
@@ -85,6 +86,10 @@ Status mgf1(uint8_t *out, uint32_t len, const uint8_t *seed, uint32_t seed_len, 
   }
   return kOk;
 }
+
+// A scratch size that a 32-bit size_t cannot hold becomes one no allocation satisfies, so the
+// caller reports its allocation failure instead of working in a wrapped-around buffer.
+size_t scratch_len(uint64_t n) { return n <= SIZE_MAX ? static_cast<size_t>(n) : SIZE_MAX; }
 
 void xor_into(uint8_t *dst, const uint8_t *src, uint32_t n) {
   for (uint32_t i = 0; i < n; i++) { dst[i] = static_cast<uint8_t>(dst[i] ^ src[i]); }
@@ -393,7 +398,7 @@ Status eme_oaep_decode(uint8_t *m, uint32_t *m_len, const uint8_t *em, uint32_t 
   const uint32_t h_len = p.h_len;
   const uint32_t db_len = k - h_len - 1;
   // One scratch block: a copy of EM (unmasked in place), then the mask and the label hash.
-  Buffer scratch(size_t{k} + db_len + h_len);
+  Buffer scratch(scratch_len(uint64_t{k} + db_len + h_len));
   if (!scratch) { return critical(kErrEmeOaepDecodeAlloc); }
   uint8_t *copy = scratch.data();
   uint8_t *mask = copy + k;
@@ -458,7 +463,7 @@ Status emsa_pss_encode(uint8_t *em, uint32_t em_bits, const uint8_t *m_hash, uin
   const uint32_t db_len = em_len - h_len - 1;
   // M' = 8 zero bytes || mHash || salt, then the mask of DB.
   const uint32_t m_prime_len = 8 + h_len + s_len;
-  Buffer scratch(size_t{m_prime_len} + db_len);
+  Buffer scratch(scratch_len(uint64_t{m_prime_len} + db_len));
   if (!scratch) { return critical(kErrEmsaPssEncodeAlloc); }
   uint8_t *m_prime = scratch.data();
   uint8_t *mask = m_prime + m_prime_len;
@@ -492,7 +497,7 @@ Status emsa_pss_verify(const uint8_t *em, uint32_t em_bits, const uint8_t *m_has
   // Scratch for DB and for M' with the longest salt the block can carry (db_len - 1 bytes,
   // when PS is empty): 8 + h_len + db_len - 1 = em_len + 6 bytes, plus the digest H'.
   const uint32_t m_prime_cap = 8 + h_len + db_len;
-  Buffer scratch(size_t{db_len} + m_prime_cap + h_len);
+  Buffer scratch(scratch_len(uint64_t{db_len} + m_prime_cap + h_len));
   if (!scratch) { return critical(kErrEmsaPssVerifyAlloc); }
   uint8_t *db = scratch.data();
   uint8_t *m_prime = db + db_len;
