@@ -5,14 +5,23 @@
 // per message (QLC_Hash_Init/Update/Final, QLC_HMAC_Init/Update/Final; an HMAC takes its key
 // at every start, there being no restart without it). The count is divided by the user CPU
 // time of the run, or with -elapsed by its wall time.
-#include <sys/resource.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "qlc.h"
+
+// The process's user CPU time comes from the system; windows.h last and without its min/max
+// macros, which the standard headers' max() calls would meet.
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <sys/resource.h>
+#endif
 
 namespace qlc {
 namespace {
@@ -142,9 +151,18 @@ double clock_now(bool elapsed) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
   }
+#if defined(_WIN32)
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) {
+    return 0;
+  }
+  const uint64_t ticks = (static_cast<uint64_t>(user.dwHighDateTime) << 32) | user.dwLowDateTime;
+  return static_cast<double>(ticks) * 1e-7;  // 100-nanosecond units
+#else
   rusage ru{};
   getrusage(RUSAGE_SELF, &ru);
   return static_cast<double>(ru.ru_utime.tv_sec) + static_cast<double>(ru.ru_utime.tv_usec) * 1e-6;
+#endif
 }
 
 }  // namespace
