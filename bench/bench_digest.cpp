@@ -154,40 +154,37 @@ Runner hmac_openssl(const char *name, uint32_t len) {
 
 }  // namespace
 
+namespace {
+
+// The dispatcher and module rows of one family (digests or HMACs) at every digest and size.
+void add_family(std::vector<Row> &rows, const char *family, bool mac, const char *peer_name,
+                Runner (*dispatcher)(int32_t, uint32_t), Runner (*module)(int32_t, uint32_t),
+                Runner (*openssl)(const char *, uint32_t)) {
+  for (const Digest &d : kDigests) {
+    for (uint32_t len : kSizes) {
+      const std::string base = std::string(family) + "/" + d.name + "/" + std::to_string(len) + "/";
+      const char *ossl = d.ossl;
+      std::function<Runner()> theirs;
+      if (ossl != nullptr) {
+        theirs = [openssl, ossl, len] { return openssl(ossl, len); };
+      }
+      const std::string peer = ossl ? peer_name : "none:OpenSSL-has-no-HAS-160";
+      const int32_t id = mac ? d.mac_id : d.hash_id;
+      rows.push_back({base + "dispatcher", Clock::kCpu, len, peer,
+                      [dispatcher, id, len] { return dispatcher(id, len); }, theirs});
+      rows.push_back({base + "module", Clock::kCpu, len, peer,
+                      [module, id, len] { return module(id, len); }, theirs});
+    }
+  }
+}
+
+}  // namespace
+
 void add_digest_rows(std::vector<Row> &rows) {
-  const std::string none = "none:OpenSSL-has-no-HAS-160";
-  for (const Digest &d : kDigests) {
-    for (uint32_t len : kSizes) {
-      const std::string base = std::string("digest/") + d.name + "/" + std::to_string(len) + "/";
-      const char *ossl = d.ossl;
-      std::function<Runner()> theirs;
-      if (ossl != nullptr) {
-        theirs = [ossl, len] { return hash_openssl(ossl, len); };
-      }
-      const std::string peer = ossl ? "EVP_DigestInit_ex2+Update+Final" : none;
-      const int32_t id = d.hash_id;
-      rows.push_back({base + "dispatcher", Clock::kCpu, len, peer,
-                      [id, len] { return hash_dispatcher(id, len); }, theirs});
-      rows.push_back({base + "module", Clock::kCpu, len, peer,
-                      [id, len] { return hash_module(id, len); }, theirs});
-    }
-  }
-  for (const Digest &d : kDigests) {
-    for (uint32_t len : kSizes) {
-      const std::string base = std::string("hmac/") + d.name + "/" + std::to_string(len) + "/";
-      const char *ossl = d.ossl;
-      std::function<Runner()> theirs;
-      if (ossl != nullptr) {
-        theirs = [ossl, len] { return hmac_openssl(ossl, len); };
-      }
-      const std::string peer = ossl ? "EVP_MAC_init(key)+update+final" : none;
-      const int32_t id = d.mac_id;
-      rows.push_back({base + "dispatcher", Clock::kCpu, len, peer,
-                      [id, len] { return hmac_dispatcher(id, len); }, theirs});
-      rows.push_back({base + "module", Clock::kCpu, len, peer,
-                      [id, len] { return hmac_module(id, len); }, theirs});
-    }
-  }
+  add_family(rows, "digest", false, "EVP_DigestInit_ex2+Update+Final", hash_dispatcher, hash_module,
+             hash_openssl);
+  add_family(rows, "hmac", true, "EVP_MAC_init(key)+update+final", hmac_dispatcher, hmac_module,
+             hmac_openssl);
 }
 
 }  // namespace bench
