@@ -27,6 +27,7 @@ struct Row {
   std::string peer;  // the peer's interface, one word; "none:<why>" when there is no peer
   std::function<Runner()> ours;    // prepares our side (outside the timing)
   std::function<Runner()> theirs;  // prepares the peer side; empty without a peer
+  int module_state = 0;            // the module state our side needs (QLC_CM_STATE_*); 0: any
 };
 
 // Holds `p` and frees it with `f` when the last runner that captured it goes.
@@ -34,10 +35,6 @@ template <typename T, typename F>
 std::shared_ptr<T> hold(T *p, F f) {
   return std::shared_ptr<T>(p, f);
 }
-
-// Puts the module into its approved state (`approved`) or its non-approved state, which
-// module rows of algorithms that the approved state refuses need; false when refused.
-bool module_state(bool approved);
 
 // A deterministic test message of `n` bytes.
 std::vector<uint8_t> message(size_t n);

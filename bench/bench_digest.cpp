@@ -50,9 +50,6 @@ Runner hash_dispatcher(int32_t id, uint32_t len) {
 }
 
 Runner hash_module(int32_t id, uint32_t len) {
-  if (!module_state(true)) {
-    return {};
-  }
   auto m = std::make_shared<std::vector<uint8_t>>(message(len));
   return [m, id, len](uint64_t n) {
     uint8_t out[QL_HASH_MAX_DIGEST_LEN];
@@ -103,9 +100,6 @@ Runner hmac_dispatcher(int32_t id, uint32_t len) {
 }
 
 Runner hmac_module(int32_t id, uint32_t len) {
-  if (!module_state(true)) {
-    return {};
-  }
   auto m = std::make_shared<std::vector<uint8_t>>(message(len));
   auto key = std::make_shared<QLC_SECRET_KEY>();
   std::memset(key.get(), 0, sizeof(QLC_SECRET_KEY));
@@ -173,7 +167,8 @@ void add_family(std::vector<Row> &rows, const char *family, bool mac, const char
       rows.push_back({base + "dispatcher", Clock::kCpu, len, peer,
                       [dispatcher, id, len] { return dispatcher(id, len); }, theirs});
       rows.push_back({base + "module", Clock::kCpu, len, peer,
-                      [module, id, len] { return module(id, len); }, theirs});
+                      [module, id, len] { return module(id, len); }, theirs,
+                      QLC_CM_STATE_APPROVED});
     }
   }
 }

@@ -1,7 +1,8 @@
 // The benchmark runner. Every row times our operation and its peer's like with like: after
 // each side is calibrated to a sample of about the same length, the two run in pairs, the
-// order inside each pair drawn at random, so that both see the same state of the machine; the
-// row reports the median of the per-pair ratios ours/peer with its quartiles, and each side's
+// order inside each pair drawn at random, so that both see the same state of the machine, and
+// the pairs of one row spread over the whole run (one pair of every row per sweep); the row
+// reports the median of the per-pair ratios ours/peer with its quartiles, and each side's
 // median rate. Both sides of a row share one time base (process CPU time, or the wall clock
 // where child processes do the work). Rows come out in a fixed order, one line each, so that
 // scripts can diff and join tables (bench/compare_paths.sh, bench/compare_commits.sh).
@@ -26,10 +27,6 @@ std::vector<uint8_t> message(size_t n) {
     m[i] = static_cast<uint8_t>(i * 131 + 7);
   }
   return m;
-}
-
-bool module_state(bool approved) {
-  return QLC_CM_StateChange(approved ? QLC_CM_STATE_APPROVED : QLC_CM_STATE_NON_APPROVED) == 0;
 }
 
 namespace {
@@ -110,68 +107,82 @@ std::string ratio(double v) {
   return buf;
 }
 
-// Times one side alone, `pairs` times; false when a call failed.
-bool alone(const Row &row, Runner &run, uint64_t n, int pairs, std::vector<double> &rates) {
-  for (int i = 0; i < pairs; i++) {
-    double t = 0;
-    if (!timed(run, n, row.clock, t) || t <= 0) {
-      return false;
-    }
-    rates.push_back(rate(row, n, t));
-  }
-  return true;
+// One row under measurement: both sides prepared, their calls per sample, the samples.
+struct Slot {
+  const Row *row;
+  Runner ours, theirs;
+  uint64_t n_ours = 0, n_theirs = 0;
+  int pairs = 0;
+  const char *failed = nullptr;
+  std::vector<double> mine, peer, ratios;
+};
+
+// Puts the module into the state the row's calls need (outside the timing).
+bool enter(const Row &row) {
+  return row.module_state == 0 || QLC_CM_StateChange(row.module_state) == 0;
 }
 
-void measure(const Row &row, const Options &opt, std::mt19937 &rng) {
-  Runner ours = row.ours ? row.ours() : Runner{};
-  Runner theirs = row.theirs ? row.theirs() : Runner{};
-  if ((row.ours && !ours) || (row.theirs && !theirs)) {
-    print_error(row, "could not be prepared");
-    return;
-  }
-  uint64_t n_ours = 0, n_theirs = 0;
+// Prepares both sides and calibrates them; slow rows get fewer pairs, at least three.
+void prepare(Slot &s, const Options &opt) {
+  const Row &row = *s.row;
+  s.ours = row.ours ? row.ours() : Runner{};
+  s.theirs = row.theirs ? row.theirs() : Runner{};
   double t_ours = 0, t_theirs = 0;
-  if (ours && !calibrate(ours, row.clock, opt.sample_s, n_ours, t_ours)) {
-    print_error(row, "our call failed");
-    return;
+  if ((row.ours && !s.ours) || (row.theirs && !s.theirs) || !enter(row)) {
+    s.failed = "could not be prepared";
+  } else if (s.ours && !calibrate(s.ours, row.clock, opt.sample_s, s.n_ours, t_ours)) {
+    s.failed = "our call failed";
+  } else if (s.theirs && !calibrate(s.theirs, row.clock, opt.sample_s, s.n_theirs, t_theirs)) {
+    s.failed = "the peer's call failed";
   }
-  if (theirs && !calibrate(theirs, row.clock, opt.sample_s, n_theirs, t_theirs)) {
-    print_error(row, "the peer's call failed");
-    return;
-  }
-  // Slow operations get fewer pairs, at least three.
-  int pairs = opt.pairs;
+  s.pairs = opt.pairs;
   const double per_pair = t_ours + t_theirs;
-  if (per_pair * pairs > opt.row_max_s) {
-    pairs = std::max(3, static_cast<int>(opt.row_max_s / per_pair));
+  if (per_pair * opt.pairs > opt.row_max_s) {
+    s.pairs = std::max(3, static_cast<int>(opt.row_max_s / per_pair));
   }
-  std::vector<double> mine, peer, ratios;
-  if (!ours || !theirs) {
-    if (!(ours ? alone(row, ours, n_ours, pairs, mine)
-               : alone(row, theirs, n_theirs, pairs, peer))) {
-      print_error(row, "a timed call failed");
-      return;
-    }
-    const std::string r = fmt(quantile(ours ? mine : peer, 0.5));
-    print_line(row, ours ? r.c_str() : "-", ours ? "-" : r.c_str(), "-", "-", "-", pairs);
+}
+
+// One pair of the row (one sample where it has one side only), the order drawn at random.
+void sample(Slot &s, std::mt19937 &rng) {
+  const Row &row = *s.row;
+  double a = 0, b = 0;
+  bool ok = enter(row);
+  if (ok && s.ours && s.theirs) {
+    ok = (rng() & 1)
+             ? timed(s.ours, s.n_ours, row.clock, a) && timed(s.theirs, s.n_theirs, row.clock, b)
+             : timed(s.theirs, s.n_theirs, row.clock, b) && timed(s.ours, s.n_ours, row.clock, a);
+  } else if (ok) {
+    ok = s.ours ? timed(s.ours, s.n_ours, row.clock, a) : timed(s.theirs, s.n_theirs, row.clock, b);
+  }
+  if (!ok || (s.ours && a <= 0) || (s.theirs && b <= 0)) {
+    s.failed = "a timed call failed";
     return;
   }
-  for (int i = 0; i < pairs; i++) {
-    double a = 0, b = 0;
-    const bool ok =
-        (rng() & 1) ? timed(ours, n_ours, row.clock, a) && timed(theirs, n_theirs, row.clock, b)
-                    : timed(theirs, n_theirs, row.clock, b) && timed(ours, n_ours, row.clock, a);
-    if (!ok || a <= 0 || b <= 0) {
-      print_error(row, "a timed call failed");
-      return;
-    }
-    mine.push_back(rate(row, n_ours, a));
-    peer.push_back(rate(row, n_theirs, b));
-    ratios.push_back(mine.back() / peer.back());
+  if (s.ours) {
+    s.mine.push_back(rate(row, s.n_ours, a));
   }
-  print_line(row, fmt(quantile(mine, 0.5)).c_str(), fmt(quantile(peer, 0.5)).c_str(),
-             ratio(quantile(ratios, 0.5)).c_str(), ratio(quantile(ratios, 0.25)).c_str(),
-             ratio(quantile(ratios, 0.75)).c_str(), pairs);
+  if (s.theirs) {
+    s.peer.push_back(rate(row, s.n_theirs, b));
+  }
+  if (s.ours && s.theirs) {
+    s.ratios.push_back(s.mine.back() / s.peer.back());
+  }
+}
+
+void report(const Slot &s) {
+  if (s.failed != nullptr) {
+    print_error(*s.row, s.failed);
+    return;
+  }
+  const std::string o = s.ours ? fmt(quantile(s.mine, 0.5)) : "-";
+  const std::string p = s.theirs ? fmt(quantile(s.peer, 0.5)) : "-";
+  if (s.ratios.empty()) {
+    print_line(*s.row, o.c_str(), p.c_str(), "-", "-", "-", s.pairs);
+    return;
+  }
+  print_line(*s.row, o.c_str(), p.c_str(), ratio(quantile(s.ratios, 0.5)).c_str(),
+             ratio(quantile(s.ratios, 0.25)).c_str(), ratio(quantile(s.ratios, 0.75)).c_str(),
+             s.pairs);
 }
 
 const char kUsage[] =
@@ -271,9 +282,26 @@ int main(int argc, char **argv) {
   std::printf("#%-43s %-4s %-4s %12s %12s %7s %7s %7s %3s %s\n", "row", "time", "unit", "ours",
               "peer", "ratio", "q1", "q3", "n", "peer-interface");
   std::fflush(stdout);
-  std::mt19937 rng(opt.seed);
+  // Every row is prepared first; then each sweep takes one pair of every row, so that a row's
+  // pairs are spread over the whole run and a passing burst of load on the shared machine
+  // touches few of them.
+  std::vector<Slot> slots;
   for (const Row *r : rows) {
-    measure(*r, opt, rng);
+    slots.push_back(Slot{r, {}, {}, 0, 0, 0, nullptr, {}, {}, {}});
+    prepare(slots.back(), opt);
+  }
+  std::mt19937 rng(opt.seed);
+  for (int sweep = 0; sweep < opt.pairs; sweep++) {
+    std::fprintf(stderr, "ql_bench: sweep %d of %d\r", sweep + 1, opt.pairs);
+    for (Slot &s : slots) {
+      if (s.failed == nullptr && sweep < s.pairs) {
+        sample(s, rng);
+      }
+    }
+  }
+  std::fprintf(stderr, "\n");
+  for (const Slot &s : slots) {
+    report(s);
   }
   return 0;
 }
