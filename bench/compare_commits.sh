@@ -75,6 +75,10 @@ awk -v before="$(git -C "$repo" log -1 --format='%h %s' "$before" | cut -c1-60)"
     if (!($1 in seen)) { seen[$1] = 1; order[++k] = $1; unit[$1] = $3 }
     ours[$1, side, round] = $4; ratio[$1, side, round] = $6
   }
+  function addg(name, v, kind) {
+    if (!(name in gn)) { gorder[kind, ++ng[kind]] = name }
+    gv[name, ++gn[name]] = v
+  }
   END {
     print "# before: " before
     print "# after:  " after
@@ -104,6 +108,13 @@ awk -v before="$(git -C "$repo" log -1 --format='%h %s' "$before" | cut -c1-60)"
         median(A, na), m, lo, hi, vs
       if (m < 0.97) slow++
       if (m > 1.03) fast++
+      # Groups by primitive (cipher/AES-128) and by family, size and path (cipher/16/module),
+      # each summarised by the median of its rows, vs-peer where the row has a peer.
+      g = nv ? median(V, nv) : m
+      c = split(row, part, "/")
+      addg(part[1] "/" part[2], g, 1)
+      if (c == 5) addg(part[1] "/" part[4] "/" part[5], g, 2)
+      if (c == 4) addg(part[1] "/" part[3] "/" part[4], g, 2)
     }
     if (n) {
       printf "# %d rows; after/before over the rows: median %.3f, %d below 0.97, %d above 1.03\n", \
@@ -111,5 +122,20 @@ awk -v before="$(git -C "$repo" log -1 --format='%h %s' "$before" | cut -c1-60)"
       printf "# after/before over the rows (sorted): lowest %.3f, 5%% %.3f, 95%% %.3f, highest %.3f\n", \
         all[1], all[int(0.05 * (n - 1)) + 1], all[int(0.95 * (n - 1)) + 1], all[n]
     }
-    if (nvv) { printf "# vs-peer over the rows: median %.3f\n", median(allv, nvv) }
+    print "# by group: the median over its rows of vs-peer (of after/before where a row has no peer)"
+    for (kind = 1; kind <= 2; kind++) {
+      for (i = 1; i <= ng[kind]; i++) {
+        name = gorder[kind, i]
+        for (j = 1; j <= gn[name]; j++) G[j] = gv[name, j]
+        printf "# %-30s %3d rows %8.3f\n", name, gn[name], median(G, gn[name])
+      }
+    }
+    if (nvv) {
+      mv = median(allv, nvv)
+      for (i = 1; i <= nvv; i++) { if (allv[i] < 0.97) vslow++; if (allv[i] > 1.03) vfast++ }
+      printf "# vs-peer over the %d rows with a peer: median %.3f, %d below 0.97, %d above 1.03\n", \
+        nvv, mv, vslow, vfast
+      printf "# vs-peer over those rows (sorted): lowest %.3f, 5%% %.3f, 95%% %.3f, highest %.3f\n", \
+        allv[1], allv[int(0.05 * (nvv - 1)) + 1], allv[int(0.95 * (nvv - 1)) + 1], allv[nvv]
+    }
   }' $files
