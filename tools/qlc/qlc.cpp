@@ -565,12 +565,13 @@ const Command kCommands[] = {
      "-l: length of an HMAC key, from half the digest length to the block length (default\n"
      "half the digest length).\n"},
     {"speed", qlc::cmd_speed,
-     "usage: qlc speed [-t SECONDS] [ALG...]\n"
-     "Measures each service through the module boundary on 16, 256, 1024, 8192 and 16384\n"
-     "byte inputs for SECONDS (default 1) each, and prints thousands of bytes per second.\n"
+     "usage: qlc speed [-t SECONDS] [-elapsed] [ALG...]\n"
+     "Measures each service through the module boundary on 16, 64, 256, 1024, 8192 and 16384\n"
+     "byte inputs for SECONDS (default 1) each, one context per run, and prints thousands of\n"
+     "bytes per second of user CPU time (-elapsed: of wall-clock time), as openssl speed does.\n"
      "ALG: has160 sha1 sha256 sha384 sha512 hmac-<digest> seed-cbc seed-ctr seed256-cbc\n"
-     "aria-128-cbc aria-256-cbc aria-128-ctr aes-128-cbc aes-256-cbc aes-128-ctr (default: all\n"
-     "that the module state admits).\n"},
+     "aria-128-cbc aria-256-cbc aria-128-ctr aes-128-cbc aes-192-cbc aes-256-cbc aes-128-ctr\n"
+     "(default: all that the module state admits).\n"},
 };
 
 const char kUsage[] =

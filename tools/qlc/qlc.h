@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -146,12 +145,6 @@ void install_signal_cleanup();
 // Switches the module to its non-approved state when `non_approved`, else just starts it.
 void start_module(bool non_approved);
 
-// One algorithm of `qlc speed`: runs the service once over `len` bytes at `in`.
-struct SpeedAlg {
-  std::string name;
-  std::function<int32_t(const uint8_t *in, uint32_t len)> run;
-};
-
 // The digests of the module: names, identifiers and lengths, shared by hash, hmac, genkey
 // and the password-based key derivation.
 struct Digest {
@@ -177,8 +170,6 @@ int cmd_enc(Args &args);
 int cmd_dec(Args &args);
 int cmd_rand(Args &args);
 int cmd_genkey(Args &args);
-void add_digest_speed(std::vector<SpeedAlg> &algs);
-void add_cipher_speed(std::vector<SpeedAlg> &algs);
 void list_ciphers();
 void list_digests();
 

@@ -377,27 +377,4 @@ int cmd_hmac(Args &args) {
   });
 }
 
-void add_digest_speed(std::vector<SpeedAlg> &algs) {
-  for (const Digest &d : kDigests) {
-    const int32_t id = d.hash_id;
-    algs.push_back({d.name, [id](const uint8_t *in, uint32_t len) {
-                      uint8_t out[QL_HASH_MAX_DIGEST_LEN];
-                      uint32_t out_len = 0;
-                      return QLC_Hash(out, &out_len, in, len, id);
-                    }});
-  }
-  for (const Digest &d : kDigests) {
-    const int32_t id = d.mac_id;
-    algs.push_back({std::string("hmac-") + d.name, [id](const uint8_t *in, uint32_t len) {
-                      QLC_SECRET_KEY key;
-                      std::memset(&key, 0x5a, sizeof(key));
-                      key.algorithm = id;
-                      key.key_len = 32;
-                      uint8_t out[QL_HASH_MAX_DIGEST_LEN];
-                      uint32_t out_len = 0;
-                      return QLC_HMAC(out, &out_len, in, len, &key, id);
-                    }});
-  }
-}
-
 }  // namespace qlc

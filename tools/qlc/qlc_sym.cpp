@@ -565,41 +565,4 @@ int cmd_genkey(Args &args) {
   return 0;
 }
 
-void add_cipher_speed(std::vector<SpeedAlg> &algs) {
-  struct Kind {
-    const char *name;
-    int32_t cipher;
-    uint32_t key_len;
-    uint32_t mode;
-  };
-  static constexpr Kind kKinds[] = {
-      {"seed-cbc", QL_SYM_SEED128, 16, QL_SYM_MODE_CBC},
-      {"seed-ctr", QL_SYM_SEED128, 16, QL_SYM_MODE_CTR},
-      {"seed256-cbc", QL_SYM_SEED256, 32, QL_SYM_MODE_CBC},
-      {"aria-128-cbc", QL_SYM_ARIA, 16, QL_SYM_MODE_CBC},
-      {"aria-256-cbc", QL_SYM_ARIA, 32, QL_SYM_MODE_CBC},
-      {"aria-128-ctr", QL_SYM_ARIA, 16, QL_SYM_MODE_CTR},
-      {"aes-128-cbc", QL_SYM_AES, 16, QL_SYM_MODE_CBC},
-      {"aes-256-cbc", QL_SYM_AES, 32, QL_SYM_MODE_CBC},
-      {"aes-128-ctr", QL_SYM_AES, 16, QL_SYM_MODE_CTR},
-  };
-  for (const Kind &k : kKinds) {
-    algs.push_back({k.name, [k](const uint8_t *in, uint32_t len) {
-                      static uint8_t out[16384 + kBlock];
-                      QLC_SECRET_KEY key;
-                      std::memset(&key, 0x5a, sizeof(key));
-                      key.algorithm = k.cipher;
-                      key.key_len = k.key_len;
-                      QL_SYM_PARAM p;
-                      std::memset(&p, 0x11, sizeof(p));
-                      p.mode = k.mode;
-                      p.ivLength = kBlock;
-                      p.segmentLength = kBlock;
-                      p.padding = QL_SYM_PAD_NONE;
-                      uint32_t out_len = 0;
-                      return QLC_SYM_Encrypt(out, &out_len, in, len, &key, k.cipher, &p);
-                    }});
-  }
-}
-
 }  // namespace qlc
