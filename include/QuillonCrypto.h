@@ -1113,6 +1113,190 @@ QL_EXPORT int32_t QL_RSA_PrivateKeyExp(Big *out, const Big *in, const QL_RSA_PRI
 QL_EXPORT int32_t QL_RSA_ProveKeyPair(const QL_RSA_PRIVATE_KEY *priv,
                                       const QL_RSA_PUBLIC_KEY *pub);
 
+/* ---- Elliptic curves and points ------------------------------------------------------- */
+
+/* BigPoint is an elliptic-curve point in affine coordinates. Bit 0 of `flags`
+ * (QL_BIGPOINT_INFINITY) marks the point at infinity, whose coordinates are then not meaningful;
+ * the other bits are zero. A plain record without pointers, copied whole. */
+typedef struct BigPoint {
+  Big x;
+  Big y;
+  uint32_t flags;
+} BigPoint;
+
+#define QL_BIGPOINT_INFINITY 1u
+
+/* Point encodings of Big_Point2Oct. */
+#define QL_POINT_COMPRESSED 2
+#define QL_POINT_UNCOMPRESSED 4
+#define QL_POINT_HYBRID 6
+
+struct QL_ECDSA_PARAMETERS;
+
+/* The seven operations of a curve record. Each returns a status (0 or negative) except the
+ * invert operation, which has Big_Inv's convention: 1 with `r` = `a`^-1 mod `m`, 0 when `a` has
+ * no inverse. Results may alias inputs. reduce and invert take the modulus (p or n) as `m`. */
+typedef int32_t (*QL_ECC_REDUCE_FN)(Big *r, const Big *a, const Big *m);
+typedef int32_t (*QL_ECC_MUL_FN)(const struct QL_ECDSA_PARAMETERS *curve, Big *r, const Big *a,
+                                 const Big *b);
+typedef int32_t (*QL_ECC_SQR_FN)(const struct QL_ECDSA_PARAMETERS *curve, Big *r, const Big *a);
+typedef int32_t (*QL_ECC_INV_FN)(Big *r, const Big *a, const Big *m);
+typedef int32_t (*QL_ECC_POINT_ADD_FN)(const struct QL_ECDSA_PARAMETERS *curve, BigPoint *R,
+                                       const BigPoint *P, const BigPoint *Q);
+typedef int32_t (*QL_ECC_POINT_MUL_FN)(const struct QL_ECDSA_PARAMETERS *curve, BigPoint *R,
+                                       const Big *k, const BigPoint *P);
+typedef int32_t (*QL_ECC_FIND_Y_FN)(const struct QL_ECDSA_PARAMETERS *curve, Big *y,
+                                    const Big *x);
+
+/* QL_ECDSA_PARAMETERS describes a curve y^2 = x^3 + a*x + b over the prime field of `p` with
+ * base point `G` of order `n` and cofactor `h`, and the operations every curve computation
+ * calls. `lead` is 2 for the curves the library fills; `bits` is the field size in bits. A
+ * plain record; QL_ECDSA_InitParameters fills it for P-224 or P-256. */
+typedef struct QL_ECDSA_PARAMETERS {
+  uint32_t lead;
+  Big a;
+  Big b;
+  uint32_t bits;
+  Big p;
+  BigPoint G;
+  Big n;
+  uint16_t h;
+  QL_ECC_REDUCE_FN reduce;
+  QL_ECC_MUL_FN multiply;
+  QL_ECC_SQR_FN square;
+  QL_ECC_INV_FN invert;
+  QL_ECC_POINT_ADD_FN point_add;
+  QL_ECC_POINT_MUL_FN point_mul;
+  QL_ECC_FIND_Y_FN find_y;
+} QL_ECDSA_PARAMETERS;
+
+/* QL_ECDSA_InitParameters fills `curve` for P-224 (`bits` 224) or P-256 (`bits` 256) through
+ * Big_Init_P224 or Big_Init_P256. Returns 0, -5523 for any other size (`curve` untouched), or
+ * -5513 for a NULL `curve`. */
+QL_EXPORT int32_t QL_ECDSA_InitParameters(QL_ECDSA_PARAMETERS *curve, uint32_t bits);
+
+/* Big_Init_P224 clears the whole record `curve` and fills it with the NIST P-224 curve (also
+ * called secp224r1) and its operations: Big_Mod, Big_MulMod224_96, Big_SqrMod224_96, Big_Inv,
+ * BigPoint_Add_Affine, BigPoint_Mul_NAFSlidingWindow, Big_FindY3. NULL is ignored. Returns 0. */
+QL_EXPORT int32_t Big_Init_P224(QL_ECDSA_PARAMETERS *curve);
+
+/* Big_Init_P256 clears the whole record `curve` and fills it with the NIST P-256 curve (also
+ * called secp256r1) and its operations: Big_Mod, Big_MulMod256_224, Big_SqrMod256_224, Big_Inv,
+ * BigPoint_Add_Affine, BigPoint_Mul_NAFSlidingWindow, Big_FindY1. NULL is ignored. Returns 0. */
+QL_EXPORT int32_t Big_Init_P256(QL_ECDSA_PARAMETERS *curve);
+
+/* Big_MulMod224_96 sets `r` = `a` * `b` mod p by the word folding of the P-224 prime
+ * p = 2^224 - 2^96 + 1; `r` may alias `a` or `b`. Operands are non-negative; below p is the fast
+ * case, larger ones are reduced by division. When `curve` is non-NULL and its p is not the
+ * P-224 prime, the result is taken modulo the record's p. Returns 0, -5513 for a NULL `r`, `a`
+ * or `b`, or an error of the integer arithmetic. */
+QL_EXPORT int32_t Big_MulMod224_96(const QL_ECDSA_PARAMETERS *curve, Big *r, const Big *a,
+                                   const Big *b);
+
+/* Big_SqrMod224_96 sets `r` = `a`^2 mod p for the P-224 prime; as Big_MulMod224_96. */
+QL_EXPORT int32_t Big_SqrMod224_96(const QL_ECDSA_PARAMETERS *curve, Big *r, const Big *a);
+
+/* Big_MulMod256_224 sets `r` = `a` * `b` mod p by the word folding of the P-256 prime
+ * p = 2^256 - 2^224 + 2^192 + 2^96 - 1; otherwise as Big_MulMod224_96. */
+QL_EXPORT int32_t Big_MulMod256_224(const QL_ECDSA_PARAMETERS *curve, Big *r, const Big *a,
+                                    const Big *b);
+
+/* Big_SqrMod256_224 sets `r` = `a`^2 mod p for the P-256 prime; as Big_MulMod256_224. */
+QL_EXPORT int32_t Big_SqrMod256_224(const QL_ECDSA_PARAMETERS *curve, Big *r, const Big *a);
+
+/* Big_MulModf sets `r` = `a` * `b` mod p of `curve` by product and division, for any curve
+ * record; `r` may alias an operand. Returns 0, -5510 for an incomplete `curve` (see
+ * QL_ECDSA_PARAMETERS: n, a, p, b non-zero, G not (0, 0)) or a NULL argument, or the OR of the
+ * statuses of Big_Mul and Big_Mod. */
+QL_EXPORT int32_t Big_MulModf(const QL_ECDSA_PARAMETERS *curve, Big *r, const Big *a,
+                              const Big *b);
+
+/* Big_SqrModf sets `r` = `a`^2 mod p of `curve`; as Big_MulModf with -5511. */
+QL_EXPORT int32_t Big_SqrModf(const QL_ECDSA_PARAMETERS *curve, Big *r, const Big *a);
+
+/* QL_ECDSA_BIGPOINT_New returns a zeroed BigPoint from the heap (the finite point (0, 0)), or
+ * NULL when memory runs out. Release it with QL_ECDSA_BIGPOINT_Delete. */
+QL_EXPORT BigPoint *QL_ECDSA_BIGPOINT_New(void);
+
+/* QL_ECDSA_BIGPOINT_Delete overwrites the whole record `point` with zeros and frees it; NULL is
+ * ignored. */
+QL_EXPORT void QL_ECDSA_BIGPOINT_Delete(BigPoint *point);
+
+/* BigPoint_Dump copies the coordinates and the infinity flag of `src` into `dst`. Returns 0, or
+ * -5513 for a NULL argument. */
+QL_EXPORT int32_t BigPoint_Dump(BigPoint *dst, const BigPoint *src);
+
+/* QL_ECDSA_BIGPOINT_Comp returns 0 when the points `P` and `Q` are equal: both at infinity, or
+ * both finite with equal coordinates. Returns -5528 when they differ (also when exactly one is
+ * at infinity) and for a NULL argument. */
+QL_EXPORT int32_t QL_ECDSA_BIGPOINT_Comp(const BigPoint *P, const BigPoint *Q);
+
+/* BigPoint_Add_Affine sets `R` = `P` + `Q` on `curve` in affine coordinates, one inversion
+ * through the curve's invert operation; `R` may be `P` or `Q`, and `P` may be `Q` (doubling).
+ * Returns 0, -5513 for a NULL argument or an incomplete `curve`, -2003 when a denominator has
+ * no inverse (doubling a point with y = 0), or an error of the curve's operations. */
+QL_EXPORT int32_t BigPoint_Add_Affine(const QL_ECDSA_PARAMETERS *curve, BigPoint *R,
+                                      const BigPoint *P, const BigPoint *Q);
+
+/* BigPoint_Mul_NAFSlidingWindow sets `R` = `k` * `P` on `curve` by width-5 windows over the
+ * non-adjacent form of `k` (variable time: for public scalars). `R` may be `P`. 0 * P and
+ * k * infinity give the point at infinity. Returns 0, -5513 for a NULL argument or an
+ * incomplete `curve`, -5534 in critical form when the 17-point table cannot be allocated, or an
+ * error of the curve's operations. */
+QL_EXPORT int32_t BigPoint_Mul_NAFSlidingWindow(const QL_ECDSA_PARAMETERS *curve, BigPoint *R,
+                                                const Big *k, const BigPoint *P);
+
+/* BigPoint_Mul_SignedMary sets `R` = `k` * `P` on `curve` by signed 5-bit windows (variable
+ * time), with a nine-point table on the stack; it fits the point-multiply operation of a curve
+ * record. Results and codes as BigPoint_Mul_NAFSlidingWindow, without allocation. */
+QL_EXPORT int32_t BigPoint_Mul_SignedMary(const QL_ECDSA_PARAMETERS *curve, BigPoint *R,
+                                          const Big *k, const BigPoint *P);
+
+/* Big_IsSolution returns 0 when `y`^2 = `x`^3 + a*`x` + b mod p on `curve`, else -5503 (also
+ * for a NULL argument or an incomplete `curve`), or an error of the curve's operations. */
+QL_EXPORT int32_t Big_IsSolution(const QL_ECDSA_PARAMETERS *curve, const Big *x, const Big *y);
+
+/* BigPoint_IsSolution is Big_IsSolution on the coordinates of `P`; its infinity flag is not
+ * consulted. */
+QL_EXPORT int32_t BigPoint_IsSolution(const QL_ECDSA_PARAMETERS *curve, const BigPoint *P);
+
+/* Big_FindY1 sets `y` to a square root of `x`^3 + a*`x` + b modulo a prime p = 3 mod 4
+ * (P-256) by one exponentiation. Returns 0, -5512 when there is none (`x` is not the abscissa of
+ * a curve point), -5513 for a NULL argument or an incomplete `curve`, or an error of the
+ * arithmetic. */
+QL_EXPORT int32_t Big_FindY1(const QL_ECDSA_PARAMETERS *curve, Big *y, const Big *x);
+
+/* Big_FindY3 sets `y` to a square root of `x`^3 + a*`x` + b modulo an odd prime p (used for
+ * P-224, p = 1 mod 8) by Lucas sequences, trying the parameters 3, 4, 5, ... in turn. Returns 0,
+ * -5514 when there is none, -5513 for a NULL argument or an incomplete `curve`, or an error of
+ * the arithmetic. */
+QL_EXPORT int32_t Big_FindY3(const QL_ECDSA_PARAMETERS *curve, Big *y, const Big *x);
+
+/* Big_DecompressY sets `y` to the square root of `x`^3 + a*`x` + b (by the curve's y-from-x
+ * operation) whose low bit is `y_bit` (0 or 1). Returns 0, or -5515 when the operation fails,
+ * for a NULL argument or an incomplete `curve`, and when the root is 0 and `y_bit` is 1. */
+QL_EXPORT int32_t Big_DecompressY(const QL_ECDSA_PARAMETERS *curve, Big *y, const Big *x,
+                                  uint32_t y_bit);
+
+/* Big_Point2Oct encodes `P` into `out` in `form` 2 (compressed: 02 or 03 by the parity of y,
+ * then x), 4 (uncompressed: 04, x, y) or 6 (hybrid: 06 or 07, x, y), each coordinate as L
+ * big-endian bytes, L the byte length of p; the point at infinity is the single byte 00. With
+ * `out` NULL only the length is reported. Writes the length to `*out_len` (when non-NULL).
+ * Returns 0, -5504 for an incomplete `curve`, a NULL `P` or `capacity` below 1, -5505 for
+ * another `form`, -5506 when `capacity` is below the length, -5507 when a coordinate needs
+ * more than L bytes. */
+QL_EXPORT int32_t Big_Point2Oct(const QL_ECDSA_PARAMETERS *curve, uint8_t *out,
+                                uint32_t *out_len, int32_t capacity, const BigPoint *P,
+                                int32_t form);
+
+/* Big_Oct2Point decodes the `in_len` bytes at `in` (any of the three forms, or 00 for the point
+ * at infinity) into `P` and checks that the point lies on `curve`; nothing beyond `in_len` is
+ * read. Returns 0, -5508 for an incomplete `curve`, a NULL argument or an empty input, -5509
+ * for a bad first byte, an input shorter or longer than its form, a coordinate not below p, a
+ * hybrid parity byte that disagrees with y, or a point off the curve. */
+QL_EXPORT int32_t Big_Oct2Point(const QL_ECDSA_PARAMETERS *curve, BigPoint *P, const uint8_t *in,
+                                uint32_t in_len);
+
 #ifdef __cplusplus
 }
 #endif
