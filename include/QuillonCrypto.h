@@ -1296,6 +1296,7 @@ QL_EXPORT int32_t Big_Point2Oct(const QL_ECDSA_PARAMETERS *curve, uint8_t *out,
  * hybrid parity byte that disagrees with y, or a point off the curve. */
 QL_EXPORT int32_t Big_Oct2Point(const QL_ECDSA_PARAMETERS *curve, BigPoint *P, const uint8_t *in,
                                 uint32_t in_len);
+
 /* ---- ECDSA and the DER of points and curve identifiers -------------------------------- */
 
 /* QL_ECDSA_SIGNATURE is an ECDSA signature: the integers `r` and `s`, each in 1..n-1 for a

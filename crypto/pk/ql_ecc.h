@@ -35,11 +35,27 @@ bool ecc_fast_curve(const QL_ECDSA_PARAMETERS &curve);
 Status ecc_mul_secret(const QL_ECDSA_PARAMETERS &curve, BigPoint &r, const Big &k,
                       const BigPoint &p);
 
+// 224 or 256 when `curve` holds the constants of P-224 or P-256 (p, a, b, G, n), else 0.
+int ecc_named_curve(const QL_ECDSA_PARAMETERS &curve);
+
+// r = k * G (G the curve's base point) for a secret scalar k, as ecc_mul_secret; on P-224 and
+// P-256 by fixed tables of the multiples of G, one masked table scan and one mixed addition per
+// 4-bit window and no doubling.
+Status ecc_mul_base_secret(const QL_ECDSA_PARAMETERS &curve, BigPoint &r, const Big &k);
+
 // r = u1 * G + u2 * Q (G the curve's base point) for public scalars, variable time: one chain
 // of doublings over width-5 NAF digits of both scalars. Q at infinity contributes nothing.
 // `r` may be `q`. Returns 0 or kErrEccArgument (-5513) as ecc_mul_secret.
 Status ecc_mul_joint(const QL_ECDSA_PARAMETERS &curve, BigPoint &r, const Big &u1, const Big &u2,
                      const BigPoint &q);
+
+#if defined(QL_TEST_HOOKS)
+namespace test {
+// Makes the point multiplications work through the curve record's affine addition, as they do
+// for records the field engine does not serve.
+void ecc_force_affine(bool on);
+}  // namespace test
+#endif
 
 }  // namespace ql
 

@@ -181,7 +181,29 @@ Status mul_mod_generic(const QL_ECDSA_PARAMETERS *curve, Big *r, const Big *a, c
   return s1 | s2;
 }
 
+bool curve_is(const QL_ECDSA_PARAMETERS &c, const uint32_t *p, const uint32_t *b,
+              const uint32_t *gx, const uint32_t *gy, const uint32_t *n, int words) {
+  uint32_t a[8];
+  const uint32_t three[8] = {3};
+  sub_limbs<uint32_t>(a, p, three, static_cast<size_t>(words));
+  return big_equals_words(c.p, p, words) && big_equals_words(c.a, a, words) &&
+         big_equals_words(c.b, b, words) && big_equals_words(c.G.x, gx, words) &&
+         big_equals_words(c.G.y, gy, words) && big_equals_words(c.n, n, words) && c.p.sign == 0 &&
+         c.a.sign == 0 && c.b.sign == 0 && c.G.x.sign == 0 && c.G.y.sign == 0 && c.n.sign == 0 &&
+         (c.G.flags & QL_BIGPOINT_INFINITY) == 0;
+}
+
 }  // namespace
+
+int ecc_named_curve(const QL_ECDSA_PARAMETERS &curve) {
+  if (curve_is(curve, p224_p, p224_b, p224_gx, p224_gy, p224_n, 7)) {
+    return 224;
+  }
+  if (curve_is(curve, p256_p, p256_b, p256_gx, p256_gy, p256_n, 8)) {
+    return 256;
+  }
+  return 0;
+}
 
 bool big_is_zero(const Big &a) { return big_used(a) == 0; }
 

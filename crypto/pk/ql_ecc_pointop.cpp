@@ -31,6 +31,12 @@ constexpr unsigned kBits = kLimbBits<Limb>;
 constexpr int kN = static_cast<int>(256 / kBits);  // limbs of a field element
 constexpr int kWordsPerLimb = static_cast<int>(kBits / 32);
 
+#if defined(__GNUC__)
+#define QL_ECC_INLINE inline __attribute__((always_inline))
+#else
+#define QL_ECC_INLINE inline
+#endif
+
 // A field element in Montgomery form (value * 2^256 mod p), below p.
 struct Fe {
   Limb v[kN];
@@ -68,7 +74,7 @@ inline void fe_select(Fe &r, Limb mask, const Fe &a, const Fe &b) {  // r = mask
 
 // r = a * b * 2^-256 mod p for a, b < p (interleaved Montgomery multiplication); the final
 // subtraction is masked, so the time does not depend on the values.
-void fe_mul(const Field &f, Fe &r, const Fe &a, const Fe &b) {
+QL_ECC_INLINE void fe_mul(const Field &f, Fe &r, const Fe &a, const Fe &b) {
   Limb t[kN + 2] = {0};
   for (int i = 0; i < kN; i++) {
     Limb c = 0;
@@ -101,9 +107,9 @@ void fe_mul(const Field &f, Fe &r, const Fe &a, const Fe &b) {
   }
 }
 
-inline void fe_sqr(const Field &f, Fe &r, const Fe &a) { fe_mul(f, r, a, a); }
+QL_ECC_INLINE void fe_sqr(const Field &f, Fe &r, const Fe &a) { fe_mul(f, r, a, a); }
 
-void fe_add(const Field &f, Fe &r, const Fe &a, const Fe &b) {
+QL_ECC_INLINE void fe_add(const Field &f, Fe &r, const Fe &a, const Fe &b) {
   Fe s;
   const Limb carry = add_limbs<Limb>(s.v, a.v, b.v, kN);
   Fe d;
@@ -113,7 +119,7 @@ void fe_add(const Field &f, Fe &r, const Fe &a, const Fe &b) {
   fe_select(r, keep, s, d);
 }
 
-void fe_sub(const Field &f, Fe &r, const Fe &a, const Fe &b) {
+QL_ECC_INLINE void fe_sub(const Field &f, Fe &r, const Fe &a, const Fe &b) {
   Fe d;
   const Limb borrow = sub_limbs<Limb>(d.v, a.v, b.v, kN);
   Fe pm;
@@ -194,6 +200,10 @@ void fe_to_big(const Field &f, Big &r, const Fe &a) {
   wipe(&plain, sizeof(plain));
 }
 
+#if defined(QL_TEST_HOOKS)
+bool g_force_affine = false;
+#endif
+
 bool fast_curve(const QL_ECDSA_PARAMETERS &c) {
   const int pw = big_used(c.p);
   if (pw == 0 || pw > 8 || c.p.sign != 0 || (c.p.words[0] & 1u) == 0) {
@@ -203,6 +213,17 @@ bool fast_curve(const QL_ECDSA_PARAMETERS &c) {
     return false;
   }
   return c.a.sign == 0 && c.b.sign == 0 && big_ucomp(c.a, c.p) < 0 && big_ucomp(c.b, c.p) < 0;
+}
+
+// True when the point multiplications run on the field engine rather than the record's
+// affine addition.
+bool engine_serves(const QL_ECDSA_PARAMETERS &c) {
+#if defined(QL_TEST_HOOKS)
+  if (g_force_affine) {
+    return false;
+  }
+#endif
+  return fast_curve(c);
 }
 
 Status field_init(Field &f, const QL_ECDSA_PARAMETERS &c) {
@@ -330,6 +351,40 @@ void jac_add_general(const Field &f, Jac &r, const Jac &p, const Jac &q, Fe *h_o
   fe_mul(f, s1, s1, j);
   fe_add(f, s1, s1, s1);
   fe_sub(f, r.y, t, s1);
+}
+
+// r = p + (x2, y2) for an affine second point (mixed addition). Correct unless p is at
+// infinity or p = +-(x2, y2) (then Z = 0 for both).
+void jac_madd_general(const Field &f, Jac &r, const Jac &p, const Fe &x2, const Fe &y2) {
+  Fe z1z1, u2, s2, h, hh, i, j, rr, v, t;
+  fe_sqr(f, z1z1, p.z);
+  fe_mul(f, u2, x2, z1z1);
+  fe_mul(f, s2, y2, p.z);
+  fe_mul(f, s2, s2, z1z1);
+  fe_sub(f, h, u2, p.x);
+  fe_sqr(f, hh, h);
+  fe_add(f, i, hh, hh);
+  fe_add(f, i, i, i);
+  fe_mul(f, j, h, i);
+  fe_sub(f, rr, s2, p.y);
+  fe_add(f, rr, rr, rr);
+  fe_mul(f, v, p.x, i);
+  // Z3 = (Z1 + H)^2 - Z1Z1 - HH
+  fe_add(f, t, p.z, h);
+  fe_sqr(f, t, t);
+  fe_sub(f, t, t, z1z1);
+  fe_sub(f, r.z, t, hh);
+  Fe y1j;
+  fe_mul(f, y1j, p.y, j);
+  fe_add(f, y1j, y1j, y1j);
+  // X3 = rr^2 - J - 2V; Y3 = rr (V - X3) - 2 Y1 J
+  fe_sqr(f, t, rr);
+  fe_sub(f, t, t, j);
+  fe_sub(f, t, t, v);
+  fe_sub(f, r.x, t, v);
+  fe_sub(f, t, v, r.x);
+  fe_mul(f, t, rr, t);
+  fe_sub(f, r.y, t, y1j);
 }
 
 // r = p + q for public points: every case, by branches.
@@ -666,6 +721,85 @@ Status signed_mary_mul(const E &eng, typename E::Point &out, const int8_t *digit
   return kOk;
 }
 
+#include "pk/ql_ecc_base_table.inc"
+
+using BaseTable = const uint32_t (*)[15][16];
+
+BaseTable base_table(const QL_ECDSA_PARAMETERS &c, int &windows) {
+  switch (ecc_named_curve(c)) {
+    case 224:
+      windows = 56;
+      return p224_base_table;
+    case 256:
+      windows = 64;
+      return p256_base_table;
+    default:
+      return nullptr;
+  }
+}
+
+// acc = sum over the windows w of d_w 16^w G, d_w the 4-bit digits of the reduced scalar s.
+// Constant time: every entry of a row is read through masks, and the exceptional cases of the
+// mixed addition are settled by masks (for s < n the partial sums never meet the table point).
+void base_comb_ct(const Field &f, Jac &acc, BaseTable table, int windows, const uint32_t *s) {
+  jac_set_infinity(f, acc);
+  Fe x, y;
+  Jac sum;
+  for (int w = 0; w < windows; w++) {
+    const uint32_t digit = (s[w / 8] >> (4 * (w % 8))) & 15u;
+    Limb xl[kN] = {0}, yl[kN] = {0};
+    for (uint32_t d = 1; d < 16; d++) {
+      Fe ex, ey;
+      limbs_from_words(ex.v, table[w][d - 1], 8);
+      limbs_from_words(ey.v, table[w][d - 1] + 8, 8);
+      const Limb m = static_cast<Limb>(Limb{0} - static_cast<Limb>(ct::is_zero(digit ^ d) & 1u));
+      for (int i = 0; i < kN; i++) {
+        xl[i] |= ex.v[i] & m;
+        yl[i] |= ey.v[i] & m;
+      }
+    }
+    for (int i = 0; i < kN; i++) {
+      x.v[i] = xl[i];
+      y.v[i] = yl[i];
+    }
+    jac_madd_general(f, sum, acc, x, y);
+    const Limb acc_inf = fe_is_zero(acc.z);
+    const Limb digit_zero = static_cast<Limb>(Limb{0} - static_cast<Limb>(ct::is_zero(digit) & 1u));
+    Jac entry;
+    entry.x = x;
+    entry.y = y;
+    entry.z = f.one;
+    jac_select(sum, acc_inf, entry, sum);
+    jac_select(acc, digit_zero, acc, sum);
+    wipe(xl, sizeof(xl));
+    wipe(yl, sizeof(yl));
+  }
+  wipe(&x, sizeof(x));
+  wipe(&y, sizeof(y));
+  wipe(&sum, sizeof(sum));
+}
+
+// acc = sum of the table points for the non-zero digits of the public scalar s.
+void base_comb_vt(const Field &f, Jac &acc, BaseTable table, int windows, const uint32_t *s) {
+  jac_set_infinity(f, acc);
+  for (int w = 0; w < windows; w++) {
+    const uint32_t digit = (s[w / 8] >> (4 * (w % 8))) & 15u;
+    if (digit == 0) {
+      continue;
+    }
+    Jac e;
+    limbs_from_words(e.x.v, table[w][digit - 1], 8);
+    limbs_from_words(e.y.v, table[w][digit - 1] + 8, 8);
+    e.z = f.one;
+    jac_add_vt(f, acc, acc, e);
+  }
+}
+
+bool is_base_point(const QL_ECDSA_PARAMETERS &c, const BigPoint &p) {
+  return (p.flags & QL_BIGPOINT_INFINITY) == 0 && big_comp(p.x, c.G.x) == 0 &&
+         big_comp(p.y, c.G.y) == 0;
+}
+
 enum class Method { kNaf, kSignedMary };
 
 // The shared frame of the two exported multiplications: checks, trivial cases, engine choice.
@@ -680,10 +814,18 @@ Status point_mul(const QL_ECDSA_PARAMETERS *curve, BigPoint *r, const Big *k, co
   }
   const bool negate = k->sign != 0;
   Status s = kOk;
-  if (method == Method::kNaf) {
+  int windows = 0;
+  if (method == Method::kNaf && engine_serves(*curve) && base_table(*curve, windows) != nullptr &&
+      is_base_point(*curve, *p)) {
+    // multiples of the base point come from the fixed tables, in constant time
+    Big kabs = *k;
+    kabs.sign = 0;
+    s = ecc_mul_base_secret(*curve, *r, kabs);
+    wipe(&kabs, sizeof(kabs));
+  } else if (method == Method::kNaf) {
     int8_t digits[8226];
     const int num = naf_digits(digits, *k);
-    if (fast_curve(*curve)) {
+    if (engine_serves(*curve)) {
       Jac *table = static_cast<Jac *>(alloc(17 * sizeof(Jac)));
       if (table == nullptr) {
         return critical(kErrNafTableAlloc);
@@ -735,7 +877,7 @@ Status point_mul(const QL_ECDSA_PARAMETERS *curve, BigPoint *r, const Big *k, co
     int8_t digit[80];
     int16_t pos[80];
     const int n = signed_windows(digit, pos, *ks);
-    if (fast_curve(*curve)) {
+    if (engine_serves(*curve)) {
       Field f;
       QL_TRY(field_init(f, *curve));
       Wiped<std::array<Jac, 9>> table;
@@ -822,6 +964,10 @@ constexpr uint32_t kLucasTries = 200;  // each try finds a root with probability
 
 bool ecc_fast_curve(const QL_ECDSA_PARAMETERS &curve) { return fast_curve(curve); }
 
+#if defined(QL_TEST_HOOKS)
+void test::ecc_force_affine(bool on) { g_force_affine = on; }
+#endif
+
 Status ecc_mul_secret(const QL_ECDSA_PARAMETERS &curve, BigPoint &r, const Big &k,
                       const BigPoint &p) {
   if (!fast_curve(curve) || (k.sign != 0 && !big_is_zero(k)) || big_is_zero(curve.n)) {
@@ -870,6 +1016,25 @@ Status ecc_mul_secret(const QL_ECDSA_PARAMETERS &curve, BigPoint &r, const Big &
   return kOk;
 }
 
+Status ecc_mul_base_secret(const QL_ECDSA_PARAMETERS &curve, BigPoint &r, const Big &k) {
+  int windows = 0;
+  const BaseTable table = base_table(curve, windows);
+  if (table == nullptr) {
+    return ecc_mul_secret(curve, r, k, curve.G);
+  }
+  if (k.sign != 0 && !big_is_zero(k)) {
+    return kErrEccArgument;
+  }
+  Field f;
+  QL_TRY(field_init(f, curve));
+  Wiped<std::array<uint32_t, 9>> s;
+  QL_TRY(scalar_words(s.get().data(), k, curve.n));
+  Wiped<Jac> acc;
+  base_comb_ct(f, acc.get(), table, windows, s.get().data());
+  jac_to_point(f, r, acc.get());
+  return kOk;
+}
+
 Status ecc_mul_joint(const QL_ECDSA_PARAMETERS &curve, BigPoint &r, const Big &u1, const Big &u2,
                      const BigPoint &q) {
   if (!fast_curve(curve) || (u1.sign != 0 && !big_is_zero(u1)) ||
@@ -882,7 +1047,10 @@ Status ecc_mul_joint(const QL_ECDSA_PARAMETERS &curve, BigPoint &r, const Big &u
   QL_TRY(scalar_words(w1, u1, curve.n));
   QL_TRY(scalar_words(w2, u2, curve.n));
   int8_t d1[300] = {0}, d2[300] = {0};
-  const int n1 = wnaf5(d1, w1, 9);
+  int windows = 0;
+  const BaseTable table = base_table(curve, windows);
+  // with the fixed tables u1 G costs no doubling; otherwise it shares the chain with u2 Q
+  const int n1 = table != nullptr ? 0 : wnaf5(d1, w1, 9);
   const bool q_inf = (q.flags & QL_BIGPOINT_INFINITY) != 0;
   const int n2 = q_inf ? 0 : wnaf5(d2, w2, 9);
   Jac tg[8] = {}, tq[8] = {};
@@ -917,6 +1085,11 @@ Status ecc_mul_joint(const QL_ECDSA_PARAMETERS &curve, BigPoint &r, const Big &u
       jac_neg(f, neg, tq[-d2[i] / 2]);
       jac_add_vt(f, acc, acc, neg);
     }
+  }
+  if (table != nullptr) {
+    Jac g_part;
+    base_comb_vt(f, g_part, table, windows, w1);
+    jac_add_vt(f, acc, acc, g_part);
   }
   jac_to_point(f, r, acc);
   return kOk;
