@@ -26,42 +26,28 @@ uint32_t bit_length(const Big &x, int n) {
 // Byte j (0 = least significant) of the magnitude of x, zero above its n words.
 uint8_t magnitude_byte(const Big &x, int n, uint32_t j) {
   const uint32_t w = j / 4;
-  if (w >= static_cast<uint32_t>(n)) {
-    return 0;
-  }
+  if (w >= static_cast<uint32_t>(n)) { return 0; }
   return static_cast<uint8_t>(x.words[w] >> (8 * (j % 4)));
 }
 
 }  // namespace
 
 Status read_tlv(Tlv &out, const uint8_t *in, uint32_t in_len, uint8_t tag) {
-  if (in_len == 0) {
-    return kErrDerLength;
-  }
-  if (in[0] != tag) {
-    return kErrDerTag;
-  }
-  if (in_len < 2) {
-    return kErrDerLength;
-  }
+  if (in_len == 0) { return kErrDerLength; }
+  if (in[0] != tag) { return kErrDerTag; }
+  if (in_len < 2) { return kErrDerLength; }
   uint32_t header_len = 2;
   uint32_t content_len = in[1];
   if (content_len >= 0x80) {
     const uint32_t num_bytes = content_len & 0x7F;
     // 0x80 is BER's indefinite form; more than four bytes cannot give a 32-bit length.
-    if (num_bytes == 0 || num_bytes > 4 || num_bytes > in_len - 2) {
-      return kErrDerLength;
-    }
+    if (num_bytes == 0 || num_bytes > 4 || num_bytes > in_len - 2) { return kErrDerLength; }
     content_len = 0;
-    for (uint32_t i = 0; i < num_bytes; i++) {
-      content_len = (content_len << 8) | in[2 + i];
-    }
+    for (uint32_t i = 0; i < num_bytes; i++) { content_len = (content_len << 8) | in[2 + i]; }
     header_len = 2 + num_bytes;
   }
   // header_len <= in_len holds here, so the subtraction cannot wrap.
-  if (content_len > in_len - header_len) {
-    return kErrDerLength;
-  }
+  if (content_len > in_len - header_len) { return kErrDerLength; }
   out.content = in + header_len;
   out.header_len = header_len;
   out.content_len = content_len;
@@ -70,13 +56,9 @@ Status read_tlv(Tlv &out, const uint8_t *in, uint32_t in_len, uint8_t tag) {
 }
 
 uint32_t length_field_len(uint32_t content_len) {
-  if (content_len < 0x80) {
-    return 1;
-  }
+  if (content_len < 0x80) { return 1; }
   uint32_t n = 1;
-  for (uint32_t v = content_len; v != 0; v >>= 8) {
-    n++;
-  }
+  for (uint32_t v = content_len; v != 0; v >>= 8) { n++; }
   return n;
 }
 
@@ -97,19 +79,13 @@ uint32_t write_header(uint8_t *out, uint8_t tag, uint32_t content_len) {
 
 uint32_t integer_content_len(const Big &x) {
   const int n = big_used(x);
-  if (n == 0) {
-    return 1;
-  }
+  if (n == 0) { return 1; }
   const uint32_t bits = bit_length(x, n);
   if (x.sign != 0) {
     // -2^(8m - 1) is the most negative value of m bytes: a power of two needs no extra bit.
     bool power_of_two = (x.words[n - 1] & (x.words[n - 1] - 1)) == 0;
-    for (int i = 0; i < n - 1 && power_of_two; i++) {
-      power_of_two = x.words[i] == 0;
-    }
-    if (power_of_two) {
-      return (bits + 7) / 8;
-    }
+    for (int i = 0; i < n - 1 && power_of_two; i++) { power_of_two = x.words[i] == 0; }
+    if (power_of_two) { return (bits + 7) / 8; }
   }
   // A non-negative value needs a zero sign bit above its magnitude: bits / 8 + 1 bytes.
   return bits / 8 + 1;
@@ -129,9 +105,7 @@ uint32_t write_integer(uint8_t *out, const Big &x) {
       carry = b >> 8;
     }
   } else {
-    for (uint32_t j = 0; j < len; j++) {
-      content[len - 1 - j] = magnitude_byte(x, n, j);
-    }
+    for (uint32_t j = 0; j < len; j++) { content[len - 1 - j] = magnitude_byte(x, n, j); }
   }
   return header_len + len;
 }
@@ -140,9 +114,7 @@ Status read_integer(Big &x, uint32_t *consumed, const uint8_t *in, uint32_t in_l
   Tlv tlv{};
   QL_TRY(read_tlv(tlv, in, in_len, kTagInteger));
   const uint32_t len = tlv.content_len;
-  if (len > QL_BIG_MAX_BYTES) {
-    return kErrBigInputTooLong;
-  }
+  if (len > QL_BIG_MAX_BYTES) { return kErrBigInputTooLong; }
   // Key integers pass through here, so the scratch record is wiped.
   Wiped<Big> value;
   Big &v = value.get();
@@ -156,15 +128,11 @@ Status read_integer(Big &x, uint32_t *consumed, const uint8_t *in, uint32_t in_l
     v.words[j / 4] |= (b & 0xFFu) << (8 * (j % 4));
   }
   int num_words = static_cast<int>((len + 3) / 4);
-  while (num_words > 0 && v.words[num_words - 1] == 0) {
-    num_words--;
-  }
+  while (num_words > 0 && v.words[num_words - 1] == 0) { num_words--; }
   v.length = num_words;
   v.sign = negative;
   x = v;
-  if (consumed != nullptr) {
-    *consumed = tlv.total_len;
-  }
+  if (consumed != nullptr) { *consumed = tlv.total_len; }
   return kOk;
 }
 
@@ -194,21 +162,15 @@ bool content_is(const Tlv &tlv, const uint8_t *oid, uint32_t oid_len) {
 // Exported functions.
 
 uint32_t Big_DerLength(Big *x) {
-  if (x == nullptr) {
-    return 0;
-  }
+  if (x == nullptr) { return 0; }
   const int n = ql::big_used(*x);
-  if (n == 0) {
-    x->words[0] = 0;
-  }
+  if (n == 0) { x->words[0] = 0; }
   x->length = n == 0 ? 1 : n;
   return ql::der::integer_content_len(*x);
 }
 
 int32_t Big_DerEncode(uint8_t *out, uint32_t *outLen, Big *x) {
-  if (outLen == nullptr || x == nullptr) {
-    return ql::kErrDerNull;
-  }
+  if (outLen == nullptr || x == nullptr) { return ql::kErrDerNull; }
   const uint32_t len = Big_DerLength(x);
   if (out == nullptr) {
     *outLen = len + ql::der::kMaxHeaderLen;
@@ -219,9 +181,7 @@ int32_t Big_DerEncode(uint8_t *out, uint32_t *outLen, Big *x) {
 }
 
 int32_t Big_DerDecode(Big *x, const uint8_t *in, uint32_t inLen) {
-  if (x == nullptr || in == nullptr) {
-    return ql::kErrDerNull;
-  }
+  if (x == nullptr || in == nullptr) { return ql::kErrDerNull; }
   return ql::der::read_integer(*x, nullptr, in, inLen);
 }
 

@@ -44,12 +44,8 @@ Big to_big(const BIGNUM *b) {
   std::vector<uint8_t> bytes(static_cast<size_t>(BN_num_bytes(b)) + 1);
   const int len = BN_bn2bin(b, bytes.data());
   Big r{};
-  if (len > 0) {
-    EXPECT_EQ(U8ToBig(&r, bytes.data(), static_cast<uint32_t>(len)), 0);
-  }
-  if (r.length == 0) {
-    r.length = 1;
-  }
+  if (len > 0) { EXPECT_EQ(U8ToBig(&r, bytes.data(), static_cast<uint32_t>(len)), 0); }
+  if (r.length == 0) { r.length = 1; }
   r.sign = BN_is_negative(b) ? 1 : 0;
   return r;
 }
@@ -97,9 +93,7 @@ EVP_PKEY *to_openssl(QL_RSA_PRIVATE_KEY k) {
   EVP_PKEY_CTX_free(ctx);
   OSSL_PARAM_free(params);
   OSSL_PARAM_BLD_free(bld);
-  for (Num *n : nums) {
-    delete n;
-  }
+  for (Num *n : nums) { delete n; }
   return pkey;
 }
 
@@ -142,9 +136,7 @@ void raw_operations(const QL_RSA_PRIVATE_KEY &key, int num_random) {
     // Every fresh blinding draw pays the entropy gathering: the key without CRT values takes
     // n - 1 and the last input only.
     for (const QL_RSA_PRIVATE_KEY *k : {&key, static_cast<const QL_RSA_PRIVATE_KEY *>(&plain)}) {
-      if (k == &plain && i % 2 == 1) {
-        continue;
-      }
+      if (k == &plain && i % 2 == 1) { continue; }
       ASSERT_EQ(QL_RSA_PrivateKeyExp(&out, &inputs[i], k), 0) << bits << " input " << i;
       EXPECT_TRUE(same(out, want_priv.get())) << bits << " input " << i;
     }
@@ -212,9 +204,7 @@ void generated_key(uint32_t bytes, uint32_t exponent) {
   std::vector<uint8_t> got(bytes);
   ASSERT_EQ(BigToU82(got.data(), &out, bytes), 0);
   EXPECT_EQ(got, want) << bytes;
-  if (bytes > 256) {
-    raw_operations(k, 1);
-  }
+  if (bytes > 256) { raw_operations(k, 1); }
 }
 
 TEST(RsaDiff, GeneratedKeysPassOpenSslChecks) { generated_key(256, 17); }
@@ -231,9 +221,7 @@ TEST(DerDiff, IntegersAgainstI2dAsn1Integer) {
     // negation is the one case that needs no extra byte).
     const int num_bytes = 1 + static_cast<int>(rng() % 300);
     std::vector<uint8_t> bytes(static_cast<size_t>(num_bytes));
-    for (auto &b : bytes) {
-      b = static_cast<uint8_t>(rng());
-    }
+    for (auto &b : bytes) { b = static_cast<uint8_t>(rng()); }
     if (i % 4 == 1) {
       std::fill(bytes.begin(), bytes.end(), 0);
       bytes[0] = static_cast<uint8_t>(1u << (rng() % 8));
