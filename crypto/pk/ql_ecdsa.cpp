@@ -369,6 +369,19 @@ Status digest_to_scalar(Big &e, const uint8_t *digest, uint32_t digest_len, cons
 Status ecdsa_sign_with_nonce(const QL_ECDSA_PARAMETERS &curve, QL_ECDSA_SIGNATURE &sig,
                              const Big &e, const Big &d, const Big &k, bool &retry) {
   retry = false;
+  // R = k*G; its coordinates are public once r is.
+  Wiped<BigPoint> point;
+  if (k.sign == 0) {
+    QL_TRY(ecc_mul_secret(curve, point.get(), k, curve.G));
+  }
+  QL_CT_PUBLIC(point.ptr(), sizeof(BigPoint));
+  return ecdsa_sign_with_point(curve, sig, e, d, k, point.get(), retry);
+}
+
+Status ecdsa_sign_with_point(const QL_ECDSA_PARAMETERS &curve, QL_ECDSA_SIGNATURE &sig,
+                             const Big &e, const Big &d, const Big &k, const BigPoint &big_r,
+                             bool &retry) {
+  retry = false;
   OrderRing ring;
   if (order_ring_init(ring, curve.n) != kOk) {
     return kErrSignArg;
@@ -381,11 +394,6 @@ Status ecdsa_sign_with_nonce(const QL_ECDSA_PARAMETERS &curve, QL_ECDSA_SIGNATUR
     return kErrSignArg;
   }
 
-  // R = k*G; its coordinates are public once r is.
-  Wiped<BigPoint> point;
-  BigPoint &big_r = point.get();
-  QL_TRY(ecc_mul_secret(curve, big_r, k, curve.G));
-  QL_CT_PUBLIC(&big_r, sizeof(big_r));
   if (is_infinity(big_r)) {
     retry = true;
     return kOk;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "QuillonCrypto.h"
+#include "pk/ql_ecdsa.h"
 #include "pk/ql_rsa.h"
 #include "ql_vectors.h"
 
@@ -35,7 +36,9 @@ std::vector<Case> cases() {
   uint64_t last_bits = 0;
   for (const auto &c : qltest::load_vectors("rsa_pkcs1v15_encrypt_rsalabs.txt")) {
     const uint64_t bits = c.num("MODBITS");
-    if (bits == last_bits || (bits != 1024 && bits != 1031 && bits != 2048)) { continue; }
+    if (bits == last_bits || (bits != 1024 && bits != 1031 && bits != 2048)) {
+      continue;
+    }
     last_bits = bits;
     Case x{};
     x.key.n = from_bytes(c.hex("N"));
@@ -61,7 +64,9 @@ TEST(CtRsa, PrivateOperationWithSecretKey) {
   const auto all = cases();
   ASSERT_EQ(all.size(), 3u);
   Big blind{};
-  for (int i = 0; i < 64; i++) { blind.words[i] = 0x6A09E667u * static_cast<uint32_t>(i + 1); }
+  for (int i = 0; i < 64; i++) {
+    blind.words[i] = 0x6A09E667u * static_cast<uint32_t>(i + 1);
+  }
   blind.length = 64;
   for (const Case &c : all) {
     for (const bool crt : {true, false}) {
@@ -78,6 +83,33 @@ TEST(CtRsa, PrivateOperationWithSecretKey) {
       ASSERT_EQ(ql::rsa_private_exp(out, c.ct, key, &blind), 0);
       EXPECT_EQ(Big_UComp(&out, &c.em), 0);
     }
+  }
+}
+
+// ECDSA signing with the private key and the nonce secret, after R = k*G (which the curve
+// unit's own case covers): the inverse of k, s = k^-1 (e + r*d) and the checks of the result.
+TEST(CtEcdsa, SigningWithSecretKeyAndNonce) {
+  for (const uint32_t bits : {224u, 256u}) {
+    QL_ECDSA_PARAMETERS curve{};
+    ASSERT_EQ(QL_ECDSA_InitParameters(&curve, bits), 0);
+    Big d{};
+    Big k{};
+    Big e{};
+    ASSERT_EQ(Big_HexU8ToBig(&d, "c0ffee0123456789abcdef0123456789abcdef0123456789abcdef01"), 0);
+    ASSERT_EQ(Big_HexU8ToBig(&k, "1badcafe0123456789abcdef0123456789abcdef0123456789abcd"), 0);
+    ASSERT_EQ(Big_HexU8ToBig(&e, "5eed"), 0);
+    BigPoint q{};
+    BigPoint big_r{};
+    ASSERT_EQ(BigPoint_Mul_NAFSlidingWindow(&curve, &q, &d, &curve.G), 0);
+    ASSERT_EQ(BigPoint_Mul_NAFSlidingWindow(&curve, &big_r, &k, &curve.G), 0);
+    mark_secret(d);
+    mark_secret(k);
+    QL_ECDSA_SIGNATURE sig{};
+    bool retry = true;
+    ASSERT_EQ(ql::ecdsa_sign_with_point(curve, sig, e, d, k, big_r, retry), 0);
+    ASSERT_FALSE(retry);
+    const uint8_t digest[2] = {0x5e, 0xed};
+    EXPECT_EQ(QL_ECDSA_Verify(&curve, &q, &sig, digest, sizeof(digest)), 0);
   }
 }
 
