@@ -52,21 +52,31 @@ template <size_t kLen>
 void mont_mul_limbs(const OrderRing &ring, OrderValue &r, const OrderValue &a,
                     const OrderValue &b) {
   const size_t len = kLen != 0 ? kLen : static_cast<size_t>(ring.len);
-  Limb t[kOrderMaxLimbs + 2] = {};
+  Limb t[kOrderMaxLimbs + 1];
+  for (size_t j = 0; j <= len; j++) {
+    t[j] = 0;
+  }
   for (size_t i = 0; i < len; i++) {
-    Limb c = mul_add_row(t, a.v, len, b.v[i]);
-    WideLimb s = WideLimb{t[len]} + c;
-    t[len] = static_cast<Limb>(s);
-    t[len + 1] = static_cast<Limb>(s >> kBits);
-    const Limb m = static_cast<Limb>(t[0] * ring.n0);
-    c = mul_add_row(t, ring.n, len, m);
-    s = WideLimb{t[len]} + c;
-    t[len] = static_cast<Limb>(s);
-    t[len + 1] = static_cast<Limb>(t[len + 1] + static_cast<Limb>(s >> kBits));
-    for (size_t j = 0; j <= len; j++) {
-      t[j] = t[j + 1];
+    // t += a * b_i, then t = (t + m * n) / 2^bits; the shift is folded into the second row.
+    const Limb bi = b.v[i];
+    Limb carry = 0;
+    for (size_t j = 0; j < len; j++) {
+      const WideLimb p = WideLimb{a.v[j]} * bi + t[j] + carry;
+      t[j] = static_cast<Limb>(p);
+      carry = static_cast<Limb>(p >> kBits);
     }
-    t[len + 1] = 0;
+    WideLimb top = WideLimb{t[len]} + carry;
+    const Limb m = static_cast<Limb>(t[0] * ring.n0);
+    WideLimb p = WideLimb{ring.n[0]} * m + t[0];
+    carry = static_cast<Limb>(p >> kBits);
+    for (size_t j = 1; j < len; j++) {
+      p = WideLimb{ring.n[j]} * m + t[j] + carry;
+      t[j - 1] = static_cast<Limb>(p);
+      carry = static_cast<Limb>(p >> kBits);
+    }
+    top += carry;
+    t[len - 1] = static_cast<Limb>(top);
+    t[len] = static_cast<Limb>(top >> kBits);
   }
   subtract_if<kLen>(ring, r, t, t[len]);
 }
@@ -372,7 +382,7 @@ Status ecdsa_sign_with_nonce(const QL_ECDSA_PARAMETERS &curve, QL_ECDSA_SIGNATUR
   // R = k*G; its coordinates are public once r is.
   Wiped<BigPoint> point;
   if (k.sign == 0) {
-    QL_TRY(ecc_mul_secret(curve, point.get(), k, curve.G));
+    QL_TRY(ecc_mul_base_secret(curve, point.get(), k));
   }
   QL_CT_PUBLIC(point.ptr(), sizeof(BigPoint));
   return ecdsa_sign_with_point(curve, sig, e, d, k, point.get(), retry);
@@ -496,7 +506,7 @@ int32_t QL_ECDSA_GenerateKeyPair(const QL_ECDSA_PARAMETERS *curve, BigPoint *Q, 
   ql::Wiped<Big> secret;
   QL_TRY(ql::random_scalar(*curve, secret.get()));
   ql::Wiped<BigPoint> point;
-  QL_TRY(ql::ecc_mul_secret(*curve, point.get(), secret.get(), curve->G));
+  QL_TRY(ql::ecc_mul_base_secret(*curve, point.get(), secret.get()));
   *Q = point.get();
   QL_CT_PUBLIC(Q, sizeof(*Q));
   *d = secret.get();
@@ -581,7 +591,7 @@ int32_t QL_ECDSA_ProveKeyPair(const Big *d, const BigPoint *Q, const QL_ECDSA_PA
     return ql::kErrProveArg;
   }
   BigPoint point;
-  QL_TRY(ql::ecc_mul_secret(*curve, point, *d, curve->G));
+  QL_TRY(ql::ecc_mul_base_secret(*curve, point, *d));
   // d*G is the public key: comparing it with Q reveals nothing more.
   QL_CT_PUBLIC(&point, sizeof(point));
   return QL_ECDSA_BIGPOINT_Comp(&point, Q) == ql::kOk ? ql::kOk : ql::kErrProveMismatch;
