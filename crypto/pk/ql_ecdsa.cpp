@@ -298,6 +298,16 @@ Status random_scalar(const QL_ECDSA_PARAMETERS &curve, Big &k) {
   return Big_X962_Random(&c, &k);
 }
 
+// A zeroed record of type T from the heap, or nullptr.
+template <typename T>
+T *new_zeroed() {
+  void *p = alloc(sizeof(T));
+  if (p != nullptr) {
+    std::memset(p, 0, sizeof(T));
+  }
+  return static_cast<T *>(p);
+}
+
 // The values of one signature in Montgomery form (all secret), wiped as one record.
 struct SignScratch {
   OrderValue k;
@@ -465,27 +475,13 @@ Status ecdsa_sign_with_point(const QL_ECDSA_PARAMETERS &curve, QL_ECDSA_SIGNATUR
 
 // Exported functions.
 
-QL_ECDSA_PARAMETERS *QL_ECDSA_Parameters_New(void) {
-  void *p = ql::alloc(sizeof(QL_ECDSA_PARAMETERS));
-  if (p == nullptr) {
-    return nullptr;
-  }
-  std::memset(p, 0, sizeof(QL_ECDSA_PARAMETERS));
-  return static_cast<QL_ECDSA_PARAMETERS *>(p);
-}
+QL_ECDSA_PARAMETERS *QL_ECDSA_Parameters_New(void) { return ql::new_zeroed<QL_ECDSA_PARAMETERS>(); }
 
 void QL_ECDSA_Parameters_Delete(QL_ECDSA_PARAMETERS *curve) {
   ql::free_wiped(curve, sizeof(QL_ECDSA_PARAMETERS));
 }
 
-QL_ECDSA_SIGNATURE *QL_ECDSA_Signature_New(void) {
-  void *p = ql::alloc(sizeof(QL_ECDSA_SIGNATURE));
-  if (p == nullptr) {
-    return nullptr;
-  }
-  std::memset(p, 0, sizeof(QL_ECDSA_SIGNATURE));
-  return static_cast<QL_ECDSA_SIGNATURE *>(p);
-}
+QL_ECDSA_SIGNATURE *QL_ECDSA_Signature_New(void) { return ql::new_zeroed<QL_ECDSA_SIGNATURE>(); }
 
 void QL_ECDSA_Signature_Delete(QL_ECDSA_SIGNATURE *sig) {
   ql::free_wiped(sig, sizeof(QL_ECDSA_SIGNATURE));

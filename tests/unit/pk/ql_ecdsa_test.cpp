@@ -558,6 +558,17 @@ TEST(EcdsaDer, AllocationFailures) {
     }
     EXPECT_EQ(rc, 0);
   }
+  ql::test::alloc_fail_at(0);
+  EXPECT_EQ(QL_ECDSA_Signature_New(), nullptr);
+  ql::test::alloc_fail_at(-1);
+  QL_ECDSA_SIGNATURE *fresh = QL_ECDSA_Signature_New();
+  QL_ECDSA_PARAMETERS *record = QL_ECDSA_Parameters_New();
+  ASSERT_TRUE(fresh != nullptr && record != nullptr);
+  EXPECT_EQ(fresh->r.length | fresh->s.length | record->bits, 0);
+  QL_ECDSA_Signature_Delete(fresh);
+  QL_ECDSA_Parameters_Delete(record);
+  QL_ECDSA_Signature_Delete(nullptr);
+  QL_ECDSA_Parameters_Delete(nullptr);
 }
 
 }  // namespace
