@@ -286,7 +286,9 @@ Status joint_multipliers(const QL_ECDSA_PARAMETERS &curve, Big &u1, Big &u2, con
 // k: a fresh secret in [1, n-1] from an X9.62 generator keyed by n and field-size/8 bytes of
 // the hash pool generator; the generator state lives only for this call.
 Status random_scalar(const QL_ECDSA_PARAMETERS &curve, Big &k) {
-  if (curve.bits < 160 || curve.bits > 512) {
+  // The generator's modulus takes 5 to 16 words: its output buffer is sized for that.
+  const int n_words = big_used(curve.n);
+  if (curve.bits < 160 || curve.bits > 512 || n_words < 5 || n_words > kOrderMaxWords) {
     return kErrEcRandomArg;
   }
   Wiped<QL_X962_CTX> ctx;
