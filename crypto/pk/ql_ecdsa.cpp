@@ -321,6 +321,80 @@ struct SignScratch {
   OrderValue plain;
 };
 
+// The part of signing after R = k*G, which is public: r, the checks, s.
+Status ecdsa_sign_with_point(const QL_ECDSA_PARAMETERS &curve, QL_ECDSA_SIGNATURE &sig,
+                             const Big &e, const Big &d, const Big &k, const BigPoint &big_r,
+                             bool &retry) {
+  retry = false;
+  OrderRing ring;
+  if (order_ring_init(ring, curve.n) != kOk) {
+    return kErrSignArg;
+  }
+  Wiped<SignScratch> scratch;
+  SignScratch &w = scratch.get();
+  OrderLimb in_range = order_from_big(ring, w.k, k) & order_from_big(ring, w.d, d);
+  QL_CT_PUBLIC(&in_range, sizeof(in_range));
+  if (in_range == 0) {
+    return kErrSignArg;
+  }
+
+  if (is_infinity(big_r)) {
+    retry = true;
+    return kOk;
+  }
+  if (!coordinates_reduced(curve, big_r) || BigPoint_IsSolution(&curve, &big_r) != kOk) {
+    return critical(kErrSignCheck);
+  }
+  Big r;
+  QL_TRY(big_mod(r, big_r.x, curve.n));
+  if (big_used(r) == 0) {
+    retry = true;
+    return kOk;
+  }
+
+  // kinv = k^-1; it must multiply back to one (n prime).
+  order_mont_mul(ring, w.k, w.k, ring.rr);
+  order_mont_inv(ring, w.kinv, w.k);
+  order_mont_mul(ring, w.check, w.kinv, w.k);
+  OrderLimb inverted = order_eq(ring, w.check, ring.one);
+  QL_CT_PUBLIC(&inverted, sizeof(inverted));
+  if (inverted == 0) {
+    return kErrBigNoInverse;
+  }
+
+  // t = e + r*d and s = kinv * t, all in Montgomery form.
+  order_mont_mul(ring, w.d, w.d, ring.rr);
+  order_from_big(ring, w.t, r);
+  order_mont_mul(ring, w.t, w.t, ring.rr);
+  order_mont_mul(ring, w.t, w.t, w.d);
+  order_from_big(ring, w.plain, e);
+  order_mont_mul(ring, w.plain, w.plain, ring.rr);
+  order_add(ring, w.t, w.t, w.plain);
+  order_mont_mul(ring, w.s, w.kinv, w.t);
+
+  // s*k must give t back before s leaves.
+  order_mont_mul(ring, w.check, w.s, w.k);
+  OrderLimb consistent = order_eq(ring, w.check, w.t);
+  QL_CT_PUBLIC(&consistent, sizeof(consistent));
+  if (consistent == 0) {
+    return critical(kErrSignCheck);
+  }
+
+  OrderValue unit{};
+  unit.v[0] = 1;
+  order_mont_mul(ring, w.plain, w.s, unit);
+  QL_CT_PUBLIC(&w.plain, sizeof(w.plain));
+  Big s;
+  order_to_big(ring, s, w.plain);
+  if (big_used(s) == 0) {
+    retry = true;
+    return kOk;
+  }
+  Big_Dump(&sig.r, &r);
+  Big_Dump(&sig.s, &s);
+  return kOk;
+}
+
 }  // namespace
 
 bool ecdsa_curve_ok(const QL_ECDSA_PARAMETERS *curve) {
@@ -400,78 +474,6 @@ Status ecdsa_sign_with_nonce(const QL_ECDSA_PARAMETERS &curve, QL_ECDSA_SIGNATUR
   return ecdsa_sign_with_point(curve, sig, e, d, k, point.get(), retry);
 }
 
-Status ecdsa_sign_with_point(const QL_ECDSA_PARAMETERS &curve, QL_ECDSA_SIGNATURE &sig,
-                             const Big &e, const Big &d, const Big &k, const BigPoint &big_r,
-                             bool &retry) {
-  retry = false;
-  OrderRing ring;
-  if (order_ring_init(ring, curve.n) != kOk) {
-    return kErrSignArg;
-  }
-  Wiped<SignScratch> scratch;
-  SignScratch &w = scratch.get();
-  OrderLimb in_range = order_from_big(ring, w.k, k) & order_from_big(ring, w.d, d);
-  QL_CT_PUBLIC(&in_range, sizeof(in_range));
-  if (in_range == 0) {
-    return kErrSignArg;
-  }
-
-  if (is_infinity(big_r)) {
-    retry = true;
-    return kOk;
-  }
-  if (!coordinates_reduced(curve, big_r) || BigPoint_IsSolution(&curve, &big_r) != kOk) {
-    return critical(kErrSignCheck);
-  }
-  Big r;
-  QL_TRY(big_mod(r, big_r.x, curve.n));
-  if (big_used(r) == 0) {
-    retry = true;
-    return kOk;
-  }
-
-  // kinv = k^-1; it must multiply back to one (n prime).
-  order_mont_mul(ring, w.k, w.k, ring.rr);
-  order_mont_inv(ring, w.kinv, w.k);
-  order_mont_mul(ring, w.check, w.kinv, w.k);
-  OrderLimb inverted = order_eq(ring, w.check, ring.one);
-  QL_CT_PUBLIC(&inverted, sizeof(inverted));
-  if (inverted == 0) {
-    return kErrBigNoInverse;
-  }
-
-  // t = e + r*d and s = kinv * t, all in Montgomery form.
-  order_mont_mul(ring, w.d, w.d, ring.rr);
-  order_from_big(ring, w.t, r);
-  order_mont_mul(ring, w.t, w.t, ring.rr);
-  order_mont_mul(ring, w.t, w.t, w.d);
-  order_from_big(ring, w.plain, e);
-  order_mont_mul(ring, w.plain, w.plain, ring.rr);
-  order_add(ring, w.t, w.t, w.plain);
-  order_mont_mul(ring, w.s, w.kinv, w.t);
-
-  // s*k must give t back before s leaves.
-  order_mont_mul(ring, w.check, w.s, w.k);
-  OrderLimb consistent = order_eq(ring, w.check, w.t);
-  QL_CT_PUBLIC(&consistent, sizeof(consistent));
-  if (consistent == 0) {
-    return critical(kErrSignCheck);
-  }
-
-  OrderValue unit{};
-  unit.v[0] = 1;
-  order_mont_mul(ring, w.plain, w.s, unit);
-  QL_CT_PUBLIC(&w.plain, sizeof(w.plain));
-  Big s;
-  order_to_big(ring, s, w.plain);
-  if (big_used(s) == 0) {
-    retry = true;
-    return kOk;
-  }
-  Big_Dump(&sig.r, &r);
-  Big_Dump(&sig.s, &s);
-  return kOk;
-}
 
 }  // namespace ql
 
