@@ -1489,6 +1489,158 @@ QL_EXPORT int32_t Big_Point2Oct(const QL_ECDSA_PARAMETERS *curve, uint8_t *out,
 QL_EXPORT int32_t Big_Oct2Point(const QL_ECDSA_PARAMETERS *curve, BigPoint *P, const uint8_t *in,
                                 uint32_t in_len);
 
+/* ---- ECDSA and the DER of points and curve identifiers -------------------------------- */
+
+/* QL_ECDSA_SIGNATURE is an ECDSA signature: the integers `r` and `s`, each in 1..n-1 for a
+ * signature that verifies. A plain record, copied whole. */
+typedef struct QL_ECDSA_SIGNATURE {
+  Big r;
+  Big s;
+} QL_ECDSA_SIGNATURE;
+
+/* Longest digest QL_ECDSA_Sign and QL_ECDSA_Verify accept, in bytes. */
+#define QL_ECDSA_MAX_DIGEST_LEN 64
+
+/* QL_ECDSA_Parameters_New returns a zeroed curve record from the heap, or NULL when memory runs
+ * out. Fill it with QL_ECDSA_InitParameters or a decoder; release it with
+ * QL_ECDSA_Parameters_Delete. */
+QL_EXPORT QL_ECDSA_PARAMETERS *QL_ECDSA_Parameters_New(void);
+
+/* QL_ECDSA_Parameters_Delete overwrites the whole record `curve` with zeros and frees it; NULL
+ * is ignored. */
+QL_EXPORT void QL_ECDSA_Parameters_Delete(QL_ECDSA_PARAMETERS *curve);
+
+/* QL_ECDSA_Signature_New returns a zeroed signature from the heap, or NULL when memory runs
+ * out. Release it with QL_ECDSA_Signature_Delete. */
+QL_EXPORT QL_ECDSA_SIGNATURE *QL_ECDSA_Signature_New(void);
+
+/* QL_ECDSA_Signature_Delete overwrites the whole record `sig` with zeros and frees it; NULL is
+ * ignored. */
+QL_EXPORT void QL_ECDSA_Signature_Delete(QL_ECDSA_SIGNATURE *sig);
+
+/* Big_Random_with_SHA1 sets `k` to a fresh secret in [1, n-1] for `curve`, from an X9.62
+ * generator keyed by n and bits/8 bytes of QL_RandomBytes (the state is wiped). Returns 0,
+ * -1501 for an incomplete `curve` (also a leading word other than 2), a NULL `k`, a field
+ * size outside 160..512 bits or an n outside 5..16 words, or an error of the generator. */
+QL_EXPORT int32_t Big_Random_with_SHA1(const QL_ECDSA_PARAMETERS *curve, Big *k);
+
+/* QL_ECDSA_GenerateKeyPair sets `d` to a fresh private key in [1, n-1] and `Q` = d*G, in time
+ * independent of d. `Q` is first reset to the finite point (0, 0); `d` is written only on
+ * success. Returns 0, -5533 for an incomplete `curve` or a NULL argument, or an error of the
+ * generator or the point arithmetic. */
+QL_EXPORT int32_t QL_ECDSA_GenerateKeyPair(const QL_ECDSA_PARAMETERS *curve, BigPoint *Q, Big *d);
+
+/* QL_ECDSA_Sign signs the `digest_len`-byte `digest` (at most 64 bytes; only its leftmost
+ * bits, as many as n has, are used) with the private key `d` (1..n-1) on `curve`, with a fresh
+ * nonce from Big_Random_with_SHA1, in time independent of d and the nonce. The result is
+ * checked before it is written to `sig` (only on success). Returns 0, -5529 for an incomplete
+ * `curve`, a NULL argument, a longer digest or `d` out of range, -5519 in critical form when
+ * the check fails, or an error of the generator or the arithmetic. */
+QL_EXPORT int32_t QL_ECDSA_Sign(QL_ECDSA_SIGNATURE *sig, const uint8_t *digest,
+                                uint32_t digest_len, const Big *d,
+                                const QL_ECDSA_PARAMETERS *curve);
+
+/* QL_ECDSA_Verify checks `sig` over the `digest_len`-byte `digest` (at most 64 bytes,
+ * truncated as QL_ECDSA_Sign does) against the public key `Q` on `curve`. Returns 0 for a
+ * valid signature; -5530 for an incomplete `curve`, a NULL argument, a longer digest, or `Q` at
+ * infinity, off the curve or with a coordinate outside 0..p-1; -5538 for r or s outside
+ * 1..n-1; -5532 when e*G + r*Q is the point at infinity; -5502 when the signature does not
+ * match; or an error of the arithmetic. */
+QL_EXPORT int32_t QL_ECDSA_Verify(const QL_ECDSA_PARAMETERS *curve, const BigPoint *Q,
+                                  const QL_ECDSA_SIGNATURE *sig, const uint8_t *digest,
+                                  uint32_t digest_len);
+
+/* QL_ECDSA_VerifyPublicKey checks that `Q` is a valid public key on `curve`: finite,
+ * coordinates in 0..p-1, on the curve, and n*Q at infinity (by the curve's point-multiply
+ * operation). Returns 0, -5524 for an incomplete `curve` or a NULL `Q`, -5525 for an invalid
+ * key, or an error of the multiplication. */
+QL_EXPORT int32_t QL_ECDSA_VerifyPublicKey(const BigPoint *Q, const QL_ECDSA_PARAMETERS *curve);
+
+/* QL_ECDSA_ProveKeyPair checks that `Q` = `d`*G on `curve`, with d in 1..n-1, in time
+ * independent of d. Returns 0, -5526 for an incomplete `curve`, a NULL argument or `d` out of
+ * range, -5527 when d*G differs from `Q`, or an error of the multiplication. */
+QL_EXPORT int32_t QL_ECDSA_ProveKeyPair(const Big *d, const BigPoint *Q,
+                                        const QL_ECDSA_PARAMETERS *curve);
+
+/* BigPoint_DerEncode writes `P` as a DER OCTET STRING holding its uncompressed form
+ * (04 41 04 x y on P-256) to `out`, which holds `capacity` bytes, and the length to `*out_len`
+ * (also with `out` NULL, which only reports it, and on -5518). Returns 0, -5504 for an
+ * incomplete `curve`, a NULL `P` or `out_len`, or `P` at infinity, -5518 when `capacity` is
+ * too small (nothing written), -5517 in critical form when memory runs out, or an error of
+ * Big_Point2Oct. */
+QL_EXPORT int32_t BigPoint_DerEncode(uint8_t *out, uint32_t *out_len, uint32_t capacity,
+                                     const BigPoint *P, const QL_ECDSA_PARAMETERS *curve);
+
+/* BigPoint_DerDecode reads a DER OCTET STRING from the `in_len` bytes at `in` (bytes behind it
+ * are ignored) and decodes its content as a point of any form Big_Oct2Point accepts, checked
+ * to lie on `curve`. Returns 0, -3505 for a NULL `in`, -3501 for another tag, -3502 for a
+ * length that is malformed or runs past `in_len`, or the error of Big_Oct2Point. */
+QL_EXPORT int32_t BigPoint_DerDecode(const QL_ECDSA_PARAMETERS *curve, BigPoint *P,
+                                     const uint8_t *in, uint32_t in_len);
+
+/* Big_Param_DerEncode writes the named-curve identifier of `curve` (secp224r1 for a field size
+ * of 224 bits, secp256r1 for 256) as a DER OBJECT IDENTIFIER to `out` and its length (7 or
+ * 10) to `*out_len`; with `out` NULL it reports the upper bound of 17 or 20. Returns 0, or
+ * -5520 for another field size or a NULL `curve` or `out_len`. */
+QL_EXPORT int32_t Big_Param_DerEncode(uint8_t *out, uint32_t *out_len,
+                                      const QL_ECDSA_PARAMETERS *curve);
+
+/* Big_Param_DerDecode reads a DER OBJECT IDENTIFIER from the `in_len` bytes at `in` (bytes
+ * behind it are ignored) and fills `curve` with P-224 for secp224r1 or P-256 for secp256r1.
+ * Returns 0, -3505 for a NULL argument, -3501 for another tag, -3502 for a length that is
+ * malformed or runs past `in_len`, -5516 for any other identifier (`curve` untouched). */
+QL_EXPORT int32_t Big_Param_DerDecode(QL_ECDSA_PARAMETERS *curve, const uint8_t *in,
+                                      uint32_t in_len);
+
+/* QL_ECDSA_Parameters_Encode and QL_ECDSA_Parameters_Decode are Big_Param_DerEncode and
+ * Big_Param_DerDecode: the curve's named identifier. */
+QL_EXPORT int32_t QL_ECDSA_Parameters_Encode(uint8_t *out, uint32_t *out_len,
+                                             const QL_ECDSA_PARAMETERS *curve);
+QL_EXPORT int32_t QL_ECDSA_Parameters_Decode(QL_ECDSA_PARAMETERS *curve, const uint8_t *in,
+                                             uint32_t in_len);
+
+/* QL_ECDSA_PublicKey_Encode and QL_ECDSA_PublicKey_Decode are BigPoint_DerEncode and
+ * BigPoint_DerDecode: the public key as an OCTET STRING holding the point. */
+QL_EXPORT int32_t QL_ECDSA_PublicKey_Encode(uint8_t *out, uint32_t *out_len, uint32_t capacity,
+                                            const BigPoint *Q, const QL_ECDSA_PARAMETERS *curve);
+QL_EXPORT int32_t QL_ECDSA_PublicKey_Decode(const QL_ECDSA_PARAMETERS *curve, BigPoint *Q,
+                                            const uint8_t *in, uint32_t in_len);
+
+/* QL_ECDSA_Signature_Encode writes `sig` as DER SEQUENCE { INTEGER r, INTEGER s } to `out` and
+ * the exact length to `*out_len`; with `out` NULL it reports an upper bound (at most 18 bytes
+ * above the exact length). Returns 0, -5521 for a NULL `out_len` or `sig`, -5522 in critical
+ * form when memory runs out. */
+QL_EXPORT int32_t QL_ECDSA_Signature_Encode(uint8_t *out, uint32_t *out_len,
+                                            const QL_ECDSA_SIGNATURE *sig);
+
+/* QL_ECDSA_Signature_Decode reads a DER SEQUENCE of two INTEGERs from the `in_len` bytes at
+ * `in` into `sig` (written only on success), each read as an unsigned value; bytes after s are
+ * ignored. Returns 0, -3505 for a NULL argument, -3501 for a wrong tag, -3502 for a length that
+ * is malformed or runs past its SEQUENCE or the input, or -2010 for an integer above 1028
+ * bytes. */
+QL_EXPORT int32_t QL_ECDSA_Signature_Decode(QL_ECDSA_SIGNATURE *sig, const uint8_t *in,
+                                            uint32_t in_len);
+
+/* QL_ECDSA_PrivateKey_Encode writes the private key `d` as DER SEQUENCE { INTEGER 1, OCTET
+ * STRING d, curve identifier } (the identifier only when `curve` is non-NULL; d as its minimal
+ * bytes, with a leading 00 when the top bit is set) to `out` and the length to `*out_len`; with
+ * `out` NULL it reports an upper bound. The scratch copy is wiped. Returns 0, -5537 for a NULL
+ * `out_len` or `d`, a d that is zero, negative, above 260 bytes or (with a complete `curve`)
+ * not below n, -5520 for a curve of another size, -5535 in critical form when memory runs
+ * out. */
+QL_EXPORT int32_t QL_ECDSA_PrivateKey_Encode(uint8_t *out, uint32_t *out_len, const Big *d,
+                                             const QL_ECDSA_PARAMETERS *curve);
+
+/* QL_ECDSA_PrivateKey_Decode reads the encoding of QL_ECDSA_PrivateKey_Encode from the
+ * `in_len` bytes at `in` into `d`. When a curve identifier follows the key and `curve` is
+ * non-NULL, `curve` is re-initialised to the named curve; without one `curve` is untouched.
+ * `d` must lie in 1..n-1 of the resulting complete curve (else only be non-zero). Outputs are
+ * written only on success. Returns 0, -3505 for a NULL `d` or `in`, -3501 or -3502 for a
+ * malformed structure, -5536 for a version other than 1 or d out of range, -5516 for an
+ * unknown identifier, or -2010 for a key above 1028 bytes. */
+QL_EXPORT int32_t QL_ECDSA_PrivateKey_Decode(Big *d, QL_ECDSA_PARAMETERS *curve,
+                                             const uint8_t *in, uint32_t in_len);
+
 /* ---- KCDSA ------------------------------------------------------------------------------ */
 
 /* QL_KCDSA_PARAMETERS holds KCDSA domain parameters: the prime `p`, the prime `q` dividing

@@ -1,13 +1,17 @@
-// DER (X.690) INTEGERs of Big records and the tag-length headers every DER structure of the
-// library is read and written with. INTEGER contents are minimal two's complement, big-endian;
+// DER (X.690) INTEGERs of Big records, OCTET STRINGs of curve points, the two named-curve
+// identifiers, and the tag-length headers every DER structure of the library is read and
+// written with. INTEGER contents are minimal two's complement, big-endian;
 // Big words are least significant first. Content bytes steer no branch and no index; only the
 // lengths and the leading zero words of a decoded value do.
 #include "pk/ql_der.h"
+
+#include <cstring>
 
 #include "QuillonCrypto.h"
 #include "bigint/ql_big.h"
 #include "internal/ql_mem.h"
 #include "internal/ql_status.h"
+#include "pk/ql_ecc.h"
 
 namespace ql {
 namespace der {
@@ -132,6 +136,26 @@ Status read_integer(Big &x, uint32_t *consumed, const uint8_t *in, uint32_t in_l
   return kOk;
 }
 
+namespace {
+
+// Content bytes of the named-curve identifiers 1.3.132.0.33 and 1.2.840.10045.3.1.7.
+constexpr uint8_t secp224r1oid[] = {0x2B, 0x81, 0x04, 0x00, 0x21};
+constexpr uint8_t secp256r1oid[] = {0x2A, 0x86, 0x48, 0xCE, 0x3D, 0x03, 0x01, 0x07};
+
+// True when the element's content is exactly the identifier `oid`.
+bool content_is(const Tlv &tlv, const uint8_t *oid, uint32_t oid_len) {
+  if (tlv.content_len != oid_len) {
+    return false;
+  }
+  for (uint32_t i = 0; i < oid_len; i++) {
+    if (tlv.content[i] != oid[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
 }  // namespace der
 }  // namespace ql
 
@@ -159,4 +183,87 @@ int32_t Big_DerEncode(uint8_t *out, uint32_t *outLen, Big *x) {
 int32_t Big_DerDecode(Big *x, const uint8_t *in, uint32_t inLen) {
   if (x == nullptr || in == nullptr) { return ql::kErrDerNull; }
   return ql::der::read_integer(*x, nullptr, in, inLen);
+}
+
+int32_t BigPoint_DerEncode(uint8_t *out, uint32_t *out_len, uint32_t capacity, const BigPoint *P,
+                           const QL_ECDSA_PARAMETERS *curve) {
+  // The point at infinity has no public-key encoding: its octet string would be the single
+  // byte 00 inside a header sized for a full point.
+  if (out_len == nullptr || P == nullptr || curve == nullptr ||
+      (P->flags & QL_BIGPOINT_INFINITY) != 0 || !ql::ecc_curve_complete(curve)) {
+    return ql::kErrPoint2OctArg;
+  }
+  const uint32_t coord_len = (static_cast<uint32_t>(Big_GetFilledBitNum(&curve->p)) + 7) / 8;
+  const uint32_t content_len = 2 * coord_len + 1;
+  const uint32_t header_len = 1 + ql::der::length_field_len(content_len);
+  const uint32_t total = header_len + content_len;
+  *out_len = total;
+  if (out == nullptr) {
+    return ql::kOk;
+  }
+  if (total > capacity) {
+    return ql::kErrPointDerCapacity;
+  }
+  ql::Buffer scratch(2 * coord_len + 7);
+  if (!scratch) {
+    return ql::critical(ql::kErrPointDerAlloc);
+  }
+  ql::der::write_header(scratch.data(), ql::der::kTagOctetString, content_len);
+  uint32_t written = 0;
+  QL_TRY(Big_Point2Oct(curve, scratch.data() + header_len, &written,
+                       static_cast<int32_t>(scratch.size() - header_len), P,
+                       QL_POINT_UNCOMPRESSED));
+  std::memcpy(out, scratch.data(), total);
+  return ql::kOk;
+}
+
+int32_t BigPoint_DerDecode(const QL_ECDSA_PARAMETERS *curve, BigPoint *P, const uint8_t *in,
+                           uint32_t in_len) {
+  if (in == nullptr) {
+    return ql::kErrDerNull;
+  }
+  ql::der::Tlv tlv{};
+  QL_TRY(ql::der::read_tlv(tlv, in, in_len, ql::der::kTagOctetString));
+  return Big_Oct2Point(curve, P, tlv.content, tlv.content_len);
+}
+
+int32_t Big_Param_DerEncode(uint8_t *out, uint32_t *out_len, const QL_ECDSA_PARAMETERS *curve) {
+  if (out_len == nullptr || curve == nullptr) {
+    return ql::kErrParamDerSize;
+  }
+  const uint8_t *oid = nullptr;
+  uint32_t oid_len = 0;
+  if (curve->bits == 224) {
+    oid = ql::der::secp224r1oid;
+    oid_len = sizeof(ql::der::secp224r1oid);
+  } else if (curve->bits == 256) {
+    oid = ql::der::secp256r1oid;
+    oid_len = sizeof(ql::der::secp256r1oid);
+  } else {
+    return ql::kErrParamDerSize;
+  }
+  if (out == nullptr) {
+    *out_len = oid_len + 12;
+    return ql::kOk;
+  }
+  const uint32_t header_len = ql::der::write_header(out, ql::der::kTagOid, oid_len);
+  std::memcpy(out + header_len, oid, oid_len);
+  *out_len = header_len + oid_len;
+  return ql::kOk;
+}
+
+int32_t Big_Param_DerDecode(QL_ECDSA_PARAMETERS *curve, const uint8_t *in, uint32_t in_len) {
+  if (curve == nullptr || in == nullptr) {
+    return ql::kErrDerNull;
+  }
+  ql::der::Tlv tlv{};
+  QL_TRY(ql::der::read_tlv(tlv, in, in_len, ql::der::kTagOid));
+  // Only an exact identifier names a curve: a prefix match would read past a shorter content.
+  if (ql::der::content_is(tlv, ql::der::secp224r1oid, sizeof(ql::der::secp224r1oid))) {
+    return Big_Init_P224(curve);
+  }
+  if (ql::der::content_is(tlv, ql::der::secp256r1oid, sizeof(ql::der::secp256r1oid))) {
+    return Big_Init_P256(curve);
+  }
+  return ql::kErrParamDerUnknown;
 }
