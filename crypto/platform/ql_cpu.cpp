@@ -18,7 +18,6 @@ constexpr uint32_t kDetected = 1u << 31;
 std::atomic<uint32_t> g_features{0};
 #if defined(QL_TEST_HOOKS)
 std::atomic<uint32_t> g_mask{cpu::kAllFeatures};
-std::atomic<uint32_t> g_mask_generation{1};
 #endif
 
 #if QL_X86_ACCEL
@@ -100,12 +99,12 @@ uint32_t cpu::features() {
 }
 
 #if defined(QL_TEST_HOOKS)
-uint32_t cpu::mask_generation() { return g_mask_generation.load(std::memory_order_relaxed); }
+std::atomic<uint32_t> cpu::g_mask_generation{1};
 uint32_t test::cpu_detected() { return detected(); }
 void test::set_cpu_mask(uint32_t mask) {
   detected();  // the environment's mask, if any, is read first and overridden here
   g_mask.store(mask, std::memory_order_relaxed);
-  g_mask_generation.fetch_add(1, std::memory_order_relaxed);
+  cpu::g_mask_generation.fetch_add(1, std::memory_order_relaxed);
 }
 #endif
 

@@ -31,8 +31,9 @@ inline bool has(uint32_t f) { return (features() & f) == f; }
 
 #if defined(QL_TEST_HOOKS)
 // Counts the calls of test::set_cpu_mask, so that choices made under another mask are made
-// again.
-uint32_t mask_generation();
+// again; read inline, since every choice reads it on every use.
+extern std::atomic<uint32_t> g_mask_generation;
+inline uint32_t mask_generation() { return g_mask_generation.load(std::memory_order_relaxed); }
 #endif
 
 // The implementation a unit takes on this processor: `choose` runs on first use (it alone
