@@ -30,8 +30,14 @@ extern const DigestDesc sha256_digest;
 extern const DigestDesc sha384_digest;
 extern const DigestDesc sha512_digest;
 
-// The descriptor of digest `id`, or null for an unknown identifier.
-const DigestDesc *digest_of(int32_t id);
+// The descriptor of digest `id`, or null for an unknown identifier. Inline: every digest call
+// and every gate asks it.
+inline const DigestDesc *digest_of(int32_t id) {
+  constexpr const DigestDesc *digests[] = {nullptr,        &has160_digest, &sha1_digest,
+                                           &sha256_digest, &sha384_digest, &sha512_digest};
+  constexpr int32_t kCount = sizeof(digests) / sizeof(digests[0]);
+  return id > 0 && id < kCount ? digests[id] : nullptr;
+}
 
 }  // namespace ql
 

@@ -8,14 +8,6 @@
 
 namespace ql {
 
-// Indexed by digest identifier.
-const DigestDesc *digest_of(int32_t id) {
-  constexpr const DigestDesc *digests[] = {nullptr,        &has160_digest, &sha1_digest,
-                                           &sha256_digest, &sha384_digest, &sha512_digest};
-  constexpr int32_t kCount = sizeof(digests) / sizeof(digests[0]);
-  return id > 0 && id < kCount ? digests[id] : nullptr;
-}
-
 namespace {
 
 static_assert(sizeof(QL_HASH_CTX) == 16 + sizeof(QL_SHA512_CTX), "header of four words");

@@ -71,8 +71,14 @@ extern const CipherDesc seed128_cipher;
 extern const CipherDesc seed256_cipher;
 extern const CipherDesc aria_cipher;
 
-// The descriptor of cipher `id`, or null for an unknown identifier.
-const CipherDesc *cipher_of(int32_t id);
+// The descriptor of cipher `id`, or null for an unknown identifier. Inline: every engine call
+// and every gate asks it.
+inline const CipherDesc *cipher_of(int32_t id) {
+  constexpr const CipherDesc *ciphers[] = {nullptr, &aes_cipher, &seed128_cipher, &seed256_cipher,
+                                           &aria_cipher};
+  constexpr int32_t kCount = sizeof(ciphers) / sizeof(ciphers[0]);
+  return id > 0 && id < kCount ? ciphers[id] : nullptr;
+}
 
 // Whether the module boundary accepts `key_len` bytes for the cipher.
 inline bool module_key_len_ok(const CipherDesc &c, uint32_t key_len) {

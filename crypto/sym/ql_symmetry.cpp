@@ -19,14 +19,6 @@
 
 namespace ql {
 
-// Indexed by cipher identifier.
-const CipherDesc *cipher_of(int32_t id) {
-  constexpr const CipherDesc *ciphers[] = {nullptr, &aes_cipher, &seed128_cipher, &seed256_cipher,
-                                           &aria_cipher};
-  constexpr int32_t kCount = sizeof(ciphers) / sizeof(ciphers[0]);
-  return id > 0 && id < kCount ? ciphers[id] : nullptr;
-}
-
 namespace {
 
 constexpr uint32_t kBlock = 16;
