@@ -36,6 +36,14 @@ int64_t alloc_count();
 }  // namespace test
 #endif
 
+// A value-initialised (zeroed) plain record of type T from the heap, or nullptr; it goes back
+// through free_wiped(p, sizeof(T)).
+template <typename T>
+T *new_zeroed() {
+  void *p = alloc(sizeof(T));
+  return p == nullptr ? nullptr : new (p) T();
+}
+
 // A plain record or array on the stack, value-initialised and wiped when it leaves scope.
 template <typename T>
 class Wiped {

@@ -235,16 +235,6 @@ Status random_scalar(const QL_ECDSA_PARAMETERS &curve, Big &k) {
   return Big_X962_Random(&c, &k);
 }
 
-// A zeroed record of type T from the heap, or nullptr.
-template <typename T>
-T *new_zeroed() {
-  void *p = alloc(sizeof(T));
-  if (p != nullptr) {
-    std::memset(p, 0, sizeof(T));
-  }
-  return static_cast<T *>(p);
-}
-
 // The values of one signature in Montgomery form (all secret), wiped as one record.
 struct SignScratch {
   OrderValue k;

@@ -531,16 +531,6 @@ Status verify(const Group &grp, const Big &y, const QL_KCDSA_SIGNATURE &sig, int
   return ct::bytes_eq(r, r2, h_len) != 0 ? kOk : kErrKcdsaMismatch;
 }
 
-// A zeroed record of type T from the heap, or nullptr.
-template <typename T>
-T *new_zeroed() {
-  void *p = alloc(sizeof(T));
-  if (p != nullptr) {
-    std::memset(p, 0, sizeof(T));
-  }
-  return static_cast<T *>(p);
-}
-
 }  // namespace
 
 #if defined(QL_TEST_HOOKS)

@@ -33,30 +33,29 @@ using LimbArray = std::array<Limb, ctm::kMaxLimbs>;
 // The word count of a record as its length field states it, clamped to the capacity. Secret
 // values are sized this way: their words are never inspected to find the length.
 int stated_words(const Big &a) {
-  if (a.length < 0) { return 0; }
+  if (a.length < 0) {
+    return 0;
+  }
   return a.length > kBigWords ? kBigWords : a.length;
 }
 
 // Present as the key record defines it: a length and not a single zero word.
 bool present(const Big &a) { return a.length > 0 && !(a.length == 1 && a.words[0] == 0); }
 
-// A zero-filled record on the heap, or nullptr.
-template <typename T>
-T *new_zeroed() {
-  void *p = alloc(sizeof(T));
-  return p == nullptr ? nullptr : new (p) T();
-}
-
 bool is_zero_value(const Big &a) { return big_used(a) == 0; }
 
 // 0 <= in <= n; the magnitude of a negative zero counts as zero.
 bool input_in_range(const Big &in, const Big &n) {
-  if (in.sign != 0 && !is_zero_value(in)) { return false; }
+  if (in.sign != 0 && !is_zero_value(in)) {
+    return false;
+  }
   return big_ucomp(in, n) <= 0;
 }
 
 Status check_public_exponent(const Big &e) {
-  if (e.sign != 0 || is_zero_value(e)) { return kErrRsaKeyInvalid; }
+  if (e.sign != 0 || is_zero_value(e)) {
+    return kErrRsaKeyInvalid;
+  }
   return kOk;
 }
 
@@ -78,7 +77,9 @@ unsigned trailing_zeros(Limb x) {
   unsigned n = 0;
   for (unsigned shift = 0; shift < kLimbBits<Limb>; shift += 32) {
     const uint32_t w = static_cast<uint32_t>(x >> shift);
-    if (w != 0) { return n + static_cast<unsigned>(ctz32(w)); }
+    if (w != 0) {
+      return n + static_cast<unsigned>(ctz32(w));
+    }
     n += 32;
   }
   return n;
@@ -93,7 +94,9 @@ void make_odd(Limb *u, size_t &num_u, Limb *x, const ctm::Modulus &m) {
       const Limb next = j + 1 < num_u ? u[j + 1] : 0;
       u[j] = static_cast<Limb>((u[j] >> k) | (next << (kLimbBits<Limb> - k)));
     }
-    while (num_u > 1 && u[num_u - 1] == 0) { num_u--; }
+    while (num_u > 1 && u[num_u - 1] == 0) {
+      num_u--;
+    }
     halve_mod(x, k, m);
   }
 }
@@ -111,8 +114,12 @@ bool inverse_mod(Limb *r, const Limb *a, const ctm::Modulus &m) {
   x1[0] = 1;
   size_t num_u = len;
   size_t num_v = len;
-  while (num_u > 1 && u[num_u - 1] == 0) { num_u--; }
-  if (num_u == 1 && u[0] == 0) { return false; }
+  while (num_u > 1 && u[num_u - 1] == 0) {
+    num_u--;
+  }
+  if (num_u == 1 && u[0] == 0) {
+    return false;
+  }
   while (!(num_u == 1 && u[0] == 0)) {
     make_odd(u.data(), num_u, x1.data(), m);
     // u and v are odd: the larger loses the smaller, and its coefficient likewise.
@@ -124,12 +131,20 @@ bool inverse_mod(Limb *r, const Limb *a, const ctm::Modulus &m) {
     Limb *xb = u_larger ? x1.data() : x2.data();
     const Limb *xs = u_larger ? x2.data() : x1.data();
     sub_limbs(big, big, small, num_big);
-    while (num_big > 1 && big[num_big - 1] == 0) { num_big--; }
-    if (sub_limbs(xb, xb, xs, len) != 0) { add_limbs(xb, xb, m.n, len); }
-    if (!u_larger) { make_odd(v.data(), num_v, x2.data(), m); }
+    while (num_big > 1 && big[num_big - 1] == 0) {
+      num_big--;
+    }
+    if (sub_limbs(xb, xb, xs, len) != 0) {
+      add_limbs(xb, xb, m.n, len);
+    }
+    if (!u_larger) {
+      make_odd(v.data(), num_v, x2.data(), m);
+    }
   }
   const bool ok = num_v == 1 && v[0] == 1;
-  for (size_t j = 0; j < len; j++) { r[j] = x2[j]; }
+  for (size_t j = 0; j < len; j++) {
+    r[j] = x2[j];
+  }
   wipe(u.data(), sizeof(u));
   wipe(v.data(), sizeof(v));
   wipe(x1.data(), sizeof(x1));
@@ -204,8 +219,12 @@ Status blind(PrivateScratch &s, const Big &in, const QL_RSA_PRIVATE_KEY &key, co
     }
     QL_TRY(big_mod(s.r, s.t, n));
     words_to_limbs(s.x.data(), s.mod_n.len, s.r.words, big_used(s.r));
-    if (inverse_mod(s.r_inv.data(), s.x.data(), s.mod_n)) { break; }
-    if (draw != nullptr) { return kErrBigNoInverse; }
+    if (inverse_mod(s.r_inv.data(), s.x.data(), s.mod_n)) {
+      break;
+    }
+    if (draw != nullptr) {
+      return kErrBigNoInverse;
+    }
   }
   ctm::mul(s.r_inv.data(), s.r_inv.data(), s.mod_n.rr, s.mod_n, s.t_limbs.data());
   QL_TRY(Big_ModExp(&s.check, &s.r, &key.e, &n));
@@ -240,14 +259,18 @@ Status generate(QL_RSA_PRIVATE_KEY &key, uint32_t k, const Big &e) {
     QL_TRY(big_gcd(v.g, v.p, v.q));
     QL_TRY(big_div(&v.lambda, nullptr, v.phi, v.g));
     Status st = Big_InvMod(&v.d, &e, &v.lambda);
-    if (st == kErrBigNoInverse) { continue; }
+    if (st == kErrBigNoInverse) {
+      continue;
+    }
     QL_TRY(st);
     QL_TRY(big_mod(key.dP, v.d, v.p));
     QL_TRY(big_mod(key.dQ, v.d, v.q));
     v.p.words[0] |= 1u;
     v.q.words[0] |= 1u;
     st = Big_InvMod(&key.qInv, &v.q, &v.p);
-    if (st == kErrBigNoInverse) { continue; }
+    if (st == kErrBigNoInverse) {
+      continue;
+    }
     QL_TRY(st);
     key.n = v.n;
     key.e = e;
@@ -273,15 +296,21 @@ Status rsa_private_exp(Big &out, const Big &in, const QL_RSA_PRIVATE_KEY &key,
                        const Big *blind_draw) {
   QL_TRY(rsa_check_modulus(key.n));
   QL_TRY(check_public_exponent(key.e));
-  if (!input_in_range(in, key.n)) { return kErrRsaPrivateInput; }
+  if (!input_in_range(in, key.n)) {
+    return kErrRsaPrivateInput;
+  }
   const bool crt = present(key.dP) && present(key.dQ) && present(key.qInv);
   if (crt) {
-    if (key.dP.sign != 0 || key.dQ.sign != 0 || key.qInv.sign != 0) { return kErrRsaKeyInvalid; }
+    if (key.dP.sign != 0 || key.dQ.sign != 0 || key.qInv.sign != 0) {
+      return kErrRsaKeyInvalid;
+    }
   } else if (!present(key.d) || key.d.sign != 0) {
     return kErrRsaKeyInvalid;
   }
   Owned<PrivateScratch> scratch;
-  if (!scratch) { return critical(kErrRsaAlloc); }
+  if (!scratch) {
+    return critical(kErrRsaAlloc);
+  }
   PrivateScratch &s = *scratch;
   ctm::init(s.mod_n, key.n);  // cannot fail for a checked modulus
   if (crt && (!ctm::init(s.mod_p, key.p) || !ctm::init(s.mod_q, key.q))) {
@@ -296,7 +325,9 @@ Status rsa_private_exp(Big &out, const Big &in, const QL_RSA_PRIVATE_KEY &key,
     QL_TRY(crt_exp(s, key));
     // m' < p q; in a key whose p q is not n the excess limbs are dropped and the check
     // below refuses the result.
-    for (size_t j = 0; j < mn.len; j++) { s.x[j] = s.product[j]; }
+    for (size_t j = 0; j < mn.len; j++) {
+      s.x[j] = s.product[j];
+    }
   } else {
     ctm::to_mont(s.x.data(), s.blinded.words, big_used(s.blinded), mn, t);
     QL_TRY(ctm::exp(s.x.data(), s.x.data(), key.d.words, stated_words(key.d), mn, kErrRsaAlloc));
@@ -315,7 +346,9 @@ Status rsa_private_exp(Big &out, const Big &in, const QL_RSA_PRIVATE_KEY &key,
   QL_TRY(Big_ModExp(&s.check, &s.result, &key.e, &key.n));
   const bool input_is_n = big_ucomp(in, key.n) == 0;
   const bool matches = input_is_n ? is_zero_value(s.check) : big_ucomp(s.check, in) == 0;
-  if (!matches) { return critical(kErrRsaFaultCheck); }
+  if (!matches) {
+    return critical(kErrRsaFaultCheck);
+  }
   out = s.result;
   return kOk;
 }
@@ -338,7 +371,9 @@ void QL_RSA_PrivateKey_Delete(QL_RSA_PRIVATE_KEY *key) {
 
 int32_t QL_RSA_GenerateKey(QL_RSA_PRIVATE_KEY *priv, QL_RSA_PUBLIC_KEY *pub, uint32_t k,
                            const Big *e) {
-  if (priv == nullptr || pub == nullptr) { return ql::kErrRsaNull; }
+  if (priv == nullptr || pub == nullptr) {
+    return ql::kErrRsaNull;
+  }
   // Other lengths would make the prime search run forever or exceed the Montgomery limit.
   if (k % 8 != 0 || k < QL_RSA_MIN_GEN_BYTES || k > QL_RSA_MAX_GEN_BYTES) {
     return ql::kErrRsaGenLength;
@@ -365,10 +400,14 @@ int32_t QL_RSA_GenerateKey(QL_RSA_PRIVATE_KEY *priv, QL_RSA_PUBLIC_KEY *pub, uin
 }
 
 int32_t QL_RSA_PublicKeyExp(Big *out, const Big *in, const QL_RSA_PUBLIC_KEY *pub) {
-  if (out == nullptr || in == nullptr || pub == nullptr) { return ql::kErrRsaNull; }
+  if (out == nullptr || in == nullptr || pub == nullptr) {
+    return ql::kErrRsaNull;
+  }
   QL_TRY(ql::rsa_check_modulus(pub->n));
   QL_TRY(ql::check_public_exponent(pub->e));
-  if (!ql::input_in_range(*in, pub->n)) { return ql::kErrRsaPublicInput; }
+  if (!ql::input_in_range(*in, pub->n)) {
+    return ql::kErrRsaPublicInput;
+  }
   Big result{};
   QL_TRY(Big_ModExp(&result, in, &pub->e, &pub->n));
   *out = result;
@@ -376,14 +415,18 @@ int32_t QL_RSA_PublicKeyExp(Big *out, const Big *in, const QL_RSA_PUBLIC_KEY *pu
 }
 
 int32_t QL_RSA_PrivateKeyExp(Big *out, const Big *in, const QL_RSA_PRIVATE_KEY *priv) {
-  if (out == nullptr || in == nullptr || priv == nullptr) { return ql::kErrRsaNull; }
+  if (out == nullptr || in == nullptr || priv == nullptr) {
+    return ql::kErrRsaNull;
+  }
   const ql::Status st = ql::rsa_private_exp(*out, *in, *priv, nullptr);
   ql::burn_stack();
   return st;
 }
 
 int32_t QL_RSA_ProveKeyPair(const QL_RSA_PRIVATE_KEY *priv, const QL_RSA_PUBLIC_KEY *pub) {
-  if (priv == nullptr || pub == nullptr) { return ql::kErrRsaNull; }
+  if (priv == nullptr || pub == nullptr) {
+    return ql::kErrRsaNull;
+  }
   constexpr uint32_t kProbe = 1234;
   Big m{};
   m.words[0] = kProbe;
@@ -393,8 +436,12 @@ int32_t QL_RSA_ProveKeyPair(const QL_RSA_PRIVATE_KEY *priv, const QL_RSA_PUBLIC_
   Big back{};
   const ql::Status st = QL_RSA_PrivateKeyExp(&back, &c, priv);
   // A private key that does not invert its own public exponent fails the result check.
-  if (st == ql::critical(ql::kErrRsaFaultCheck)) { return ql::kErrRsaKeyMismatch; }
+  if (st == ql::critical(ql::kErrRsaFaultCheck)) {
+    return ql::kErrRsaKeyMismatch;
+  }
   QL_TRY(st);
-  if (ql::big_ucomp(back, m) != 0) { return ql::kErrRsaKeyMismatch; }
+  if (ql::big_ucomp(back, m) != 0) {
+    return ql::kErrRsaKeyMismatch;
+  }
   return ql::kOk;
 }
