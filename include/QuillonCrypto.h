@@ -1008,6 +1008,303 @@ QL_EXPORT int32_t Big_ProbablePrime(Big *r, uint32_t bits);
  * of its steps. */
 QL_EXPORT int32_t Big_GeneratePrimeStrongRSA(Big *p, uint32_t bits);
 
+/* ---- RSA and DER integers -------------------------------------------------------------- */
+
+/* Big_DerLength returns the content length of the DER INTEGER of `x` (two's complement,
+ * minimal: one more byte when a non-negative value's top bit is set), or 0 for a NULL `x`.
+ * It first strips leading zero words of `x` in place (length never below 1). */
+QL_EXPORT uint32_t Big_DerLength(Big *x);
+
+/* Big_DerEncode writes the DER INTEGER (tag 0x02, minimal length, content) of `x` to `out` and
+ * its length to `*outLen`. With a NULL `out` it writes only the upper bound
+ * Big_DerLength(`x`) + 6 to `*outLen`; otherwise `out` must hold that many bytes. Strips `x`
+ * as Big_DerLength does. Returns 0, or -3505 for a NULL `outLen` or `x`. */
+QL_EXPORT int32_t Big_DerEncode(uint8_t *out, uint32_t *outLen, Big *x);
+
+/* Big_DerDecode reads one DER INTEGER from the `inLen` bytes at `in` into `x` (a content with
+ * the top bit set is negative; an empty content is zero); bytes behind it are ignored and no
+ * byte at or beyond `inLen` is read. Returns 0, -3505 for a NULL `x` or `in`, -3501 for a tag
+ * other than 0x02, -3502 for a length that is malformed (indefinite, more than four length
+ * bytes) or runs past `inLen`, -2010 for a content above 1028 bytes; `x` is unchanged on
+ * failure. */
+QL_EXPORT int32_t Big_DerDecode(Big *x, const uint8_t *in, uint32_t inLen);
+
+/* Limits of the RSA functions: moduli of at most 128 words (4096 bits); generated moduli of
+ * 128 to 512 bytes in steps of 8; the default public exponent. */
+#define QL_RSA_MAX_MODULUS_WORDS 128
+#define QL_RSA_MIN_GEN_BYTES 128
+#define QL_RSA_MAX_GEN_BYTES 512
+#define QL_RSA_DEFAULT_EXPONENT 65537
+
+/* Status codes of the RSA functions besides those of the integer layer:
+ *   -4501  QL_RSA_ProveKeyPair: the keys do not match
+ *   -4502  QL_RSA_PrivateKeyExp: input negative or above the modulus
+ *   -4503  QL_RSA_PublicKeyExp: input negative or above the modulus
+ *   -4504  QL_RSA_PrivateKeyExp: memory exhausted (critical form)
+ *   -4505  QL_RSA_GenerateKey: modulus length not a multiple of 8 bytes or outside 128..512
+ *   -4506  QL_RSA_GenerateKey: public exponent even, below 3, negative or above 2^256
+ *   -4507  a NULL key, input or output
+ *   -4508  an unusable key: modulus zero, even, one or above 128 words, exponent zero,
+ *          negative values, or CRT primes zero, even or longer than the modulus
+ *   -4509  QL_RSA_PrivateKeyExp: its result failed the check with the public exponent
+ *          (critical form; nothing is written) */
+
+/* An RSA public key: modulus `n` and public exponent `e`. */
+typedef struct QL_RSA_PUBLIC_KEY {
+  Big n;
+  Big e;
+} QL_RSA_PUBLIC_KEY;
+
+/* An RSA private key: modulus `n`, public exponent `e`, private exponent `d`, primes `p` and
+ * `q` (p > q after generation), `dP` = d mod (p - 1), `dQ` = d mod (q - 1) and
+ * `qInv` = q^-1 mod p. `dP`, `dQ` and `qInv` may all be zero (absent): the private operation
+ * then uses `d`. */
+typedef struct QL_RSA_PRIVATE_KEY {
+  Big n;
+  Big e;
+  Big d;
+  Big p;
+  Big q;
+  Big dP;
+  Big dQ;
+  Big qInv;
+} QL_RSA_PRIVATE_KEY;
+
+/* QL_RSA_PublicKey_New returns a zero-filled public key from the heap, or NULL when memory
+ * runs out. Release it with QL_RSA_PublicKey_Delete. */
+QL_EXPORT QL_RSA_PUBLIC_KEY *QL_RSA_PublicKey_New(void);
+
+/* QL_RSA_PublicKey_Delete overwrites the whole record `key` with zeros and frees it; NULL is
+ * ignored. */
+QL_EXPORT void QL_RSA_PublicKey_Delete(QL_RSA_PUBLIC_KEY *key);
+
+/* QL_RSA_PrivateKey_New returns a zero-filled private key from the heap, or NULL when memory
+ * runs out. Release it with QL_RSA_PrivateKey_Delete. */
+QL_EXPORT QL_RSA_PRIVATE_KEY *QL_RSA_PrivateKey_New(void);
+
+/* QL_RSA_PrivateKey_Delete overwrites the whole record `key` with zeros and frees it; NULL is
+ * ignored. */
+QL_EXPORT void QL_RSA_PrivateKey_Delete(QL_RSA_PRIVATE_KEY *key);
+
+/* QL_RSA_GenerateKey fills `priv` (all eight integers) and `pub` (n, e) with a new key whose
+ * modulus has exactly `k` bytes (top bit set), from two strong primes p > q of k/2 bytes each;
+ * d = e^-1 mod lcm(p - 1, q - 1). `e` is the public exponent (odd, 3 to 2^256) or NULL for
+ * 65537. Returns 0, -4507 for a NULL key, -4505 or -4506 for refused sizes or exponents, or
+ * the first error of a step; the records are written only on success. */
+QL_EXPORT int32_t QL_RSA_GenerateKey(QL_RSA_PRIVATE_KEY *priv, QL_RSA_PUBLIC_KEY *pub,
+                                     uint32_t k, const Big *e);
+
+/* QL_RSA_PublicKeyExp sets `out` = `in`^e mod n for 0 <= `in` <= n (n itself gives 0); `out`
+ * may be `in`. Returns 0, -4503 for an input outside that range, -4507 for a NULL argument,
+ * -4508 for an unusable key, or an error of the exponentiation. */
+QL_EXPORT int32_t QL_RSA_PublicKeyExp(Big *out, const Big *in, const QL_RSA_PUBLIC_KEY *pub);
+
+/* QL_RSA_PrivateKeyExp sets `out` = `in`^d mod n for 0 <= `in` <= n, blinded by a fresh random
+ * value, by the Chinese remainder theorem when dP, dQ and qInv are all non-zero, and in time
+ * independent of the private values. The result is checked against the public exponent before
+ * it is written; `out` may be `in`. Returns 0, -4502 for an input outside the range, -4507,
+ * -4508, critical -4504 (memory) or -4509 (failed check), or an error of the random generator;
+ * `out` is unchanged on failure. */
+QL_EXPORT int32_t QL_RSA_PrivateKeyExp(Big *out, const Big *in, const QL_RSA_PRIVATE_KEY *priv);
+
+/* QL_RSA_ProveKeyPair encrypts the value 1234 with `pub` and decrypts it with `priv`. Returns
+ * 0 when 1234 comes back, -4501 when another value does (or the private operation's check
+ * fails), -4507 for a NULL key, or an error of either operation. */
+QL_EXPORT int32_t QL_RSA_ProveKeyPair(const QL_RSA_PRIVATE_KEY *priv,
+                                      const QL_RSA_PUBLIC_KEY *pub);
+/* ---- PKCS #1 encodings, schemes and RSA key encodings ---------------------------------- */
+
+/* Parameters of RSAES-OAEP: the digest of the label (`hash_id` 2 to 5), the MGF (`mgf_id`
+ * 1 = MGF1 with SHA-1, 3, 4, 5 = MGF1 with SHA-256, SHA-384, SHA-512; 2 and others are
+ * refused), the label source (`source_id`, only 1: label given here) and the label itself,
+ * `label_len` bytes at `label` (NULL when the length is 0), at most 32768 bytes. */
+typedef struct QL_OAEP_PARAM {
+  int32_t hash_id;
+  int32_t mgf_id;
+  int32_t source_id;
+  uint8_t *label;
+  uint32_t label_len;
+} QL_OAEP_PARAM;
+
+/* Parameters of RSASSA-PSS: the digest (`hash_id` 2 to 5) of the message, of M' and of the
+ * salt length, and the MGF (`mgf_id` as in QL_OAEP_PARAM). The salt is as long as the digest. */
+typedef struct QL_PSS_PARAM {
+  int32_t hash_id;
+  int32_t mgf_id;
+} QL_PSS_PARAM;
+
+/* QL_PKCS1_I2OSP writes `x` to `out` as exactly `len` big-endian bytes, left-padded with
+ * zeros. Returns 0, -3004 when `x` needs more than `len` bytes (nothing written), or -2009 for
+ * a NULL argument. */
+QL_EXPORT int32_t QL_PKCS1_I2OSP(uint8_t *out, uint32_t len, const Big *x);
+
+/* QL_PKCS1_OS2IP sets `x` to the unsigned value of the `len` big-endian bytes at `in`; a NULL
+ * `in` with `len` 0 gives zero. Returns 0, or -2009 (NULL `x`, or `len` 0 with a non-NULL
+ * `in`) or -2010 (more than 1028 bytes) from U8ToBig. */
+QL_EXPORT int32_t QL_PKCS1_OS2IP(Big *x, const uint8_t *in, uint32_t len);
+
+/* QL_PKCS1_MGF1 writes exactly `len` bytes of MGF1 over the `seed_len`-byte `seed` with digest
+ * `hash_id` (2 to 5) to `out`: Hash(seed || C) for the 4-byte big-endian counters C = 0, 1, ...
+ * `out` and `seed` may be NULL only with a zero length. Returns 0, or -3005 for another
+ * digest or a NULL buffer. */
+QL_EXPORT int32_t QL_PKCS1_MGF1(uint8_t *out, uint32_t len, const uint8_t *seed,
+                                uint32_t seed_len, int32_t hash_id);
+
+/* QL_PKCS1_EME_V15_Encode writes the `k`-byte block 00 02 PS 00 M of the `m_len`-byte message
+ * `m` to `em`, PS being k - m_len - 3 non-zero random bytes; `m` may lie inside `em`. Returns 0,
+ * -3006 for a NULL `em` or `m`, -3007 when m_len > k - 11. */
+QL_EXPORT int32_t QL_PKCS1_EME_V15_Encode(uint8_t *em, uint32_t k, const uint8_t *m,
+                                          uint32_t m_len);
+
+/* QL_PKCS1_EME_V15_Decode checks the `em_len`-byte block `em` (00 02, at least 8 non-zero
+ * bytes, 00) and writes the message behind it to `m` and its length to `*m_len`. `m` must hold
+ * em_len - 11 bytes; on success the bytes behind the message up to there are zeroed, on
+ * failure `m` and `*m_len` are unchanged. Constant time in the block's contents. Returns 0,
+ * -3008 for a NULL argument, -3009 for any malformed block. */
+QL_EXPORT int32_t QL_PKCS1_EME_V15_Decode(uint8_t *m, uint32_t *m_len, const uint8_t *em,
+                                          uint32_t em_len);
+
+/* QL_PKCS1_EME_OAEP_Encode writes the `k`-byte EME-OAEP block of the `m_len`-byte message `m`
+ * (NULL when m_len is 0; it may lie inside `em`) under `param` to `em`, with a fresh random
+ * seed. Returns 0, -3001 for refused identifiers or NULL pointers, -3002 for a label above
+ * 32768 bytes or m_len > k - 2 hLen - 2, critical -3003 when memory runs out, or an error of
+ * the label digest. */
+QL_EXPORT int32_t QL_PKCS1_EME_OAEP_Encode(uint8_t *em, uint32_t k, const uint8_t *m,
+                                           uint32_t m_len, const QL_OAEP_PARAM *param);
+
+/* QL_PKCS1_EME_OAEP_Decode checks the `k`-byte EME-OAEP block `em` under `param` and writes
+ * its message to `m` and the length to `*m_len`. `m` must hold k - 2 hLen - 2 bytes; on
+ * success the bytes behind the message up to there are zeroed, on failure `m` and `*m_len`
+ * are unchanged. Constant time in the block's contents. Returns 0, -3010 for refused
+ * identifiers or NULL pointers, -3011 for a label above 32768 bytes, k < 2 hLen + 2 or any
+ * failed check, critical -3012 when memory runs out. Scratch copies are wiped. */
+QL_EXPORT int32_t QL_PKCS1_EME_OAEP_Decode(uint8_t *m, uint32_t *m_len, const uint8_t *em,
+                                           uint32_t k, const QL_OAEP_PARAM *param);
+
+/* QL_PKCS1_EMSA_V15_Encode writes the `em_len`-byte block 00 01 FF..FF 00 DigestInfo-prefix H
+ * of the `h_len`-byte digest `h` to `em`; digests 1 to 5 get their DigestInfo prefix, any other
+ * `hash_id` (such as -1) none. `h_len` is not checked against the digest. Returns 0, or -3030
+ * when the block is shorter than prefix + h_len + 11 bytes or a pointer is NULL. */
+QL_EXPORT int32_t QL_PKCS1_EMSA_V15_Encode(uint8_t *em, uint32_t em_len, int32_t hash_id,
+                                           const uint8_t *h, uint32_t h_len);
+
+/* QL_PKCS1_EMSA_PSS_Encode writes the ceil(`em_bits`/8)-byte EMSA-PSS block of the digest
+ * `m_hash` (`h_len` bytes, the length of param's digest) with an `s_len`-byte random salt to
+ * `em`. Returns 0, -3013 for refused identifiers, a wrong `h_len` or a NULL pointer, -3015 when
+ * 8 (h_len + s_len) + 9 > em_bits, critical -3014 when memory runs out. */
+QL_EXPORT int32_t QL_PKCS1_EMSA_PSS_Encode(uint8_t *em, uint32_t em_bits, const uint8_t *m_hash,
+                                           uint32_t h_len, uint32_t s_len,
+                                           const QL_PSS_PARAM *param);
+
+/* QL_PKCS1_EMSA_PSS_Verify checks that the ceil(`em_bits`/8)-byte block `em` is an EMSA-PSS
+ * encoding of the `h_len`-byte digest `m_hash` under `param`, with a salt of any length.
+ * Returns 0, -3016 for refused identifiers, a wrong `h_len` or a NULL pointer, critical -3017
+ * when memory runs out, -3018 for any inconsistency. */
+QL_EXPORT int32_t QL_PKCS1_EMSA_PSS_Verify(const uint8_t *em, uint32_t em_bits,
+                                           const uint8_t *m_hash, uint32_t h_len,
+                                           const QL_PSS_PARAM *param);
+
+/* The schemes. k is the byte length of the key's modulus n; every output buffer holds k bytes
+ * and `*out_len` receives the number of bytes written. Private-key results are computed by
+ * QL_RSA_PrivateKeyExp (blinded, checked); its and QL_RSA_PublicKeyExp's codes (-4507, -4508
+ * and the integer layer's) are returned as they are unless mapped below. Every scratch block
+ * is wiped before it is freed; outputs are written only on success. */
+
+/* QL_PKCS1_V15_Encrypt encrypts the `m_len`-byte message `m` (at most k - 11 bytes) with
+ * RSAES-PKCS1-v1_5 under `pub` into the k bytes at `out`. Returns 0, -3019 for a NULL
+ * argument, critical -3020 when memory runs out, or -3007 for too long a message. */
+QL_EXPORT int32_t QL_PKCS1_V15_Encrypt(uint8_t *out, uint32_t *out_len, const uint8_t *m,
+                                       uint32_t m_len, const QL_RSA_PUBLIC_KEY *pub);
+
+/* QL_PKCS1_V15_Decrypt decrypts the `c_len`-byte ciphertext `c` with `priv` and writes the
+ * message to `out` (k bytes of room) and its length to `*out_len`. Constant time in the
+ * padding. Returns 0, -3021 for a NULL argument, critical -3022 when memory runs out, or -3023
+ * for a length other than k, a value above n and every padding failure alike. */
+QL_EXPORT int32_t QL_PKCS1_V15_Decrypt(uint8_t *out, uint32_t *out_len, const uint8_t *c,
+                                       uint32_t c_len, const QL_RSA_PRIVATE_KEY *priv);
+
+/* QL_PKCS1_OAEP_Encrypt encrypts the `m_len`-byte message `m` (NULL when empty) with
+ * RSAES-OAEP under `pub` and `param` into the k bytes at `out`. Returns 0, critical -3024 when
+ * memory runs out, or a code of QL_PKCS1_EME_OAEP_Encode (-3001 also for a NULL `out`,
+ * `out_len` or `pub`). */
+QL_EXPORT int32_t QL_PKCS1_OAEP_Encrypt(uint8_t *out, uint32_t *out_len, const uint8_t *m,
+                                        uint32_t m_len, const QL_RSA_PUBLIC_KEY *pub,
+                                        const QL_OAEP_PARAM *param);
+
+/* QL_PKCS1_OAEP_Decrypt decrypts the `c_len`-byte ciphertext `c` with `priv` under `param` and
+ * writes the message to `out` (k bytes of room) and its length to `*out_len`. Constant time in
+ * the padding. Returns 0, -3026 for a NULL argument, a length other than k or a value above n,
+ * critical -3025 when memory runs out, or a code of QL_PKCS1_EME_OAEP_Decode (-3011 for every
+ * padding failure alike). */
+QL_EXPORT int32_t QL_PKCS1_OAEP_Decrypt(uint8_t *out, uint32_t *out_len, const uint8_t *c,
+                                        uint32_t c_len, const QL_RSA_PRIVATE_KEY *priv,
+                                        const QL_OAEP_PARAM *param);
+
+/* QL_PKCS1_V15_Sign signs the `h_len`-byte digest `h` with RSASSA-PKCS1-v1_5 and `priv` into
+ * the k bytes at `out`. `hash_id` 1 to 5 adds its DigestInfo prefix and needs the digest's
+ * length; any other `hash_id` (such as -1) signs `h` as it is. Returns 0, -3027 for a wrong
+ * digest length or a NULL argument, critical -3028 when memory runs out, -3029 when the
+ * modulus is too short for the block. */
+QL_EXPORT int32_t QL_PKCS1_V15_Sign(uint8_t *out, uint32_t *out_len, int32_t hash_id,
+                                    const uint8_t *h, uint32_t h_len,
+                                    const QL_RSA_PRIVATE_KEY *priv);
+
+/* QL_PKCS1_V15_Verify checks the `sig_len`-byte signature `sig` of the digest `h` under `pub`
+ * (`hash_id` as for QL_PKCS1_V15_Sign), comparing all k bytes of the block. Returns 0, -3031
+ * for a wrong digest length or a NULL argument, critical -3032 when memory runs out, -3033
+ * for an invalid signature (also a length other than k or a value above n), -3034 when the
+ * modulus is too short for the block. */
+QL_EXPORT int32_t QL_PKCS1_V15_Verify(const uint8_t *sig, uint32_t sig_len, int32_t hash_id,
+                                      const uint8_t *h, uint32_t h_len,
+                                      const QL_RSA_PUBLIC_KEY *pub);
+
+/* QL_PKCS1_PSS_Sign signs the digest `h` (`h_len` = the length of param's digest) with
+ * RSASSA-PSS, a random salt as long as the digest and `priv` into the k bytes at `out`.
+ * Returns 0, -3035 for a NULL argument or a wrong `h_len`, -3036 for a digest other than 2 to
+ * 5, critical -3037 when memory runs out, or a code of QL_PKCS1_EMSA_PSS_Encode (-3015 when
+ * the modulus is too short). */
+QL_EXPORT int32_t QL_PKCS1_PSS_Sign(uint8_t *out, uint32_t *out_len, const uint8_t *h,
+                                    uint32_t h_len, const QL_RSA_PRIVATE_KEY *priv,
+                                    const QL_PSS_PARAM *param);
+
+/* QL_PKCS1_PSS_Verify checks the `sig_len`-byte RSASSA-PSS signature `sig` of the digest `h`
+ * under `pub` and `param`, accepting any salt length. Returns 0, -3038 for a NULL argument or
+ * a wrong `h_len`, -3040 for a digest other than 2 to 5, critical -3039 when memory runs out,
+ * -3041 for an invalid signature (also a length other than k or a value above n). */
+QL_EXPORT int32_t QL_PKCS1_PSS_Verify(const uint8_t *sig, uint32_t sig_len, const uint8_t *h,
+                                      uint32_t h_len, const QL_RSA_PUBLIC_KEY *pub,
+                                      const QL_PSS_PARAM *param);
+
+/* QL_PKCS1_PublicKeyEncode writes the DER RSAPublicKey SEQUENCE { n, e } of `pub` to `out` and
+ * its length to `*out_len`; with a NULL `out` it writes only the length, which `out` must then
+ * hold. Returns 0, -3042 for a NULL argument or a zero or negative n or e, critical -3043 when
+ * memory runs out. */
+QL_EXPORT int32_t QL_PKCS1_PublicKeyEncode(uint8_t *out, const QL_RSA_PUBLIC_KEY *pub,
+                                           uint32_t *out_len);
+
+/* QL_PKCS1_PublicKeyDecode reads a DER RSAPublicKey at `in` into `pub`. There is no length
+ * argument: the SEQUENCE header gives the extent, and nothing past it is read, so `in` must
+ * hold at least that many bytes. Returns 0, -3503 for a malformed structure (wrong tags,
+ * lengths past the SEQUENCE, bytes left inside it, empty or negative INTEGERs), -2010 for an
+ * INTEGER above 1028 bytes, -4508 for a modulus above 128 words; `pub` is written only on
+ * success. */
+QL_EXPORT int32_t QL_PKCS1_PublicKeyDecode(QL_RSA_PUBLIC_KEY *pub, const uint8_t *in);
+
+/* QL_PKCS1_PrivateKeyEncode writes the DER RSAPrivateKey of `priv` (version 0; dP, dQ, qInv as
+ * NULL when zero) to `out` and its length to `*out_len`; with a NULL `out` it writes only the
+ * length, which `out` must then hold. Returns 0, -3044 for a NULL argument, a zero n, e, d, p
+ * or q or a negative value, critical -3045 when memory runs out. */
+QL_EXPORT int32_t QL_PKCS1_PrivateKeyEncode(uint8_t *out, const QL_RSA_PRIVATE_KEY *priv,
+                                            uint32_t *out_len);
+
+/* QL_PKCS1_PrivateKeyDecode reads the DER RSAPrivateKey that fills exactly the `in_len` bytes
+ * at `in` into `priv`; dP, dQ and qInv encoded as NULL become zero. Returns 0, -3504 for a
+ * malformed structure (wrong tags or version, a length other than in_len, empty or negative
+ * INTEGERs, a NULL with content), -2010 for an INTEGER above 1028 bytes, -4508 for a modulus
+ * above 128 words; `priv` is written only on success. */
+QL_EXPORT int32_t QL_PKCS1_PrivateKeyDecode(QL_RSA_PRIVATE_KEY *priv, const uint8_t *in,
+                                            uint32_t in_len);
+
 #ifdef __cplusplus
 }
 #endif

@@ -6,6 +6,20 @@
 #include <cstddef>
 #include <cstdint>
 
+// QL_CT_SECRET(p, n) marks the n bytes at p as secret and QL_CT_PUBLIC(p, n) as public again.
+// In the constant-time check build (QL_CT_CHECK, run under valgrind memcheck) secret bytes are
+// "undefined", so a branch or a memory index that depends on them is reported; a value that
+// may be published (a length, a checked result) is declared public before code branches on
+// it. Elsewhere both expand to nothing.
+#if defined(QL_CT_CHECK)
+#include <valgrind/memcheck.h>
+#define QL_CT_SECRET(p, n) ((void)VALGRIND_MAKE_MEM_UNDEFINED((p), (n)))
+#define QL_CT_PUBLIC(p, n) ((void)VALGRIND_MAKE_MEM_DEFINED((p), (n)))
+#else
+#define QL_CT_SECRET(p, n) ((void)0)
+#define QL_CT_PUBLIC(p, n) ((void)0)
+#endif
+
 namespace ql {
 namespace ct {
 
