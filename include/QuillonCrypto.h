@@ -1305,6 +1305,342 @@ QL_EXPORT int32_t QL_PKCS1_PrivateKeyEncode(uint8_t *out, const QL_RSA_PRIVATE_K
 QL_EXPORT int32_t QL_PKCS1_PrivateKeyDecode(QL_RSA_PRIVATE_KEY *priv, const uint8_t *in,
                                             uint32_t in_len);
 
+/* ---- Elliptic curves and points ------------------------------------------------------- */
+
+/* BigPoint is an elliptic-curve point in affine coordinates. Bit 0 of `flags`
+ * (QL_BIGPOINT_INFINITY) marks the point at infinity, whose coordinates are then not meaningful;
+ * the other bits are zero. A plain record without pointers, copied whole. */
+typedef struct BigPoint {
+  Big x;
+  Big y;
+  uint32_t flags;
+} BigPoint;
+
+#define QL_BIGPOINT_INFINITY 1u
+
+/* Point encodings of Big_Point2Oct. */
+#define QL_POINT_COMPRESSED 2
+#define QL_POINT_UNCOMPRESSED 4
+#define QL_POINT_HYBRID 6
+
+struct QL_ECDSA_PARAMETERS;
+
+/* The seven operations of a curve record. Each returns a status (0 or negative) except the
+ * invert operation, which has Big_Inv's convention: 1 with `r` = `a`^-1 mod `m`, 0 when `a` has
+ * no inverse. Results may alias inputs. reduce and invert take the modulus (p or n) as `m`. */
+typedef int32_t (*QL_ECC_REDUCE_FN)(Big *r, const Big *a, const Big *m);
+typedef int32_t (*QL_ECC_MUL_FN)(const struct QL_ECDSA_PARAMETERS *curve, Big *r, const Big *a,
+                                 const Big *b);
+typedef int32_t (*QL_ECC_SQR_FN)(const struct QL_ECDSA_PARAMETERS *curve, Big *r, const Big *a);
+typedef int32_t (*QL_ECC_INV_FN)(Big *r, const Big *a, const Big *m);
+typedef int32_t (*QL_ECC_POINT_ADD_FN)(const struct QL_ECDSA_PARAMETERS *curve, BigPoint *R,
+                                       const BigPoint *P, const BigPoint *Q);
+typedef int32_t (*QL_ECC_POINT_MUL_FN)(const struct QL_ECDSA_PARAMETERS *curve, BigPoint *R,
+                                       const Big *k, const BigPoint *P);
+typedef int32_t (*QL_ECC_FIND_Y_FN)(const struct QL_ECDSA_PARAMETERS *curve, Big *y,
+                                    const Big *x);
+
+/* QL_ECDSA_PARAMETERS describes a curve y^2 = x^3 + a*x + b over the prime field of `p` with
+ * base point `G` of order `n` and cofactor `h`, and the operations every curve computation
+ * calls. `lead` is 2 for the curves the library fills; `bits` is the field size in bits. A
+ * plain record; QL_ECDSA_InitParameters fills it for P-224 or P-256. */
+typedef struct QL_ECDSA_PARAMETERS {
+  uint32_t lead;
+  Big a;
+  Big b;
+  uint32_t bits;
+  Big p;
+  BigPoint G;
+  Big n;
+  uint16_t h;
+  QL_ECC_REDUCE_FN reduce;
+  QL_ECC_MUL_FN multiply;
+  QL_ECC_SQR_FN square;
+  QL_ECC_INV_FN invert;
+  QL_ECC_POINT_ADD_FN point_add;
+  QL_ECC_POINT_MUL_FN point_mul;
+  QL_ECC_FIND_Y_FN find_y;
+} QL_ECDSA_PARAMETERS;
+
+/* QL_ECDSA_InitParameters fills `curve` for P-224 (`bits` 224) or P-256 (`bits` 256) through
+ * Big_Init_P224 or Big_Init_P256. Returns 0, -5523 for any other size (`curve` untouched), or
+ * -5513 for a NULL `curve`. */
+QL_EXPORT int32_t QL_ECDSA_InitParameters(QL_ECDSA_PARAMETERS *curve, uint32_t bits);
+
+/* Big_Init_P224 clears the whole record `curve` and fills it with the NIST P-224 curve (also
+ * called secp224r1) and its operations: Big_Mod, Big_MulMod224_96, Big_SqrMod224_96, Big_Inv,
+ * BigPoint_Add_Affine, BigPoint_Mul_NAFSlidingWindow, Big_FindY3. NULL is ignored. Returns 0. */
+QL_EXPORT int32_t Big_Init_P224(QL_ECDSA_PARAMETERS *curve);
+
+/* Big_Init_P256 clears the whole record `curve` and fills it with the NIST P-256 curve (also
+ * called secp256r1) and its operations: Big_Mod, Big_MulMod256_224, Big_SqrMod256_224, Big_Inv,
+ * BigPoint_Add_Affine, BigPoint_Mul_NAFSlidingWindow, Big_FindY1. NULL is ignored. Returns 0. */
+QL_EXPORT int32_t Big_Init_P256(QL_ECDSA_PARAMETERS *curve);
+
+/* Big_MulMod224_96 sets `r` = `a` * `b` mod p by the word folding of the P-224 prime
+ * p = 2^224 - 2^96 + 1; `r` may alias `a` or `b`. Operands are non-negative; below p is the fast
+ * case, larger ones are reduced by division. When `curve` is non-NULL and its p is not the
+ * P-224 prime, the result is taken modulo the record's p. Returns 0, -5513 for a NULL `r`, `a`
+ * or `b`, or an error of the integer arithmetic. */
+QL_EXPORT int32_t Big_MulMod224_96(const QL_ECDSA_PARAMETERS *curve, Big *r, const Big *a,
+                                   const Big *b);
+
+/* Big_SqrMod224_96 sets `r` = `a`^2 mod p for the P-224 prime; as Big_MulMod224_96. */
+QL_EXPORT int32_t Big_SqrMod224_96(const QL_ECDSA_PARAMETERS *curve, Big *r, const Big *a);
+
+/* Big_MulMod256_224 sets `r` = `a` * `b` mod p by the word folding of the P-256 prime
+ * p = 2^256 - 2^224 + 2^192 + 2^96 - 1; otherwise as Big_MulMod224_96. */
+QL_EXPORT int32_t Big_MulMod256_224(const QL_ECDSA_PARAMETERS *curve, Big *r, const Big *a,
+                                    const Big *b);
+
+/* Big_SqrMod256_224 sets `r` = `a`^2 mod p for the P-256 prime; as Big_MulMod256_224. */
+QL_EXPORT int32_t Big_SqrMod256_224(const QL_ECDSA_PARAMETERS *curve, Big *r, const Big *a);
+
+/* Big_MulModf sets `r` = `a` * `b` mod p of `curve` by product and division, for any curve
+ * record; `r` may alias an operand. Returns 0, -5510 for an incomplete `curve` (see
+ * QL_ECDSA_PARAMETERS: n, a, p, b non-zero, G not (0, 0)) or a NULL argument, or the OR of the
+ * statuses of Big_Mul and Big_Mod. */
+QL_EXPORT int32_t Big_MulModf(const QL_ECDSA_PARAMETERS *curve, Big *r, const Big *a,
+                              const Big *b);
+
+/* Big_SqrModf sets `r` = `a`^2 mod p of `curve`; as Big_MulModf with -5511. */
+QL_EXPORT int32_t Big_SqrModf(const QL_ECDSA_PARAMETERS *curve, Big *r, const Big *a);
+
+/* QL_ECDSA_BIGPOINT_New returns a zeroed BigPoint from the heap (the finite point (0, 0)), or
+ * NULL when memory runs out. Release it with QL_ECDSA_BIGPOINT_Delete. */
+QL_EXPORT BigPoint *QL_ECDSA_BIGPOINT_New(void);
+
+/* QL_ECDSA_BIGPOINT_Delete overwrites the whole record `point` with zeros and frees it; NULL is
+ * ignored. */
+QL_EXPORT void QL_ECDSA_BIGPOINT_Delete(BigPoint *point);
+
+/* BigPoint_Dump copies the coordinates and the infinity flag of `src` into `dst`. Returns 0, or
+ * -5513 for a NULL argument. */
+QL_EXPORT int32_t BigPoint_Dump(BigPoint *dst, const BigPoint *src);
+
+/* QL_ECDSA_BIGPOINT_Comp returns 0 when the points `P` and `Q` are equal: both at infinity, or
+ * both finite with equal coordinates. Returns -5528 when they differ (also when exactly one is
+ * at infinity) and for a NULL argument. */
+QL_EXPORT int32_t QL_ECDSA_BIGPOINT_Comp(const BigPoint *P, const BigPoint *Q);
+
+/* BigPoint_Add_Affine sets `R` = `P` + `Q` on `curve` in affine coordinates, one inversion
+ * through the curve's invert operation; `R` may be `P` or `Q`, and `P` may be `Q` (doubling).
+ * Returns 0, -5513 for a NULL argument or an incomplete `curve`, -2003 when a denominator has
+ * no inverse (doubling a point with y = 0), or an error of the curve's operations. */
+QL_EXPORT int32_t BigPoint_Add_Affine(const QL_ECDSA_PARAMETERS *curve, BigPoint *R,
+                                      const BigPoint *P, const BigPoint *Q);
+
+/* BigPoint_Mul_NAFSlidingWindow sets `R` = `k` * `P` on `curve` by width-5 windows over the
+ * non-adjacent form of `k` (variable time: for public scalars). `R` may be `P`. 0 * P and
+ * k * infinity give the point at infinity. Returns 0, -5513 for a NULL argument or an
+ * incomplete `curve`, -5534 in critical form when the 17-point table cannot be allocated, or an
+ * error of the curve's operations. */
+QL_EXPORT int32_t BigPoint_Mul_NAFSlidingWindow(const QL_ECDSA_PARAMETERS *curve, BigPoint *R,
+                                                const Big *k, const BigPoint *P);
+
+/* BigPoint_Mul_SignedMary sets `R` = `k` * `P` on `curve` by signed 5-bit windows (variable
+ * time), with a nine-point table on the stack; it fits the point-multiply operation of a curve
+ * record. Results and codes as BigPoint_Mul_NAFSlidingWindow, without allocation. */
+QL_EXPORT int32_t BigPoint_Mul_SignedMary(const QL_ECDSA_PARAMETERS *curve, BigPoint *R,
+                                          const Big *k, const BigPoint *P);
+
+/* Big_IsSolution returns 0 when `y`^2 = `x`^3 + a*`x` + b mod p on `curve`, else -5503 (also
+ * for a NULL argument or an incomplete `curve`), or an error of the curve's operations. */
+QL_EXPORT int32_t Big_IsSolution(const QL_ECDSA_PARAMETERS *curve, const Big *x, const Big *y);
+
+/* BigPoint_IsSolution is Big_IsSolution on the coordinates of `P`; its infinity flag is not
+ * consulted. */
+QL_EXPORT int32_t BigPoint_IsSolution(const QL_ECDSA_PARAMETERS *curve, const BigPoint *P);
+
+/* Big_FindY1 sets `y` to a square root of `x`^3 + a*`x` + b modulo a prime p = 3 mod 4
+ * (P-256) by one exponentiation. Returns 0, -5512 when there is none (`x` is not the abscissa of
+ * a curve point), -5513 for a NULL argument or an incomplete `curve`, or an error of the
+ * arithmetic. */
+QL_EXPORT int32_t Big_FindY1(const QL_ECDSA_PARAMETERS *curve, Big *y, const Big *x);
+
+/* Big_FindY3 sets `y` to a square root of `x`^3 + a*`x` + b modulo an odd prime p (used for
+ * P-224, p = 1 mod 8) by Lucas sequences, trying the parameters 3, 4, 5, ... in turn. Returns 0,
+ * -5514 when there is none, -5513 for a NULL argument or an incomplete `curve`, or an error of
+ * the arithmetic. */
+QL_EXPORT int32_t Big_FindY3(const QL_ECDSA_PARAMETERS *curve, Big *y, const Big *x);
+
+/* Big_DecompressY sets `y` to the square root of `x`^3 + a*`x` + b (by the curve's y-from-x
+ * operation) whose low bit is `y_bit` (0 or 1). Returns 0, or -5515 when the operation fails,
+ * for a NULL argument or an incomplete `curve`, and when the root is 0 and `y_bit` is 1. */
+QL_EXPORT int32_t Big_DecompressY(const QL_ECDSA_PARAMETERS *curve, Big *y, const Big *x,
+                                  uint32_t y_bit);
+
+/* Big_Point2Oct encodes `P` into `out` in `form` 2 (compressed: 02 or 03 by the parity of y,
+ * then x), 4 (uncompressed: 04, x, y) or 6 (hybrid: 06 or 07, x, y), each coordinate as L
+ * big-endian bytes, L the byte length of p; the point at infinity is the single byte 00. With
+ * `out` NULL only the length is reported. Writes the length to `*out_len` (when non-NULL).
+ * Returns 0, -5504 for an incomplete `curve`, a NULL `P` or `capacity` below 1, -5505 for
+ * another `form`, -5506 when `capacity` is below the length, -5507 when a coordinate needs
+ * more than L bytes. */
+QL_EXPORT int32_t Big_Point2Oct(const QL_ECDSA_PARAMETERS *curve, uint8_t *out,
+                                uint32_t *out_len, int32_t capacity, const BigPoint *P,
+                                int32_t form);
+
+/* Big_Oct2Point decodes the `in_len` bytes at `in` (any of the three forms, or 00 for the point
+ * at infinity) into `P` and checks that the point lies on `curve`; nothing beyond `in_len` is
+ * read. Returns 0, -5508 for an incomplete `curve`, a NULL argument or an empty input, -5509
+ * for a bad first byte, an input shorter or longer than its form, a coordinate not below p, a
+ * hybrid parity byte that disagrees with y, or a point off the curve. */
+QL_EXPORT int32_t Big_Oct2Point(const QL_ECDSA_PARAMETERS *curve, BigPoint *P, const uint8_t *in,
+                                uint32_t in_len);
+
+/* ---- ECDSA and the DER of points and curve identifiers -------------------------------- */
+
+/* QL_ECDSA_SIGNATURE is an ECDSA signature: the integers `r` and `s`, each in 1..n-1 for a
+ * signature that verifies. A plain record, copied whole. */
+typedef struct QL_ECDSA_SIGNATURE {
+  Big r;
+  Big s;
+} QL_ECDSA_SIGNATURE;
+
+/* Longest digest QL_ECDSA_Sign and QL_ECDSA_Verify accept, in bytes. */
+#define QL_ECDSA_MAX_DIGEST_LEN 64
+
+/* QL_ECDSA_Parameters_New returns a zeroed curve record from the heap, or NULL when memory runs
+ * out. Fill it with QL_ECDSA_InitParameters or a decoder; release it with
+ * QL_ECDSA_Parameters_Delete. */
+QL_EXPORT QL_ECDSA_PARAMETERS *QL_ECDSA_Parameters_New(void);
+
+/* QL_ECDSA_Parameters_Delete overwrites the whole record `curve` with zeros and frees it; NULL
+ * is ignored. */
+QL_EXPORT void QL_ECDSA_Parameters_Delete(QL_ECDSA_PARAMETERS *curve);
+
+/* QL_ECDSA_Signature_New returns a zeroed signature from the heap, or NULL when memory runs
+ * out. Release it with QL_ECDSA_Signature_Delete. */
+QL_EXPORT QL_ECDSA_SIGNATURE *QL_ECDSA_Signature_New(void);
+
+/* QL_ECDSA_Signature_Delete overwrites the whole record `sig` with zeros and frees it; NULL is
+ * ignored. */
+QL_EXPORT void QL_ECDSA_Signature_Delete(QL_ECDSA_SIGNATURE *sig);
+
+/* Big_Random_with_SHA1 sets `k` to a fresh secret in [1, n-1] for `curve`, from an X9.62
+ * generator keyed by n and bits/8 bytes of QL_RandomBytes (the state is wiped). Returns 0,
+ * -1501 for an incomplete `curve` (also a leading word other than 2), a NULL `k` or a field
+ * size outside 160..512 bits, or an error of the generator. */
+QL_EXPORT int32_t Big_Random_with_SHA1(const QL_ECDSA_PARAMETERS *curve, Big *k);
+
+/* QL_ECDSA_GenerateKeyPair sets `d` to a fresh private key in [1, n-1] and `Q` = d*G, in time
+ * independent of d. `Q` is first reset to the finite point (0, 0); `d` is written only on
+ * success. Returns 0, -5533 for an incomplete `curve` or a NULL argument, or an error of the
+ * generator or the point arithmetic. */
+QL_EXPORT int32_t QL_ECDSA_GenerateKeyPair(const QL_ECDSA_PARAMETERS *curve, BigPoint *Q, Big *d);
+
+/* QL_ECDSA_Sign signs the `digest_len`-byte `digest` (at most 64 bytes; only its leftmost
+ * bits, as many as n has, are used) with the private key `d` (1..n-1) on `curve`, with a fresh
+ * nonce from Big_Random_with_SHA1, in time independent of d and the nonce. The result is
+ * checked before it is written to `sig` (only on success). Returns 0, -5529 for an incomplete
+ * `curve`, a NULL argument, a longer digest or `d` out of range, -5519 in critical form when
+ * the check fails, or an error of the generator or the arithmetic. */
+QL_EXPORT int32_t QL_ECDSA_Sign(QL_ECDSA_SIGNATURE *sig, const uint8_t *digest,
+                                uint32_t digest_len, const Big *d,
+                                const QL_ECDSA_PARAMETERS *curve);
+
+/* QL_ECDSA_Verify checks `sig` over the `digest_len`-byte `digest` (at most 64 bytes,
+ * truncated as QL_ECDSA_Sign does) against the public key `Q` on `curve`. Returns 0 for a
+ * valid signature; -5530 for an incomplete `curve`, a NULL argument, a longer digest, or `Q` at
+ * infinity, off the curve or with a coordinate outside 0..p-1; -5538 for r or s outside
+ * 1..n-1; -5532 when e*G + r*Q is the point at infinity; -5502 when the signature does not
+ * match; or an error of the arithmetic. */
+QL_EXPORT int32_t QL_ECDSA_Verify(const QL_ECDSA_PARAMETERS *curve, const BigPoint *Q,
+                                  const QL_ECDSA_SIGNATURE *sig, const uint8_t *digest,
+                                  uint32_t digest_len);
+
+/* QL_ECDSA_VerifyPublicKey checks that `Q` is a valid public key on `curve`: finite,
+ * coordinates in 0..p-1, on the curve, and n*Q at infinity (by the curve's point-multiply
+ * operation). Returns 0, -5524 for an incomplete `curve` or a NULL `Q`, -5525 for an invalid
+ * key, or an error of the multiplication. */
+QL_EXPORT int32_t QL_ECDSA_VerifyPublicKey(const BigPoint *Q, const QL_ECDSA_PARAMETERS *curve);
+
+/* QL_ECDSA_ProveKeyPair checks that `Q` = `d`*G on `curve`, with d in 1..n-1, in time
+ * independent of d. Returns 0, -5526 for an incomplete `curve`, a NULL argument or `d` out of
+ * range, -5527 when d*G differs from `Q`, or an error of the multiplication. */
+QL_EXPORT int32_t QL_ECDSA_ProveKeyPair(const Big *d, const BigPoint *Q,
+                                        const QL_ECDSA_PARAMETERS *curve);
+
+/* BigPoint_DerEncode writes `P` as a DER OCTET STRING holding its uncompressed form
+ * (04 41 04 x y on P-256) to `out`, which holds `capacity` bytes, and the length to `*out_len`
+ * (also with `out` NULL, which only reports it, and on -5518). Returns 0, -5504 for an
+ * incomplete `curve`, a NULL `P` or `out_len`, or `P` at infinity, -5518 when `capacity` is
+ * too small (nothing written), -5517 in critical form when memory runs out, or an error of
+ * Big_Point2Oct. */
+QL_EXPORT int32_t BigPoint_DerEncode(uint8_t *out, uint32_t *out_len, uint32_t capacity,
+                                     const BigPoint *P, const QL_ECDSA_PARAMETERS *curve);
+
+/* BigPoint_DerDecode reads a DER OCTET STRING from the `in_len` bytes at `in` (bytes behind it
+ * are ignored) and decodes its content as a point of any form Big_Oct2Point accepts, checked
+ * to lie on `curve`. Returns 0, -3505 for a NULL `in`, -3501 for another tag, -3502 for a
+ * length that is malformed or runs past `in_len`, or the error of Big_Oct2Point. */
+QL_EXPORT int32_t BigPoint_DerDecode(const QL_ECDSA_PARAMETERS *curve, BigPoint *P,
+                                     const uint8_t *in, uint32_t in_len);
+
+/* Big_Param_DerEncode writes the named-curve identifier of `curve` (secp224r1 for a field size
+ * of 224 bits, secp256r1 for 256) as a DER OBJECT IDENTIFIER to `out` and its length (7 or
+ * 10) to `*out_len`; with `out` NULL it reports the upper bound of 17 or 20. Returns 0, or
+ * -5520 for another field size or a NULL `curve` or `out_len`. */
+QL_EXPORT int32_t Big_Param_DerEncode(uint8_t *out, uint32_t *out_len,
+                                      const QL_ECDSA_PARAMETERS *curve);
+
+/* Big_Param_DerDecode reads a DER OBJECT IDENTIFIER from the `in_len` bytes at `in` (bytes
+ * behind it are ignored) and fills `curve` with P-224 for secp224r1 or P-256 for secp256r1.
+ * Returns 0, -3505 for a NULL argument, -3501 for another tag, -3502 for a length that is
+ * malformed or runs past `in_len`, -5516 for any other identifier (`curve` untouched). */
+QL_EXPORT int32_t Big_Param_DerDecode(QL_ECDSA_PARAMETERS *curve, const uint8_t *in,
+                                      uint32_t in_len);
+
+/* QL_ECDSA_Parameters_Encode and QL_ECDSA_Parameters_Decode are Big_Param_DerEncode and
+ * Big_Param_DerDecode: the curve's named identifier. */
+QL_EXPORT int32_t QL_ECDSA_Parameters_Encode(uint8_t *out, uint32_t *out_len,
+                                             const QL_ECDSA_PARAMETERS *curve);
+QL_EXPORT int32_t QL_ECDSA_Parameters_Decode(QL_ECDSA_PARAMETERS *curve, const uint8_t *in,
+                                             uint32_t in_len);
+
+/* QL_ECDSA_PublicKey_Encode and QL_ECDSA_PublicKey_Decode are BigPoint_DerEncode and
+ * BigPoint_DerDecode: the public key as an OCTET STRING holding the point. */
+QL_EXPORT int32_t QL_ECDSA_PublicKey_Encode(uint8_t *out, uint32_t *out_len, uint32_t capacity,
+                                            const BigPoint *Q, const QL_ECDSA_PARAMETERS *curve);
+QL_EXPORT int32_t QL_ECDSA_PublicKey_Decode(const QL_ECDSA_PARAMETERS *curve, BigPoint *Q,
+                                            const uint8_t *in, uint32_t in_len);
+
+/* QL_ECDSA_Signature_Encode writes `sig` as DER SEQUENCE { INTEGER r, INTEGER s } to `out` and
+ * the exact length to `*out_len`; with `out` NULL it reports an upper bound (at most 18 bytes
+ * above the exact length). Returns 0, -5521 for a NULL `out_len` or `sig`, -5522 in critical
+ * form when memory runs out. */
+QL_EXPORT int32_t QL_ECDSA_Signature_Encode(uint8_t *out, uint32_t *out_len,
+                                            const QL_ECDSA_SIGNATURE *sig);
+
+/* QL_ECDSA_Signature_Decode reads a DER SEQUENCE of two INTEGERs from the `in_len` bytes at
+ * `in` into `sig` (written only on success), each read as an unsigned value; bytes after s are
+ * ignored. Returns 0, -3505 for a NULL argument, -3501 for a wrong tag, -3502 for a length that
+ * is malformed or runs past its SEQUENCE or the input, or -2010 for an integer above 1028
+ * bytes. */
+QL_EXPORT int32_t QL_ECDSA_Signature_Decode(QL_ECDSA_SIGNATURE *sig, const uint8_t *in,
+                                            uint32_t in_len);
+
+/* QL_ECDSA_PrivateKey_Encode writes the private key `d` as DER SEQUENCE { INTEGER 1, OCTET
+ * STRING d, curve identifier } (the identifier only when `curve` is non-NULL; d as its minimal
+ * bytes, with a leading 00 when the top bit is set) to `out` and the length to `*out_len`; with
+ * `out` NULL it reports an upper bound. The scratch copy is wiped. Returns 0, -5537 for a NULL
+ * `out_len` or `d`, a d that is zero, negative, above 260 bytes or (with a complete `curve`)
+ * not below n, -5520 for a curve of another size, -5535 in critical form when memory runs
+ * out. */
+QL_EXPORT int32_t QL_ECDSA_PrivateKey_Encode(uint8_t *out, uint32_t *out_len, const Big *d,
+                                             const QL_ECDSA_PARAMETERS *curve);
+
+/* QL_ECDSA_PrivateKey_Decode reads the encoding of QL_ECDSA_PrivateKey_Encode from the
+ * `in_len` bytes at `in` into `d`. When a curve identifier follows the key and `curve` is
+ * non-NULL, `curve` is re-initialised to the named curve; without one `curve` is untouched.
+ * `d` must lie in 1..n-1 of the resulting complete curve (else only be non-zero). Outputs are
+ * written only on success. Returns 0, -3505 for a NULL `d` or `in`, -3501 or -3502 for a
+ * malformed structure, -5536 for a version other than 1 or d out of range, -5516 for an
+ * unknown identifier, or -2010 for a key above 1028 bytes. */
+QL_EXPORT int32_t QL_ECDSA_PrivateKey_Decode(Big *d, QL_ECDSA_PARAMETERS *curve,
+                                             const uint8_t *in, uint32_t in_len);
+
 #ifdef __cplusplus
 }
 #endif

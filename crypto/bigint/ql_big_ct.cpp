@@ -9,6 +9,7 @@
 
 #include "QuillonCrypto.h"
 #include "bigint/ql_big.h"
+#include "bigint/ql_mont.h"
 #include "internal/ql_ct.h"
 #include "internal/ql_mem.h"
 #include "internal/ql_status.h"
@@ -24,40 +25,6 @@ constexpr int kWindow = 5;
 constexpr size_t kTableSize = size_t{1} << kWindow;
 
 using LimbArray = std::array<Limb, kMaxLimbs>;
-
-// All ones when `bit` is 1, zero when it is 0.
-inline Limb mask_from_bit(Limb bit) {
-  Limb m = static_cast<Limb>(0) - bit;
-#if defined(__GNUC__)
-  __asm__("" : "+r"(m));
-#endif
-  return m;
-}
-
-// r = (top, t) - n when that is not negative, else t; requires (top, t) < 2n, top 0 or 1,
-// and r distinct from t.
-void final_sub(Limb *r, const Limb *t, Limb top, const Limb *n, size_t len) {
-  const Limb borrow = sub_limbs(r, t, n, len);
-  // Keep t exactly when the subtraction borrowed out of the top limb as well.
-  const Limb keep = mask_from_bit(static_cast<Limb>(borrow & (top ^ 1)));
-  for (size_t j = 0; j < len; j++) {
-    r[j] = static_cast<Limb>(r[j] ^ (keep & (r[j] ^ t[j])));
-  }
-}
-
-// r = T * R^-1 mod n for T < n * R held in t[0..2len); t is destroyed, r distinct from t.
-void redc(Limb *r, Limb *t, const Modulus &m) {
-  const size_t len = m.len;
-  Limb extra = 0;  // carry owed to t[i + len]
-  for (size_t i = 0; i < len; i++) {
-    const Limb q = static_cast<Limb>(t[i] * m.n0);
-    const Limb c = mul_add_row(t + i, m.n, len, q);
-    const W s = W{t[i + len]} + c + extra;
-    t[i + len] = static_cast<Limb>(s);
-    extra = static_cast<Limb>(s >> kBits);
-  }
-  final_sub(r, t + len, extra, m.n, len);
-}
 
 // x = 2x mod n for x < n; t is scratch.
 void double_mod(Limb *x, const Modulus &m, Limb *t) {
@@ -85,99 +52,54 @@ uint32_t bit_length32(uint32_t x) {
 uint32_t window_bits(const uint32_t *e, int num_words, int pos, int width) {
   const int w = pos / 32;
   uint64_t v = e[w];
-  if (w + 1 < num_words) {
-    v |= static_cast<uint64_t>(e[w + 1]) << 32;
-  }
+  if (w + 1 < num_words) { v |= static_cast<uint64_t>(e[w + 1]) << 32; }
   return static_cast<uint32_t>(v >> (pos % 32)) & ((1u << width) - 1);
 }
 
 // out = table[index], reading every entry.
 void table_select(Limb *out, const Limb *table, uint32_t index, size_t len) {
-  for (size_t j = 0; j < len; j++) {
-    out[j] = 0;
-  }
+  for (size_t j = 0; j < len; j++) { out[j] = 0; }
   for (uint32_t i = 0; i < kTableSize; i++) {
-    const Limb mask = mask_from_bit(static_cast<Limb>(ct::is_zero(i ^ index) & 1u));
+    const Limb mask = limb_mask(static_cast<Limb>(ct::is_zero(i ^ index) & 1u));
     const Limb *entry = table + i * len;
-    for (size_t j = 0; j < len; j++) {
-      out[j] |= entry[j] & mask;
-    }
+    for (size_t j = 0; j < len; j++) { out[j] |= entry[j] & mask; }
   }
-}
-
-Limb neg_inverse(Limb n) {
-  Limb x = n;  // correct to 3 bits: n * n = 1 mod 8; each step doubles that
-  for (int i = 0; i < 5; i++) {
-    x = static_cast<Limb>(x * static_cast<Limb>(2 - n * x));
-  }
-  return static_cast<Limb>(0 - x);
 }
 
 }  // namespace
 
-void words_to_limbs(Limb *x, size_t num_limbs, const uint32_t *w, int num_words) {
-  for (size_t k = 0; k < num_limbs; k++) {
-    Limb v = 0;
-    for (int j = 0; j < kWordsPerLimb; j++) {
-      const int idx = static_cast<int>(k) * kWordsPerLimb + j;
-      if (idx < num_words) {
-        v = static_cast<Limb>(v | (static_cast<Limb>(w[idx]) << (32 * j)));
-      }
-    }
-    x[k] = v;
+namespace {
+
+// The Montgomery product on m's length; the lengths of RSA's primes and moduli are fixed at
+// compile time, so their loops unroll.
+template <bool kSquare>
+void product(Limb *r, const Limb *a, const Limb *b, const Modulus &m, Limb *t) {
+  const Mont<Limb> mm{m.n, m.len, m.n0};
+  switch (m.len * kWordsPerLimb) {
+    case 16:
+      return mont_product<Limb, kSquare, 16 / kWordsPerLimb>(r, a, b, mm, t);
+    case 32:
+      return mont_product<Limb, kSquare, 32 / kWordsPerLimb>(r, a, b, mm, t);
+    case 48:
+      return mont_product<Limb, kSquare, 48 / kWordsPerLimb>(r, a, b, mm, t);
+    case 64:
+      return mont_product<Limb, kSquare, 64 / kWordsPerLimb>(r, a, b, mm, t);
+    default:
+      return mont_product<Limb, kSquare>(r, a, b, mm, t);
   }
 }
 
-void limbs_to_words(uint32_t *w, const Limb *x, size_t num_limbs) {
-  for (size_t k = 0; k < num_limbs; k++) {
-    for (int j = 0; j < kWordsPerLimb; j++) {
-      w[k * kWordsPerLimb + static_cast<size_t>(j)] = static_cast<uint32_t>(x[k] >> (32 * j));
-    }
-  }
-}
+}  // namespace
 
 void mul(Limb *r, const Limb *a, const Limb *b, const Modulus &m, Limb *t) {
-  const size_t len = m.len;
-  const Limb *n = m.n;
-  for (size_t j = 0; j < len + 2; j++) {
-    t[j] = 0;
-  }
-  for (size_t i = 0; i < len; i++) {
-    // t += a_i * b, then t = (t + q n) / 2^(limb bits) with q clearing the low limb; t stays
-    // below 2n because a < R and b < n.
-    const Limb ai = a[i];
-    Limb c = 0;
-    for (size_t j = 0; j < len; j++) {
-      const W s = W{ai} * b[j] + t[j] + c;
-      t[j] = static_cast<Limb>(s);
-      c = static_cast<Limb>(s >> kBits);
-    }
-    W s = W{t[len]} + c;
-    t[len] = static_cast<Limb>(s);
-    t[len + 1] = static_cast<Limb>(s >> kBits);
-    const Limb q = static_cast<Limb>(t[0] * m.n0);
-    s = W{q} * n[0] + t[0];
-    c = static_cast<Limb>(s >> kBits);
-    for (size_t j = 1; j < len; j++) {
-      s = W{q} * n[j] + t[j] + c;
-      t[j - 1] = static_cast<Limb>(s);
-      c = static_cast<Limb>(s >> kBits);
-    }
-    s = W{t[len]} + c;
-    t[len - 1] = static_cast<Limb>(s);
-    t[len] = static_cast<Limb>(t[len + 1] + static_cast<Limb>(s >> kBits));
-  }
-  final_sub(r, t, t[len], n, len);
+  product<false>(r, a, b, m, t);
 }
 
-void sqr(Limb *r, const Limb *a, const Modulus &m, Limb *t) {
-  sqr_limbs(t, a, m.len);
-  redc(r, t, m);
-}
+void sqr(Limb *r, const Limb *a, const Modulus &m, Limb *t) { product<true>(r, a, a, m, t); }
 
 void sub_mod(Limb *r, const Limb *a, const Limb *b, const Modulus &m) {
   const Limb borrow = sub_limbs(r, a, b, m.len);
-  const Limb mask = mask_from_bit(borrow);
+  const Limb mask = limb_mask(borrow);
   Limb carry = 0;
   for (size_t j = 0; j < m.len; j++) {
     const W s = W{r[j]} + (m.n[j] & mask) + carry;
@@ -204,18 +126,14 @@ void to_mont(Limb *out, const uint32_t *x, int num_words, const Modulus &m, Limb
     words_to_limbs(chunk, len, x + first, count < 0 ? 0 : count);
     mul(chunk, chunk, m.rr, m, t);
     if (i == num_chunks - 1) {
-      for (size_t j = 0; j < len; j++) {
-        acc[j] = chunk[j];
-      }
+      for (size_t j = 0; j < len; j++) { acc[j] = chunk[j]; }
       continue;
     }
     mul(acc, acc, m.rr, m, t);
     const Limb carry = add_limbs(sum, acc, chunk, len);
     final_sub(acc, sum, carry, m.n, len);
   }
-  for (size_t j = 0; j < len; j++) {
-    out[j] = acc[j];
-  }
+  for (size_t j = 0; j < len; j++) { out[j] = acc[j]; }
 }
 
 void from_mont(Limb *out, const Limb *x, const Modulus &m, Limb *t) {
@@ -223,14 +141,12 @@ void from_mont(Limb *out, const Limb *x, const Modulus &m, Limb *t) {
     t[j] = x[j];
     t[m.len + j] = 0;
   }
-  redc(out, t, m);
+  mont_redc(out, t, Mont<Limb>{m.n, m.len, m.n0});
 }
 
 bool init(Modulus &m, const Big &n) {
   int num_words = n.length < 0 ? 0 : n.length;
-  if (num_words > kBigWords) {
-    num_words = kBigWords;
-  }
+  if (num_words > kBigWords) { num_words = kBigWords; }
   // The bit length comes from the highest non-zero word, found without branching on words;
   // it and the parity are then public (a prime's size and oddness are no secret).
   uint32_t bits = 0;
@@ -241,39 +157,27 @@ bool init(Modulus &m, const Big &n) {
   uint32_t odd = num_words > 0 ? (n.words[0] & 1u) : 0u;
   QL_CT_PUBLIC(&bits, sizeof(bits));
   QL_CT_PUBLIC(&odd, sizeof(odd));
-  if (n.sign != 0 || odd == 0 || bits < 2 || bits > 32u * kMontMaxWords) {
-    return false;
-  }
+  if (n.sign != 0 || odd == 0 || bits < 2 || bits > 32u * kMontMaxWords) { return false; }
   const size_t len = (bits + kBits - 1) / kBits;
   m.len = len;
   const int limb_words = static_cast<int>(len) * kWordsPerLimb;
   words_to_limbs(m.n, kMaxLimbs, n.words, limb_words < num_words ? limb_words : num_words);
-  m.n0 = neg_inverse(m.n[0]);
+  m.n0 = neg_inverse<Limb>(m.n[0]);
   Limb t[kScratchLimbs];
   // R mod n: 2^(bits - 1) < n doubled up to 2^(len * limb bits), reduced at every step.
-  for (size_t j = 0; j < kMaxLimbs; j++) {
-    m.one[j] = 0;
-  }
+  for (size_t j = 0; j < kMaxLimbs; j++) { m.one[j] = 0; }
   m.one[(bits - 1) / kBits] = static_cast<Limb>(Limb{1} << ((bits - 1) % kBits));
-  for (size_t k = bits - 1; k < len * kBits; k++) {
-    double_mod(m.one, m, t);
-  }
+  for (size_t k = bits - 1; k < len * kBits; k++) { double_mod(m.one, m, t); }
   // R^2 mod n is the Montgomery form of 2^(len * limb bits): square and double from R mod n
   // (the form of 1) along the bits of that exponent.
   const size_t exponent = len * kBits;
   int top = 0;
-  while ((exponent >> (top + 1)) != 0) {
-    top++;
-  }
+  while ((exponent >> (top + 1)) != 0) { top++; }
   Limb *x = m.rr;
-  for (size_t j = 0; j < kMaxLimbs; j++) {
-    x[j] = j < len ? m.one[j] : 0;
-  }
+  for (size_t j = 0; j < kMaxLimbs; j++) { x[j] = j < len ? m.one[j] : 0; }
   for (int bit = top; bit >= 0; bit--) {
     sqr(x, x, m, t);
-    if (((exponent >> bit) & 1u) != 0) {
-      double_mod(x, m, t);
-    }
+    if (((exponent >> bit) & 1u) != 0) { double_mod(x, m, t); }
   }
   wipe(t, sizeof(t));
   return true;
@@ -283,9 +187,7 @@ Status exp(Limb *r, const Limb *base, const uint32_t *e, int num_exp_words, cons
            Status alloc_code) {
   const size_t len = m.len;
   Buffer block(sizeof(Limb) * (kTableSize * len + 2 * len + kScratchLimbs));
-  if (!block) {
-    return critical(alloc_code);
-  }
+  if (!block) { return critical(alloc_code); }
   Limb *table = reinterpret_cast<Limb *>(block.data());
   Limb *acc = table + kTableSize * len;
   Limb *entry = acc + len;
@@ -306,24 +208,18 @@ Status exp(Limb *r, const Limb *base, const uint32_t *e, int num_exp_words, cons
   int pos = total_bits;
   const int first = total_bits % kWindow == 0 ? kWindow : total_bits % kWindow;
   if (total_bits == 0) {
-    for (size_t j = 0; j < len; j++) {
-      acc[j] = m.one[j];
-    }
+    for (size_t j = 0; j < len; j++) { acc[j] = m.one[j]; }
   } else {
     pos -= first;
     table_select(acc, table, window_bits(e, num_exp_words, pos, first), len);
   }
   while (pos > 0) {
     pos -= kWindow;
-    for (int k = 0; k < kWindow; k++) {
-      sqr(acc, acc, m, t);
-    }
+    for (int k = 0; k < kWindow; k++) { sqr(acc, acc, m, t); }
     table_select(entry, table, window_bits(e, num_exp_words, pos, kWindow), len);
     mul(acc, acc, entry, m, t);
   }
-  for (size_t j = 0; j < len; j++) {
-    r[j] = acc[j];
-  }
+  for (size_t j = 0; j < len; j++) { r[j] = acc[j]; }
   return kOk;
 }
 
@@ -331,17 +227,11 @@ Status exp(Limb *r, const Limb *base, const uint32_t *e, int num_exp_words, cons
 
 Status big_mod_exp_consttime(Big &r, const Big &g, const Big &e, const Big &N, Status alloc_code) {
   const int nN = big_used(N);
-  if (nN == 0) {
-    return kErrBigDivByZero;
-  }
-  if (nN > kMontMaxWords) {
-    return kErrBigOverflow;
-  }
+  if (nN == 0) { return kErrBigDivByZero; }
+  if (nN > kMontMaxWords) { return kErrBigOverflow; }
   Wiped<ctm::Modulus> mod;
   ctm::Modulus &m = mod.get();
-  if (!ctm::init(m, N)) {
-    return kErrBigNoInverse;
-  }
+  if (!ctm::init(m, N)) { return kErrBigNoInverse; }
   Wiped<std::array<ctm::Limb, ctm::kScratchLimbs>> scratch;
   Wiped<std::array<ctm::Limb, ctm::kMaxLimbs>> value;
   ctm::Limb *t = scratch.get().data();
@@ -352,7 +242,7 @@ Status big_mod_exp_consttime(Big &r, const Big &g, const Big &e, const Big &N, S
   QL_TRY(ctm::exp(v, v, e.words, num_e, m, alloc_code));
   ctm::from_mont(v, v, m, t);
   Wiped<std::array<uint32_t, kMontMaxWords>> words;
-  ctm::limbs_to_words(words.get().data(), v, m.len);
+  limbs_to_words(words.get().data(), v, m.len);
   big_set_words(r, words.get().data(), static_cast<int>(m.len) * ctm::kWordsPerLimb, 0);
   return kOk;
 }

@@ -11,6 +11,7 @@
 
 #include "QuillonCrypto.h"
 #include "bigint/ql_big.h"
+#include "bigint/ql_mont.h"
 #include "internal/ql_status.h"
 
 namespace ql {
@@ -21,7 +22,7 @@ using Limb = uint64_t;
 #else
 using Limb = uint32_t;
 #endif
-constexpr int kWordsPerLimb = static_cast<int>(sizeof(Limb) / 4);
+constexpr int kWordsPerLimb = static_cast<int>(sizeof(Limb) / 4);  // as ql::kWordsPerLimb<Limb>
 // Limbs of the longest modulus (128 words) and of the scratch every operation needs.
 constexpr size_t kMaxLimbs = static_cast<size_t>(kMontMaxWords / kWordsPerLimb);
 constexpr size_t kScratchLimbs = 2 * kMaxLimbs + 2;
@@ -63,11 +64,6 @@ void from_mont(Limb *out, const Limb *x, const Modulus &m, Limb *t);
 // `alloc_code` in critical form and leaves r untouched. r may be base.
 Status exp(Limb *r, const Limb *base, const uint32_t *e, int num_exp_words, const Modulus &m,
            Status alloc_code);
-
-// Words <-> limbs: w[0..2 * num_limbs / ...) of the limbs x[0..num_limbs); and limbs from
-// words, zero-extended to num_limbs.
-void limbs_to_words(uint32_t *w, const Limb *x, size_t num_limbs);
-void words_to_limbs(Limb *x, size_t num_limbs, const uint32_t *w, int num_words);
 
 }  // namespace ctm
 

@@ -33,9 +33,7 @@ using LimbArray = std::array<Limb, ctm::kMaxLimbs>;
 // The word count of a record as its length field states it, clamped to the capacity. Secret
 // values are sized this way: their words are never inspected to find the length.
 int stated_words(const Big &a) {
-  if (a.length < 0) {
-    return 0;
-  }
+  if (a.length < 0) { return 0; }
   return a.length > kBigWords ? kBigWords : a.length;
 }
 
@@ -46,17 +44,90 @@ bool is_zero_value(const Big &a) { return big_used(a) == 0; }
 
 // 0 <= in <= n; the magnitude of a negative zero counts as zero.
 bool input_in_range(const Big &in, const Big &n) {
-  if (in.sign != 0 && !is_zero_value(in)) {
-    return false;
-  }
+  if (in.sign != 0 && !is_zero_value(in)) { return false; }
   return big_ucomp(in, n) <= 0;
 }
 
 Status check_public_exponent(const Big &e) {
-  if (e.sign != 0 || is_zero_value(e)) {
-    return kErrRsaKeyInvalid;
-  }
+  if (e.sign != 0 || is_zero_value(e)) { return kErrRsaKeyInvalid; }
   return kOk;
+}
+
+// x = x / 2^k mod n for x < n and 0 < k < limb bits: adds the multiple m n (m < 2^k) that
+// clears the low k bits, then shifts; (x + m n) / 2^k < 2^k n / 2^k = n needs no reduction.
+void halve_mod(Limb *x, unsigned k, const ctm::Modulus &m) {
+  const size_t len = m.len;
+  const Limb low = static_cast<Limb>((Limb{1} << k) - 1);
+  const Limb mult = static_cast<Limb>(x[0] * m.n0) & low;
+  const Limb top = mul_add_row(x, m.n, len, mult);
+  for (size_t j = 0; j < len; j++) {
+    const Limb next = j + 1 < len ? x[j + 1] : top;
+    x[j] = static_cast<Limb>((x[j] >> k) | (next << (kLimbBits<Limb> - k)));
+  }
+}
+
+// Trailing zero bits of a limb; the limb width for zero.
+unsigned trailing_zeros(Limb x) {
+  unsigned n = 0;
+  for (unsigned shift = 0; shift < kLimbBits<Limb>; shift += 32) {
+    const uint32_t w = static_cast<uint32_t>(x >> shift);
+    if (w != 0) { return n + static_cast<unsigned>(ctz32(w)); }
+    n += 32;
+  }
+  return n;
+}
+
+// Shifts the even, non-zero u right until it is odd, halving x modulo n as often.
+void make_odd(Limb *u, size_t &num_u, Limb *x, const ctm::Modulus &m) {
+  while ((u[0] & 1) == 0) {
+    const unsigned zeros = trailing_zeros(u[0]);
+    const unsigned k = zeros < kLimbBits<Limb> - 1 ? zeros : kLimbBits<Limb> - 1;
+    for (size_t j = 0; j < num_u; j++) {
+      const Limb next = j + 1 < num_u ? u[j + 1] : 0;
+      u[j] = static_cast<Limb>((u[j] >> k) | (next << (kLimbBits<Limb> - k)));
+    }
+    while (num_u > 1 && u[num_u - 1] == 0) { num_u--; }
+    halve_mod(x, k, m);
+  }
+}
+
+// r = a^-1 mod n for 0 < a < n by the binary extended Euclidean algorithm, false when
+// gcd(a, n) != 1. Invariants: x1 a = u and x2 a = v modulo n. Variable time: it serves the
+// blinding value only, which is drawn afresh for every operation and never reused.
+bool inverse_mod(Limb *r, const Limb *a, const ctm::Modulus &m) {
+  const size_t len = m.len;
+  LimbArray u{}, v{}, x1{}, x2{};
+  for (size_t j = 0; j < len; j++) {
+    u[j] = a[j];
+    v[j] = m.n[j];
+  }
+  x1[0] = 1;
+  size_t num_u = len;
+  size_t num_v = len;
+  while (num_u > 1 && u[num_u - 1] == 0) { num_u--; }
+  if (num_u == 1 && u[0] == 0) { return false; }
+  while (!(num_u == 1 && u[0] == 0)) {
+    make_odd(u.data(), num_u, x1.data(), m);
+    // u and v are odd: the larger loses the smaller, and its coefficient likewise.
+    const bool u_larger =
+        num_u != num_v ? num_u > num_v : cmp_limbs(u.data(), v.data(), num_u) >= 0;
+    Limb *big = u_larger ? u.data() : v.data();
+    const Limb *small = u_larger ? v.data() : u.data();
+    size_t &num_big = u_larger ? num_u : num_v;
+    Limb *xb = u_larger ? x1.data() : x2.data();
+    const Limb *xs = u_larger ? x2.data() : x1.data();
+    sub_limbs(big, big, small, num_big);
+    while (num_big > 1 && big[num_big - 1] == 0) { num_big--; }
+    if (sub_limbs(xb, xb, xs, len) != 0) { add_limbs(xb, xb, m.n, len); }
+    if (!u_larger) { make_odd(v.data(), num_v, x2.data(), m); }
+  }
+  const bool ok = num_v == 1 && v[0] == 1;
+  for (size_t j = 0; j < len; j++) { r[j] = x2[j]; }
+  wipe(u.data(), sizeof(u));
+  wipe(v.data(), sizeof(v));
+  wipe(x1.data(), sizeof(x1));
+  wipe(x2.data(), sizeof(x2));
+  return ok;
 }
 
 // Everything the private operation computes with, on the heap: moduli of n, p and q, the
@@ -64,7 +135,6 @@ Status check_public_exponent(const Big &e) {
 struct PrivateScratch {
   Big t;        // blinding draw
   Big r;        // blinding value t mod n
-  Big r_inv;    // r^-1 mod n
   Big blinded;  // in * r^e mod n
   Big check;    // result^e mod n
   Big result;   // the unblinded result
@@ -74,6 +144,7 @@ struct PrivateScratch {
   LimbArray x;  // working values of the exponentiations
   LimbArray y;
   LimbArray h;
+  LimbArray r_inv;                               // Montgomery form of r^-1 mod n
   std::array<Limb, 2 * ctm::kMaxLimbs> product;  // m2 + h * q
   std::array<Limb, ctm::kScratchLimbs> t_limbs;
   std::array<uint32_t, 2 * kMontMaxWords> words;
@@ -96,7 +167,7 @@ Status crt_exp(PrivateScratch &s, const QL_RSA_PRIVATE_KEY &key) {
   // h = (m1 - m2 mod p) * qInv mod p; m2 and qInv may exceed p in keys built elsewhere, so
   // both are reduced through their Montgomery forms.
   uint32_t *m2_words = s.words.data();
-  ctm::limbs_to_words(m2_words, s.y.data(), mq.len);
+  limbs_to_words(m2_words, s.y.data(), mq.len);
   ctm::to_mont(s.h.data(), m2_words, static_cast<int>(mq.len) * ctm::kWordsPerLimb, mp, t);
   ctm::sub_mod(s.x.data(), s.x.data(), s.h.data(), mp);
   ctm::to_mont(s.h.data(), key.qInv.words, stated_words(key.qInv), mp, t);
@@ -114,7 +185,7 @@ Status crt_exp(PrivateScratch &s, const QL_RSA_PRIVATE_KEY &key) {
   return kOk;
 }
 
-// The blinding value r, its inverse and in * r^e mod n into s.
+// The blinding value r, the Montgomery form of its inverse and in * r^e mod n into s.
 Status blind(PrivateScratch &s, const Big &in, const QL_RSA_PRIVATE_KEY &key, const Big *draw) {
   const Big &n = key.n;
   const uint32_t bits = 32u * static_cast<uint32_t>(big_used(n));
@@ -125,14 +196,11 @@ Status blind(PrivateScratch &s, const Big &in, const QL_RSA_PRIVATE_KEY &key, co
       QL_TRY(QL_Big_Random(&s.t, bits, 1, 1));
     }
     QL_TRY(big_mod(s.r, s.t, n));
-    const Status st = Big_InvMod(&s.r_inv, &s.r, &n);
-    if (st == kOk) {
-      break;
-    }
-    if (st != kErrBigNoInverse || draw != nullptr) {
-      return st;
-    }
+    words_to_limbs(s.x.data(), s.mod_n.len, s.r.words, big_used(s.r));
+    if (inverse_mod(s.r_inv.data(), s.x.data(), s.mod_n)) { break; }
+    if (draw != nullptr) { return kErrBigNoInverse; }
   }
+  ctm::mul(s.r_inv.data(), s.r_inv.data(), s.mod_n.rr, s.mod_n, s.t_limbs.data());
   QL_TRY(Big_ModExp(&s.check, &s.r, &key.e, &n));
   return Big_MulMod(&s.blinded, &s.check, &in, &n);
 }
@@ -165,18 +233,14 @@ Status generate(QL_RSA_PRIVATE_KEY &key, uint32_t k, const Big &e) {
     QL_TRY(big_gcd(v.g, v.p, v.q));
     QL_TRY(big_div(&v.lambda, nullptr, v.phi, v.g));
     Status st = Big_InvMod(&v.d, &e, &v.lambda);
-    if (st == kErrBigNoInverse) {
-      continue;
-    }
+    if (st == kErrBigNoInverse) { continue; }
     QL_TRY(st);
     QL_TRY(big_mod(key.dP, v.d, v.p));
     QL_TRY(big_mod(key.dQ, v.d, v.q));
     v.p.words[0] |= 1u;
     v.q.words[0] |= 1u;
     st = Big_InvMod(&key.qInv, &v.q, &v.p);
-    if (st == kErrBigNoInverse) {
-      continue;
-    }
+    if (st == kErrBigNoInverse) { continue; }
     QL_TRY(st);
     key.n = v.n;
     key.e = e;
@@ -202,21 +266,15 @@ Status rsa_private_exp(Big &out, const Big &in, const QL_RSA_PRIVATE_KEY &key,
                        const Big *blind_draw) {
   QL_TRY(rsa_check_modulus(key.n));
   QL_TRY(check_public_exponent(key.e));
-  if (!input_in_range(in, key.n)) {
-    return kErrRsaPrivateInput;
-  }
+  if (!input_in_range(in, key.n)) { return kErrRsaPrivateInput; }
   const bool crt = present(key.dP) && present(key.dQ) && present(key.qInv);
   if (crt) {
-    if (key.dP.sign != 0 || key.dQ.sign != 0 || key.qInv.sign != 0) {
-      return kErrRsaKeyInvalid;
-    }
+    if (key.dP.sign != 0 || key.dQ.sign != 0 || key.qInv.sign != 0) { return kErrRsaKeyInvalid; }
   } else if (!present(key.d) || key.d.sign != 0) {
     return kErrRsaKeyInvalid;
   }
   Owned<PrivateScratch> scratch;
-  if (!scratch) {
-    return critical(kErrRsaAlloc);
-  }
+  if (!scratch) { return critical(kErrRsaAlloc); }
   PrivateScratch &s = *scratch;
   ctm::init(s.mod_n, key.n);  // cannot fail for a checked modulus
   if (crt && (!ctm::init(s.mod_p, key.p) || !ctm::init(s.mod_q, key.q))) {
@@ -231,19 +289,16 @@ Status rsa_private_exp(Big &out, const Big &in, const QL_RSA_PRIVATE_KEY &key,
     QL_TRY(crt_exp(s, key));
     // m' < p q; in a key whose p q is not n the excess limbs are dropped and the check
     // below refuses the result.
-    for (size_t j = 0; j < mn.len; j++) {
-      s.x[j] = s.product[j];
-    }
+    for (size_t j = 0; j < mn.len; j++) { s.x[j] = s.product[j]; }
   } else {
     ctm::to_mont(s.x.data(), s.blinded.words, big_used(s.blinded), mn, t);
     QL_TRY(ctm::exp(s.x.data(), s.x.data(), key.d.words, stated_words(key.d), mn, kErrRsaAlloc));
     ctm::from_mont(s.x.data(), s.x.data(), mn, t);
   }
   // Unblinding: m' * r^-1 mod n, a Montgomery product with the form of r^-1.
-  ctm::to_mont(s.y.data(), s.r_inv.words, big_used(s.r_inv), mn, t);
-  ctm::mul(s.x.data(), s.x.data(), s.y.data(), mn, t);
+  ctm::mul(s.x.data(), s.x.data(), s.r_inv.data(), mn, t);
   uint32_t *words = s.words.data();
-  ctm::limbs_to_words(words, s.x.data(), mn.len);
+  limbs_to_words(words, s.x.data(), mn.len);
   // The result is what the caller receives: public from here on.
   QL_CT_PUBLIC(words, sizeof(uint32_t) * mn.len * ctm::kWordsPerLimb);
   big_set_words(s.result, words, static_cast<int>(mn.len) * ctm::kWordsPerLimb, 0);
@@ -253,9 +308,7 @@ Status rsa_private_exp(Big &out, const Big &in, const QL_RSA_PRIVATE_KEY &key,
   QL_TRY(Big_ModExp(&s.check, &s.result, &key.e, &key.n));
   const bool input_is_n = big_ucomp(in, key.n) == 0;
   const bool matches = input_is_n ? is_zero_value(s.check) : big_ucomp(s.check, in) == 0;
-  if (!matches) {
-    return critical(kErrRsaFaultCheck);
-  }
+  if (!matches) { return critical(kErrRsaFaultCheck); }
   out = s.result;
   return kOk;
 }
@@ -266,9 +319,7 @@ Status rsa_private_exp(Big &out, const Big &in, const QL_RSA_PRIVATE_KEY &key,
 
 QL_RSA_PUBLIC_KEY *QL_RSA_PublicKey_New(void) {
   void *p = ql::alloc(sizeof(QL_RSA_PUBLIC_KEY));
-  if (p == nullptr) {
-    return nullptr;
-  }
+  if (p == nullptr) { return nullptr; }
   return new (p) QL_RSA_PUBLIC_KEY();
 }
 
@@ -278,9 +329,7 @@ void QL_RSA_PublicKey_Delete(QL_RSA_PUBLIC_KEY *key) {
 
 QL_RSA_PRIVATE_KEY *QL_RSA_PrivateKey_New(void) {
   void *p = ql::alloc(sizeof(QL_RSA_PRIVATE_KEY));
-  if (p == nullptr) {
-    return nullptr;
-  }
+  if (p == nullptr) { return nullptr; }
   return new (p) QL_RSA_PRIVATE_KEY();
 }
 
@@ -290,9 +339,7 @@ void QL_RSA_PrivateKey_Delete(QL_RSA_PRIVATE_KEY *key) {
 
 int32_t QL_RSA_GenerateKey(QL_RSA_PRIVATE_KEY *priv, QL_RSA_PUBLIC_KEY *pub, uint32_t k,
                            const Big *e) {
-  if (priv == nullptr || pub == nullptr) {
-    return ql::kErrRsaNull;
-  }
+  if (priv == nullptr || pub == nullptr) { return ql::kErrRsaNull; }
   // Other lengths would make the prime search run forever or exceed the Montgomery limit.
   if (k % 8 != 0 || k < QL_RSA_MIN_GEN_BYTES || k > QL_RSA_MAX_GEN_BYTES) {
     return ql::kErrRsaGenLength;
@@ -319,14 +366,10 @@ int32_t QL_RSA_GenerateKey(QL_RSA_PRIVATE_KEY *priv, QL_RSA_PUBLIC_KEY *pub, uin
 }
 
 int32_t QL_RSA_PublicKeyExp(Big *out, const Big *in, const QL_RSA_PUBLIC_KEY *pub) {
-  if (out == nullptr || in == nullptr || pub == nullptr) {
-    return ql::kErrRsaNull;
-  }
+  if (out == nullptr || in == nullptr || pub == nullptr) { return ql::kErrRsaNull; }
   QL_TRY(ql::rsa_check_modulus(pub->n));
   QL_TRY(ql::check_public_exponent(pub->e));
-  if (!ql::input_in_range(*in, pub->n)) {
-    return ql::kErrRsaPublicInput;
-  }
+  if (!ql::input_in_range(*in, pub->n)) { return ql::kErrRsaPublicInput; }
   Big result{};
   QL_TRY(Big_ModExp(&result, in, &pub->e, &pub->n));
   *out = result;
@@ -334,18 +377,14 @@ int32_t QL_RSA_PublicKeyExp(Big *out, const Big *in, const QL_RSA_PUBLIC_KEY *pu
 }
 
 int32_t QL_RSA_PrivateKeyExp(Big *out, const Big *in, const QL_RSA_PRIVATE_KEY *priv) {
-  if (out == nullptr || in == nullptr || priv == nullptr) {
-    return ql::kErrRsaNull;
-  }
+  if (out == nullptr || in == nullptr || priv == nullptr) { return ql::kErrRsaNull; }
   const ql::Status st = ql::rsa_private_exp(*out, *in, *priv, nullptr);
   ql::burn_stack();
   return st;
 }
 
 int32_t QL_RSA_ProveKeyPair(const QL_RSA_PRIVATE_KEY *priv, const QL_RSA_PUBLIC_KEY *pub) {
-  if (priv == nullptr || pub == nullptr) {
-    return ql::kErrRsaNull;
-  }
+  if (priv == nullptr || pub == nullptr) { return ql::kErrRsaNull; }
   constexpr uint32_t kProbe = 1234;
   Big m{};
   m.words[0] = kProbe;
@@ -355,12 +394,8 @@ int32_t QL_RSA_ProveKeyPair(const QL_RSA_PRIVATE_KEY *priv, const QL_RSA_PUBLIC_
   Big back{};
   const ql::Status st = QL_RSA_PrivateKeyExp(&back, &c, priv);
   // A private key that does not invert its own public exponent fails the result check.
-  if (st == ql::critical(ql::kErrRsaFaultCheck)) {
-    return ql::kErrRsaKeyMismatch;
-  }
+  if (st == ql::critical(ql::kErrRsaFaultCheck)) { return ql::kErrRsaKeyMismatch; }
   QL_TRY(st);
-  if (ql::big_ucomp(back, m) != 0) {
-    return ql::kErrRsaKeyMismatch;
-  }
+  if (ql::big_ucomp(back, m) != 0) { return ql::kErrRsaKeyMismatch; }
   return ql::kOk;
 }

@@ -35,9 +35,7 @@ std::vector<Case> cases() {
   uint64_t last_bits = 0;
   for (const auto &c : qltest::load_vectors("rsa_pkcs1v15_encrypt_rsalabs.txt")) {
     const uint64_t bits = c.num("MODBITS");
-    if (bits == last_bits || (bits != 1024 && bits != 1031 && bits != 2048)) {
-      continue;
-    }
+    if (bits == last_bits || (bits != 1024 && bits != 1031 && bits != 2048)) { continue; }
     last_bits = bits;
     Case x{};
     x.key.n = from_bytes(c.hex("N"));
@@ -63,9 +61,7 @@ TEST(CtRsa, PrivateOperationWithSecretKey) {
   const auto all = cases();
   ASSERT_EQ(all.size(), 3u);
   Big blind{};
-  for (int i = 0; i < 64; i++) {
-    blind.words[i] = 0x6A09E667u * static_cast<uint32_t>(i + 1);
-  }
+  for (int i = 0; i < 64; i++) { blind.words[i] = 0x6A09E667u * static_cast<uint32_t>(i + 1); }
   blind.length = 64;
   for (const Case &c : all) {
     for (const bool crt : {true, false}) {

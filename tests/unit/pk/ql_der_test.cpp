@@ -34,9 +34,7 @@ int32_t decode_exact(Big *x, const std::vector<uint8_t> &in) {
 bool same_value(const Big &a, const Big &b) {
   const bool a_zero = Big_GetFilledBitNum(&a) == 0;
   const bool b_zero = Big_GetFilledBitNum(&b) == 0;
-  if (a_zero || b_zero) {
-    return a_zero && b_zero && a.sign == 0 && b.sign == 0;
-  }
+  if (a_zero || b_zero) { return a_zero && b_zero && a.sign == 0 && b.sign == 0; }
   return Big_UComp(&a, &b) == 0 && a.sign == b.sign;
 }
 

@@ -1,0 +1,215 @@
+// ECDSA against OpenSSL, through the shared library's exported functions: each side verifies
+// the other's signatures on P-224 and P-256 with digests of 20 to 64 bytes, the DER of every
+// signature matches i2d_ECDSA_SIG/d2i_ECDSA_SIG, key pairs pass EC_KEY_check_key, public-key
+// validation agrees with it on valid and broken points, and the curve identifiers are
+// OpenSSL's OIDs.
+#define OPENSSL_SUPPRESS_DEPRECATED
+#include <gtest/gtest.h>
+#include <openssl/bn.h>
+#include <openssl/ec.h>
+#include <openssl/ecdsa.h>
+#include <openssl/obj_mac.h>
+#include <openssl/objects.h>
+#include <openssl/rand.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "QuillonCrypto.h"
+
+namespace {
+
+template <typename T, void (*F)(T *)>
+struct Del {
+  void operator()(T *p) const { F(p); }
+};
+using Bn = std::unique_ptr<BIGNUM, Del<BIGNUM, BN_free>>;
+using Key = std::unique_ptr<EC_KEY, Del<EC_KEY, EC_KEY_free>>;
+using Sig = std::unique_ptr<ECDSA_SIG, Del<ECDSA_SIG, ECDSA_SIG_free>>;
+using Point = std::unique_ptr<EC_POINT, Del<EC_POINT, EC_POINT_free>>;
+
+struct Curve {
+  const char *name;
+  int nid;
+  uint32_t bits;
+};
+const Curve kCurves[] = {{"P-224", NID_secp224r1, 224}, {"P-256", NID_X9_62_prime256v1, 256}};
+const uint32_t kDigestLens[] = {20, 28, 32, 48, 64};
+
+Big to_big(const BIGNUM *b) {
+  std::vector<uint8_t> bytes(static_cast<size_t>(BN_num_bytes(b)) + 1);
+  BN_bn2binpad(b, bytes.data(), static_cast<int>(bytes.size()));
+  Big r{};
+  EXPECT_EQ(U8ToBig(&r, bytes.data(), static_cast<uint32_t>(bytes.size())), 0);
+  return r;
+}
+
+Bn to_bn(const Big &a) {
+  std::vector<uint8_t> bytes(4 * QL_BIG_WORDS);
+  EXPECT_EQ(BigToU82(bytes.data(), &a, static_cast<uint32_t>(bytes.size())), 0);
+  return Bn(BN_bin2bn(bytes.data(), static_cast<int>(bytes.size()), nullptr));
+}
+
+BigPoint to_point(const EC_GROUP *g, const EC_POINT *p) {
+  Bn x(BN_new());
+  Bn y(BN_new());
+  EXPECT_EQ(EC_POINT_get_affine_coordinates(g, p, x.get(), y.get(), nullptr), 1);
+  BigPoint q{};
+  q.x = to_big(x.get());
+  q.y = to_big(y.get());
+  return q;
+}
+
+// An OpenSSL key holding (d, Q), or only Q when d is null; null when OpenSSL refuses Q.
+Key to_key(int nid, const Big *d, const BigPoint &q) {
+  Key key(EC_KEY_new_by_curve_name(nid));
+  Bn x = to_bn(q.x);
+  Bn y = to_bn(q.y);
+  if (EC_KEY_set_public_key_affine_coordinates(key.get(), x.get(), y.get()) != 1) {
+    return nullptr;
+  }
+  if (d != nullptr) {
+    Bn dn = to_bn(*d);
+    EXPECT_EQ(EC_KEY_set_private_key(key.get(), dn.get()), 1);
+  }
+  return key;
+}
+
+std::vector<uint8_t> our_der(const QL_ECDSA_SIGNATURE &sig) {
+  uint32_t len = 0;
+  EXPECT_EQ(QL_ECDSA_Signature_Encode(nullptr, &len, &sig), 0);
+  std::vector<uint8_t> out(len);
+  EXPECT_EQ(QL_ECDSA_Signature_Encode(out.data(), &len, &sig), 0);
+  out.resize(len);
+  return out;
+}
+
+std::vector<uint8_t> openssl_der(const ECDSA_SIG *sig) {
+  unsigned char *p = nullptr;
+  const int len = i2d_ECDSA_SIG(sig, &p);
+  std::vector<uint8_t> out(p, p + (len > 0 ? len : 0));
+  OPENSSL_free(p);
+  return out;
+}
+
+TEST(EcdsaDiff, SignaturesBothWays) {
+  for (const Curve &c : kCurves) {
+    QL_ECDSA_PARAMETERS curve{};
+    ASSERT_EQ(QL_ECDSA_InitParameters(&curve, c.bits), 0);
+    for (int round = 0; round < 6; round++) {
+      // Even rounds: OpenSSL's key; odd rounds: ours, which OpenSSL must accept.
+      Big d{};
+      BigPoint q{};
+      Key key;
+      if (round % 2 == 0) {
+        key.reset(EC_KEY_new_by_curve_name(c.nid));
+        ASSERT_EQ(EC_KEY_generate_key(key.get()), 1);
+        d = to_big(EC_KEY_get0_private_key(key.get()));
+        q = to_point(EC_KEY_get0_group(key.get()), EC_KEY_get0_public_key(key.get()));
+        EXPECT_EQ(QL_ECDSA_VerifyPublicKey(&q, &curve), 0);
+        EXPECT_EQ(QL_ECDSA_ProveKeyPair(&d, &q, &curve), 0);
+      } else {
+        ASSERT_EQ(QL_ECDSA_GenerateKeyPair(&curve, &q, &d), 0);
+        key = to_key(c.nid, &d, q);
+        ASSERT_TRUE(key);
+        EXPECT_EQ(EC_KEY_check_key(key.get()), 1) << c.name;
+      }
+      for (uint32_t len : kDigestLens) {
+        std::vector<uint8_t> digest(len);
+        ASSERT_EQ(RAND_bytes(digest.data(), static_cast<int>(len)), 1);
+        const std::string where = std::string(c.name) + " digest " + std::to_string(len);
+
+        QL_ECDSA_SIGNATURE mine{};
+        ASSERT_EQ(QL_ECDSA_Sign(&mine, digest.data(), len, &d, &curve), 0) << where;
+        const std::vector<uint8_t> der = our_der(mine);
+        const unsigned char *p = der.data();
+        Sig parsed(d2i_ECDSA_SIG(nullptr, &p, static_cast<long>(der.size())));
+        ASSERT_TRUE(parsed) << where;
+        EXPECT_EQ(p, der.data() + der.size());
+        EXPECT_EQ(openssl_der(parsed.get()), der) << where;
+        EXPECT_EQ(ECDSA_do_verify(digest.data(), static_cast<int>(len), parsed.get(), key.get()), 1)
+            << where;
+
+        Sig theirs(ECDSA_do_sign(digest.data(), static_cast<int>(len), key.get()));
+        ASSERT_TRUE(theirs);
+        const std::vector<uint8_t> their_der = openssl_der(theirs.get());
+        QL_ECDSA_SIGNATURE decoded{};
+        ASSERT_EQ(QL_ECDSA_Signature_Decode(&decoded, their_der.data(),
+                                            static_cast<uint32_t>(their_der.size())),
+                  0);
+        const Big r = to_big(ECDSA_SIG_get0_r(theirs.get()));
+        const Big s = to_big(ECDSA_SIG_get0_s(theirs.get()));
+        EXPECT_EQ(Big_UComp(&decoded.r, &r), 0);
+        EXPECT_EQ(Big_UComp(&decoded.s, &s), 0);
+        EXPECT_EQ(our_der(decoded), their_der);
+        EXPECT_EQ(QL_ECDSA_Verify(&curve, &q, &decoded, digest.data(), len), 0) << where;
+
+        // A changed digest byte within n's length fails on both sides.
+        digest[0] ^= 1;
+        EXPECT_EQ(QL_ECDSA_Verify(&curve, &q, &decoded, digest.data(), len), -5502);
+        EXPECT_EQ(ECDSA_do_verify(digest.data(), static_cast<int>(len), parsed.get(), key.get()),
+                  0);
+      }
+    }
+  }
+}
+
+TEST(EcdsaDiff, PublicKeyValidationAgrees) {
+  for (const Curve &c : kCurves) {
+    QL_ECDSA_PARAMETERS curve{};
+    ASSERT_EQ(QL_ECDSA_InitParameters(&curve, c.bits), 0);
+    const EC_GROUP *group = EC_GROUP_new_by_curve_name(c.nid);
+    ASSERT_NE(group, nullptr);
+    std::vector<BigPoint> points;
+    for (int i = 0; i < 8; i++) {
+      Key key(EC_KEY_new_by_curve_name(c.nid));
+      ASSERT_EQ(EC_KEY_generate_key(key.get()), 1);
+      const BigPoint q = to_point(group, EC_KEY_get0_public_key(key.get()));
+      points.push_back(q);
+      BigPoint b = q;  // off the curve
+      ASSERT_EQ(Big_AddByWord(&b.y, &q.y, 1), 0);
+      points.push_back(b);
+      b = q;  // the negation, on the curve
+      ASSERT_EQ(Big_Sub(&b.y, &curve.p, &q.y), 0);
+      points.push_back(b);
+      b = q;  // same point, x not reduced
+      ASSERT_EQ(Big_Add(&b.x, &q.x, &curve.p), 0);
+      points.push_back(b);
+      b = q;  // y = 0
+      b.y = Big{};
+      points.push_back(b);
+    }
+    points.push_back(curve.G);
+    for (const BigPoint &q : points) {
+      Key key = to_key(c.nid, nullptr, q);
+      const bool openssl_ok = key && EC_KEY_check_key(key.get()) == 1;
+      EXPECT_EQ(QL_ECDSA_VerifyPublicKey(&q, &curve) == 0, openssl_ok) << c.name;
+    }
+    EC_GROUP_free(const_cast<EC_GROUP *>(group));
+  }
+}
+
+TEST(EcdsaDiff, CurveIdentifiersAreOpenSslOids) {
+  for (const Curve &c : kCurves) {
+    unsigned char *p = nullptr;
+    const int len = i2d_ASN1_OBJECT(OBJ_nid2obj(c.nid), &p);
+    ASSERT_GT(len, 0);
+    const std::vector<uint8_t> oid(p, p + len);
+    OPENSSL_free(p);
+    QL_ECDSA_PARAMETERS curve{};
+    ASSERT_EQ(QL_ECDSA_Parameters_Decode(&curve, oid.data(), static_cast<uint32_t>(oid.size())), 0);
+    EXPECT_EQ(curve.bits, c.bits);
+    EC_GROUP *group = EC_GROUP_new_by_curve_name(c.nid);
+    const Big n = to_big(EC_GROUP_get0_order(group));
+    EXPECT_EQ(Big_UComp(&curve.n, &n), 0) << c.name;
+    EC_GROUP_free(group);
+    std::vector<uint8_t> out(32);
+    uint32_t out_len = 0;
+    ASSERT_EQ(QL_ECDSA_Parameters_Encode(out.data(), &out_len, &curve), 0);
+    out.resize(out_len);
+    EXPECT_EQ(out, oid) << c.name;
+  }
+}
+
+}  // namespace
