@@ -1641,6 +1641,147 @@ QL_EXPORT int32_t QL_ECDSA_PrivateKey_Encode(uint8_t *out, uint32_t *out_len, co
 QL_EXPORT int32_t QL_ECDSA_PrivateKey_Decode(Big *d, QL_ECDSA_PARAMETERS *curve,
                                              const uint8_t *in, uint32_t in_len);
 
+/* ---- KCDSA ------------------------------------------------------------------------------ */
+
+/* QL_KCDSA_PARAMETERS holds KCDSA domain parameters: the prime `p`, the prime `q` dividing
+ * p - 1, the generator `g` of order q, `J` = (p - 1) / (2q) (zero when unknown), and the seed
+ * record from which p and q were generated: `seed_len` valid bytes of `seed` (0 = no seed) and
+ * the counter value `count` (0 = none). Wiped before it is freed. */
+typedef struct QL_KCDSA_PARAMETERS {
+  Big p;
+  Big q;
+  Big g;
+  Big J;
+  uint8_t seed[64];
+  uint32_t seed_len;
+  Big count;
+} QL_KCDSA_PARAMETERS;
+
+/* QL_KCDSA_SIGNATURE is a KCDSA signature: `r`, the hash value read as an integer (a byte
+ * string of the digest length), and `s`. */
+typedef struct QL_KCDSA_SIGNATURE {
+  Big r;
+  Big s;
+} QL_KCDSA_SIGNATURE;
+
+/* QL_KCDSA_Parameters_New returns a zeroed parameter record from the heap, or NULL when memory
+ * runs out. Release it with QL_KCDSA_Parameters_Delete. */
+QL_EXPORT QL_KCDSA_PARAMETERS *QL_KCDSA_Parameters_New(void);
+
+/* QL_KCDSA_Parameters_Delete wipes the whole record `params` and frees it; NULL is ignored. */
+QL_EXPORT void QL_KCDSA_Parameters_Delete(QL_KCDSA_PARAMETERS *params);
+
+/* QL_KCDSA_Signature_New returns a zeroed signature record from the heap, or NULL when memory
+ * runs out. Release it with QL_KCDSA_Signature_Delete. */
+QL_EXPORT QL_KCDSA_SIGNATURE *QL_KCDSA_Signature_New(void);
+
+/* QL_KCDSA_Signature_Delete wipes the whole record `sig` and frees it; NULL is ignored. */
+QL_EXPORT void QL_KCDSA_Signature_Delete(QL_KCDSA_SIGNATURE *sig);
+
+/* Big_KCDSA_GeneratePrimes clears `params` and fills p (`p_bits` bits), q (`q_bits` bits), J,
+ * g and the seed record, with the KCDSA hash generator over digest `digest_id` (1 to 5).
+ * `seed_record` NULL draws fresh seeds; otherwise p and q are regenerated from its seed,
+ * seed_len and count only (it may be `params`). 160 <= q_bits <= 512 and q_bits + 64 <= p_bits
+ * <= 4096, else -5012 (also for a bad `digest_id`; -5012 too for NULL `params`). Returns 0,
+ * -5002 when the seed record yields no parameters, or an error of the generators or the
+ * arithmetic (critical on allocation failure). */
+QL_EXPORT int32_t Big_KCDSA_GeneratePrimes(QL_KCDSA_PARAMETERS *params, uint32_t p_bits,
+                                           uint32_t q_bits, int32_t digest_id,
+                                           const QL_KCDSA_PARAMETERS *seed_record);
+
+/* QL_KCDSA_GenerateParams fills `params` with fresh parameters for the requested size `bits`:
+ * below 1024 gives 1024/160, 2048 and above 2048/256, in between 1024 + 256 * floor((bits -
+ * 1024) / 256) bits with a 160-bit q; HAS-160 drives the generator below 2048, SHA-256 from
+ * 2048. Returns 0 or a negative status of Big_KCDSA_GeneratePrimes. */
+QL_EXPORT int32_t QL_KCDSA_GenerateParams(QL_KCDSA_PARAMETERS *params, uint32_t bits);
+
+/* QL_KCDSA_VerifyParameters checks `params`: p and q prime, q divides p - 1, 1 < g < p with
+ * g^q = 1 mod p, and, when a seed and count are present, that they regenerate p and q with
+ * digest `digest_id`. Returns 0, -5014 (NULL `params`, zero p, q or g), -5009 (p composite),
+ * -5010 (q composite), -5011 (q does not divide p - 1), -5015 (seed record or g refused), or
+ * an error of the arithmetic. */
+QL_EXPORT int32_t QL_KCDSA_VerifyParameters(const QL_KCDSA_PARAMETERS *params,
+                                            int32_t digest_id);
+
+/* QL_KCDSA_GenerateKeyPair draws a private key `x` in [1, q-1] by the KCDSA random step
+ * (SHA-256 for a 256-bit q, HAS-160 otherwise) and sets `y` = g^(x^-1 mod q) mod p, in
+ * constant time in x. Returns 0, -5005 for a NULL argument or zero p, q or g, or an error of
+ * the generators (critical on allocation failure); `x` and `y` are wiped on failure. */
+QL_EXPORT int32_t QL_KCDSA_GenerateKeyPair(const QL_KCDSA_PARAMETERS *params, Big *y, Big *x);
+
+/* QL_KCDSA_VerifyPublicKey checks that 1 < `y` < p and y^q = 1 mod p. Returns 0, -5016 for
+ * NULL arguments or zero p, q or g, -5017 when y is refused, or an error of the arithmetic. */
+QL_EXPORT int32_t QL_KCDSA_VerifyPublicKey(const QL_KCDSA_PARAMETERS *params, const Big *y);
+
+/* QL_KCDSA_ProveKeyPair checks that `y` = g^(`x`^-1 mod q) mod p for 1 <= x < q, in constant
+ * time in x. Returns 0, -5003 for NULL arguments or zero p, q or g, -5004 when y is not x's
+ * public key (also for x out of range), or an error of the arithmetic. */
+QL_EXPORT int32_t QL_KCDSA_ProveKeyPair(const Big *x, const Big *y,
+                                        const QL_KCDSA_PARAMETERS *params);
+
+/* QL_KCDSA_Hash writes H = hash(z || `msg`) to `out` and its length to `*out_len`, z being
+ * the public key `y` mod 2^512 as 64 big-endian bytes; `out` must hold the digest (32 bytes
+ * suffice). `digest_id` 1 (HAS-160), 2 (SHA-1) or 3 (SHA-256). Returns 0, or -5022 for a NULL
+ * argument or another digest. */
+QL_EXPORT int32_t QL_KCDSA_Hash(uint8_t *out, uint32_t *out_len, const uint8_t *msg,
+                                uint32_t msg_len, int32_t digest_id, const Big *y);
+
+/* QL_KCDSA_Sign signs the `h_len`-byte hash `h` (from QL_KCDSA_Hash) with the private key `x`
+ * (1 <= x < q) into `sig`, hashing W = g^k mod p with digest `digest_id` (1 to 5); k is drawn
+ * uniformly from [1, q-1] and never leaves the call. `h_len` from 1 to min(q's byte length,
+ * the digest length, 50). Returns 0, -5006 for a NULL or out-of-range argument, -5007 for a
+ * bad `h_len`, or an error of the generators (critical on allocation failure). */
+QL_EXPORT int32_t QL_KCDSA_Sign(QL_KCDSA_SIGNATURE *sig, int32_t digest_id, const uint8_t *h,
+                                uint32_t h_len, const Big *x, const QL_KCDSA_PARAMETERS *params);
+
+/* QL_KCDSA_Verify checks the signature `sig` on the `h_len`-byte hash `h` with the public key
+ * `y` and digest `digest_id` (1 to 5). Returns 0 when it is valid, -5001 when it does not
+ * match, -5008 for a NULL argument, zero p, q or g, y outside [1, p-1], r longer than
+ * `h_len` bytes, s outside [1, q-1], or a bad `digest_id` or `h_len`. */
+QL_EXPORT int32_t QL_KCDSA_Verify(const QL_KCDSA_PARAMETERS *params, const Big *y,
+                                  const QL_KCDSA_SIGNATURE *sig, int32_t digest_id,
+                                  const uint8_t *h, uint32_t h_len);
+
+/* QL_KCDSA_Parameters_Encode writes `params` as DER to `out`: SEQUENCE { INTEGER p, q, g,
+ * INTEGER J when J != 0, SEQUENCE { OCTET STRING seed, INTEGER count } when seed_len and count
+ * are non-zero }, and its exact length to `*out_len`. With a NULL `out` it reports only an
+ * upper bound of that length. Returns 0, or -3507 for a NULL `out_len` or `params`, zero p, q
+ * or g, or a seed_len above 64. */
+QL_EXPORT int32_t QL_KCDSA_Parameters_Encode(uint8_t *out, uint32_t *out_len,
+                                             const QL_KCDSA_PARAMETERS *params);
+
+/* QL_KCDSA_Parameters_Decode reads DER parameters from the `in_len` bytes at `in` into
+ * `params` (p, q, g, J read as unsigned; J, the seed part, or a count above four bytes may be
+ * absent: zero). Bytes behind an element that is neither J nor the seed part are ignored.
+ * Returns 0, -3505 for a NULL argument, -3501 for a wrong tag, -3502 for a length beyond its
+ * SEQUENCE or the input, or a seed longer than q's word count times 4 or 64; `params` is
+ * cleared on failure. */
+QL_EXPORT int32_t QL_KCDSA_Parameters_Decode(QL_KCDSA_PARAMETERS *params, const uint8_t *in,
+                                             uint32_t in_len);
+
+/* QL_KCDSA_Signature_Encode writes `sig` as DER to `out`: SEQUENCE { BIT STRING (00, r as
+ * exactly `r_len` bytes), INTEGER s }, and its exact length to `*out_len`; with a NULL `out`
+ * it reports the bound r_len + 19 + the content length of s. Returns 0, -3505 for a NULL
+ * `out_len` or `sig` or an `r_len` above 64, or -2001 when r needs more than `r_len` bytes. */
+QL_EXPORT int32_t QL_KCDSA_Signature_Encode(uint8_t *out, uint32_t *out_len, uint32_t r_len,
+                                            const QL_KCDSA_SIGNATURE *sig);
+
+/* QL_KCDSA_Signature_Decode reads a DER signature from the `in_len` bytes at `in` into `sig`
+ * (written only on success). Returns 0, -3505 for a NULL argument, -3501 for a wrong tag,
+ * -3502 for a length beyond its SEQUENCE or the input or an empty BIT STRING, -2009 for a
+ * BIT STRING without r bytes, or -2010 for an r or s above 1028 bytes. */
+QL_EXPORT int32_t QL_KCDSA_Signature_Decode(QL_KCDSA_SIGNATURE *sig, const uint8_t *in,
+                                            uint32_t in_len);
+
+/* QL_KCDSA_PublicKey_Encode writes the public key `y` as a DER INTEGER to `out` and its length
+ * to `*out_len` (NULL `out`: an upper bound), as Big_DerEncode. Returns 0, or -5023 for a
+ * NULL `out_len` or `y`. */
+QL_EXPORT int32_t QL_KCDSA_PublicKey_Encode(uint8_t *out, uint32_t *out_len, const Big *y);
+
+/* QL_KCDSA_PublicKey_Decode reads a DER INTEGER public key into `y`, as Big_DerDecode.
+ * Returns 0, -5024 for a NULL `y` or `in`, or a code of Big_DerDecode. */
+QL_EXPORT int32_t QL_KCDSA_PublicKey_Decode(Big *y, const uint8_t *in, uint32_t in_len);
+
 #ifdef __cplusplus
 }
 #endif
