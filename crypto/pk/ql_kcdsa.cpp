@@ -107,7 +107,7 @@ Status secret_exp(uint32_t *out, size_t num_out, const uint32_t *base, int num_b
   ctm::from_mont(v, v, mod.get(), scratch.get().data());
   Wiped<std::array<uint32_t, kMontMaxWords>> words;
   const size_t num_words = mod.get().len * ctm::kWordsPerLimb;
-  ctm::limbs_to_words(words.get().data(), v, mod.get().len);
+  limbs_to_words(words.get().data(), v, mod.get().len);
   for (size_t i = 0; i < num_out; i++) {
     out[i] = i < num_words ? words.get()[i] : 0;
   }
