@@ -243,7 +243,20 @@ Status big_mod_exp_consttime(Big &r, const Big &g, const Big &e, const Big &N, S
   ctm::from_mont(v, v, m, t);
   Wiped<std::array<uint32_t, kMontMaxWords>> words;
   limbs_to_words(words.get().data(), v, m.len);
-  big_set_words(r, words.get().data(), static_cast<int>(m.len) * ctm::kWordsPerLimb, 0);
+  // The record's normal form states how many words are significant: that count (found
+  // without branching) is all that becomes public of the result.
+  const int num_words = static_cast<int>(m.len) * ctm::kWordsPerLimb;
+  uint32_t used = 1;
+  for (int i = 0; i < num_words; i++) {
+    used = ct::select(~ct::is_zero(words.get()[static_cast<size_t>(i)]),
+                      static_cast<uint32_t>(i + 1), used);
+  }
+  QL_CT_PUBLIC(&used, sizeof(used));
+  r.sign = 0;
+  for (int i = 0; i < kBigWords; i++) {
+    r.words[i] = i < num_words ? words.get()[static_cast<size_t>(i)] : 0;
+  }
+  r.length = static_cast<int32_t>(used);
   return kOk;
 }
 

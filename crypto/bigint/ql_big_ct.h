@@ -69,7 +69,8 @@ Status exp(Limb *r, const Limb *base, const uint32_t *e, int num_exp_words, cons
 
 // r = g^e mod N for an odd N > 1 of at most 128 words (public) and g >= 0, in time independent
 // of the values of g and e (all e.length words of e are processed). Returns 0,
-// kErrBigDivByZero or kErrBigOverflow for an unusable N, or `alloc_code` in critical form.
+// kErrBigDivByZero for a zero N, kErrBigOverflow for one above 128 words, kErrBigNoInverse for
+// an even N or 1, or `alloc_code` in critical form (r untouched).
 Status big_mod_exp_consttime(Big &r, const Big &g, const Big &e, const Big &N, Status alloc_code);
 
 }  // namespace ql

@@ -6,6 +6,7 @@
 #include "pk/ql_pkcs1.h"
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 #include "QuillonCrypto.h"
@@ -41,9 +42,7 @@ void random_bytes(uint8_t *out, uint32_t n) {
   }
 #endif
   // An empty request would still cost the generator a re-seed.
-  if (n != 0) {
-    QL_RandomBytes(out, n);
-  }
+  if (n != 0) { QL_RandomBytes(out, n); }
 }
 
 // Digest length of identifier `hash_id` (1 to 5), 0 for any other.
@@ -58,9 +57,7 @@ bool sha_digest(int32_t hash_id) { return hash_id >= QL_HASH_SHA1 && hash_id <= 
 // The digest of an MGF identifier: 1 is MGF1 with SHA-1, 3 to 5 with SHA-256/384/512; 0 for
 // any other identifier (2 included).
 int32_t mgf_digest(int32_t mgf_id) {
-  if (mgf_id == 1) {
-    return QL_HASH_SHA1;
-  }
+  if (mgf_id == 1) { return QL_HASH_SHA1; }
   return mgf_id >= QL_HASH_SHA256 && mgf_id <= QL_HASH_SHA512 ? mgf_id : 0;
 }
 
@@ -90,10 +87,12 @@ Status mgf1(uint8_t *out, uint32_t len, const uint8_t *seed, uint32_t seed_len, 
   return kOk;
 }
 
+// A scratch size that a 32-bit size_t cannot hold becomes one no allocation satisfies, so the
+// caller reports its allocation failure instead of working in a wrapped-around buffer.
+size_t scratch_len(uint64_t n) { return n <= SIZE_MAX ? static_cast<size_t>(n) : SIZE_MAX; }
+
 void xor_into(uint8_t *dst, const uint8_t *src, uint32_t n) {
-  for (uint32_t i = 0; i < n; i++) {
-    dst[i] = static_cast<uint8_t>(dst[i] ^ src[i]);
-  }
+  for (uint32_t i = 0; i < n; i++) { dst[i] = static_cast<uint8_t>(dst[i] ^ src[i]); }
 }
 
 // Constant-time masks over 32-bit values: all ones for true, zero for false.
@@ -110,19 +109,13 @@ uint8_t select8(uint32_t mask, uint8_t a, uint8_t b) {
 // Time and memory accesses depend only on `len`: the shift runs as a barrel shifter over the
 // bits of the secret `offset`.
 void ct_move_tail(uint8_t *out, const uint8_t *src, uint32_t len, uint32_t offset, uint32_t good) {
-  for (uint32_t i = 0; i < len; i++) {
-    out[i] = select8(good, src[i], out[i]);
-  }
+  for (uint32_t i = 0; i < len; i++) { out[i] = select8(good, src[i], out[i]); }
   for (uint32_t s = 1; s < len && s != 0; s <<= 1) {
     const uint32_t take = good & ~ct::is_zero(offset & s);
-    for (uint32_t i = 0; i + s < len; i++) {
-      out[i] = select8(take, out[i + s], out[i]);
-    }
+    for (uint32_t i = 0; i + s < len; i++) { out[i] = select8(take, out[i + s], out[i]); }
   }
   const uint32_t msg_len = len - offset;
-  for (uint32_t i = 0; i < len; i++) {
-    out[i] = select8(good & ~mask_lt(i, msg_len), 0, out[i]);
-  }
+  for (uint32_t i = 0; i < len; i++) { out[i] = select8(good & ~mask_lt(i, msg_len), 0, out[i]); }
 }
 
 // Replaces every zero byte of ps by a non-zero random byte, drawn from one batch of the
@@ -228,8 +221,39 @@ Status private_op(Big &x, const uint8_t *in, uint32_t in_len, const QL_RSA_PRIVA
   return QL_RSA_PrivateKeyExp(&x, &x, &priv);
 }
 
+// out = I2OSP(OS2IP(em)^e mod n, k), *out_len = k: the last steps of both encryptions.
+Status encrypt_block(uint8_t *out, uint32_t *out_len, const uint8_t *em, uint32_t k,
+                     const QL_RSA_PUBLIC_KEY &pub) {
+  Wiped<Big> x;
+  QL_TRY(public_op(x.get(), em, k, pub));
+  QL_TRY(pkcs1_i2osp(out, k, x.ptr()));
+  *out_len = k;
+  return kOk;
+}
+
+// out = I2OSP(OS2IP(em)^d mod n, k), *out_len = k: the last steps of both signatures.
+Status sign_block(uint8_t *out, uint32_t *out_len, const uint8_t *em, uint32_t em_len, uint32_t k,
+                  const QL_RSA_PRIVATE_KEY &priv) {
+  Wiped<Big> x;
+  QL_TRY(private_op(x.get(), em, em_len, priv));
+  QL_TRY(pkcs1_i2osp(out, k, x.ptr()));
+  *out_len = k;
+  return kOk;
+}
+
 // `code` unless `s` is `from`, which becomes `to`.
 Status map_code(Status s, Status from, Status to) { return s == from ? to : s; }
+
+// em = the k-byte block of OS2IP(c)^d mod n (c is k bytes): the first steps of both
+// decryptions. An input above n is `range_code`. x < n fits the k bytes, and the conversion
+// does not look at where the value's leading zeros end.
+Status decrypt_block(uint8_t *em, const uint8_t *c, uint32_t k, const QL_RSA_PRIVATE_KEY &priv,
+                     Status range_code) {
+  Wiped<Big> x;
+  QL_TRY(map_code(private_op(x.get(), c, k, priv), kErrRsaPrivateInput, range_code));
+  pkcs1_i2osp_secret(em, k, x.get());
+  return kOk;
+}
 
 // The digest length a v1.5 signature needs for hash_id, 0 when it is not checked (identifiers
 // outside 1 to 5 wrap the caller's value as it is).
@@ -252,9 +276,7 @@ Status read_key_integer(Big &x, const uint8_t *&p, uint32_t &left, Status malfor
 
 // Length of the DER element of x: the INTEGER, or NULL (05 00) for zero when `null_if_zero`.
 uint32_t key_element_len(const Big &x, bool null_if_zero) {
-  if (null_if_zero && is_zero_value(x)) {
-    return 2;
-  }
+  if (null_if_zero && is_zero_value(x)) { return 2; }
   const uint32_t len = der::integer_content_len(x);
   return 1 + der::length_field_len(len) + len;
 }
@@ -305,12 +327,8 @@ Status pkcs1_os2ip(Big *x, const uint8_t *in, uint32_t len) {
 }
 
 Status eme_v15_encode(uint8_t *em, uint32_t k, const uint8_t *m, uint32_t m_len) {
-  if (em == nullptr || m == nullptr) {
-    return kErrEmeV15EncodeNull;
-  }
-  if (k < 11 || m_len > k - 11) {
-    return kErrEmeV15EncodeLength;
-  }
+  if (em == nullptr || m == nullptr) { return kErrEmeV15EncodeNull; }
+  if (k < 11 || m_len > k - 11) { return kErrEmeV15EncodeLength; }
   const uint32_t ps_len = k - m_len - 3;
   std::memmove(em + 3 + ps_len, m, m_len);  // first, in case m lies inside em
   em[0] = 0x00;
@@ -322,12 +340,8 @@ Status eme_v15_encode(uint8_t *em, uint32_t k, const uint8_t *m, uint32_t m_len)
 }
 
 Status eme_v15_decode(uint8_t *m, uint32_t *m_len, const uint8_t *em, uint32_t em_len) {
-  if (m == nullptr || m_len == nullptr || em == nullptr) {
-    return kErrEmeV15DecodeNull;
-  }
-  if (em_len <= 10) {
-    return kErrEmeV15DecodeBlock;
-  }
+  if (m == nullptr || m_len == nullptr || em == nullptr) { return kErrEmeV15DecodeNull; }
+  if (em_len <= 10) { return kErrEmeV15DecodeBlock; }
   uint32_t good = ct::is_zero(em[0]) & mask_eq(em[1], 0x02);
   // The separator: the first zero byte from index 2 on.
   uint32_t looking = ~0u;
@@ -344,9 +358,7 @@ Status eme_v15_decode(uint8_t *m, uint32_t *m_len, const uint8_t *em, uint32_t e
   ct_move_tail(m, em + 11, em_len - 11, offset, good);
   // Success or failure is what the caller learns in any case; nothing else is released.
   QL_CT_PUBLIC(&good, sizeof(good));
-  if (good == 0) {
-    return kErrEmeV15DecodeBlock;
-  }
+  if (good == 0) { return kErrEmeV15DecodeBlock; }
   *m_len = em_len - 11 - offset;
   return kOk;
 }
@@ -354,25 +366,17 @@ Status eme_v15_decode(uint8_t *m, uint32_t *m_len, const uint8_t *em, uint32_t e
 Status eme_oaep_encode(uint8_t *em, uint32_t k, const uint8_t *m, uint32_t m_len,
                        const QL_OAEP_PARAM *param) {
   OaepParam p;
-  if (em == nullptr || (m == nullptr && m_len != 0)) {
-    return kErrEmeOaepEncodeParam;
-  }
+  if (em == nullptr || (m == nullptr && m_len != 0)) { return kErrEmeOaepEncodeParam; }
   QL_TRY(check_oaep_param(p, param, k, kErrEmeOaepEncodeParam, kErrEmeOaepEncodeLength));
   const uint32_t h_len = p.h_len;
-  if (m_len > k - 2 * h_len - 2) {
-    return kErrEmeOaepEncodeLength;
-  }
+  if (m_len > k - 2 * h_len - 2) { return kErrEmeOaepEncodeLength; }
   const uint32_t db_len = k - h_len - 1;
   Buffer mask(db_len);
-  if (!mask) {
-    return critical(kErrEmeOaepEncodeAlloc);
-  }
+  if (!mask) { return critical(kErrEmeOaepEncodeAlloc); }
   uint8_t *seed = em + 1;
   uint8_t *db = em + 1 + h_len;
   // DB = lHash || PS || 01 || M, the message moved first in case it lies inside em.
-  if (m_len != 0) {
-    std::memmove(em + k - m_len, m, m_len);
-  }
+  if (m_len != 0) { std::memmove(em + k - m_len, m, m_len); }
   QL_TRY(hash2(db, p.hash_id, param->label, param->label_len, nullptr, 0));
   const uint32_t ps_len = k - m_len - 2 * h_len - 2;
   std::memset(db + h_len, 0, ps_len);
@@ -389,17 +393,13 @@ Status eme_oaep_encode(uint8_t *em, uint32_t k, const uint8_t *m, uint32_t m_len
 Status eme_oaep_decode(uint8_t *m, uint32_t *m_len, const uint8_t *em, uint32_t k,
                        const QL_OAEP_PARAM *param) {
   OaepParam p;
-  if (m == nullptr || m_len == nullptr || em == nullptr) {
-    return kErrEmeOaepDecodeParam;
-  }
+  if (m == nullptr || m_len == nullptr || em == nullptr) { return kErrEmeOaepDecodeParam; }
   QL_TRY(check_oaep_param(p, param, k, kErrEmeOaepDecodeParam, kErrEmeOaepDecode));
   const uint32_t h_len = p.h_len;
   const uint32_t db_len = k - h_len - 1;
   // One scratch block: a copy of EM (unmasked in place), then the mask and the label hash.
-  Buffer scratch(size_t{k} + db_len + h_len);
-  if (!scratch) {
-    return critical(kErrEmeOaepDecodeAlloc);
-  }
+  Buffer scratch(scratch_len(uint64_t{k} + db_len + h_len));
+  if (!scratch) { return critical(kErrEmeOaepDecodeAlloc); }
   uint8_t *copy = scratch.data();
   uint8_t *mask = copy + k;
   uint8_t *l_hash = mask + db_len;
@@ -414,9 +414,7 @@ Status eme_oaep_decode(uint8_t *m, uint32_t *m_len, const uint8_t *em, uint32_t 
 
   uint32_t good = ct::is_zero(copy[0]);
   uint32_t diff = 0;
-  for (uint32_t i = 0; i < h_len; i++) {
-    diff |= static_cast<uint32_t>(db[i] ^ l_hash[i]);
-  }
+  for (uint32_t i = 0; i < h_len; i++) { diff |= static_cast<uint32_t>(db[i] ^ l_hash[i]); }
   good &= ct::is_zero(diff);
   // After lHash: zero bytes, then 01. The first non-zero byte must be 01 and must exist.
   uint32_t looking = ~0u;
@@ -434,9 +432,7 @@ Status eme_oaep_decode(uint8_t *m, uint32_t *m_len, const uint8_t *em, uint32_t 
   const uint32_t offset = ct::select(good, one_index - h_len, 0);
   ct_move_tail(m, db + h_len + 1, region, offset, good);
   QL_CT_PUBLIC(&good, sizeof(good));
-  if (good == 0) {
-    return kErrEmeOaepDecode;
-  }
+  if (good == 0) { return kErrEmeOaepDecode; }
   *m_len = region - offset;
   return kOk;
 }
@@ -460,21 +456,15 @@ Status emsa_v15_encode(uint8_t *em, uint32_t em_len, int32_t hash_id, const uint
 Status emsa_pss_encode(uint8_t *em, uint32_t em_bits, const uint8_t *m_hash, uint32_t h_len,
                        uint32_t s_len, const QL_PSS_PARAM *param) {
   OaepParam p;
-  if (em == nullptr || m_hash == nullptr) {
-    return kErrEmsaPssEncodeParam;
-  }
+  if (em == nullptr || m_hash == nullptr) { return kErrEmsaPssEncodeParam; }
   QL_TRY(check_pss_param(p, param, h_len, kErrEmsaPssEncodeParam));
-  if (8 * (uint64_t{h_len} + s_len) + 9 > em_bits) {
-    return kErrEmsaPssEncodeLength;
-  }
+  if (8 * (uint64_t{h_len} + s_len) + 9 > em_bits) { return kErrEmsaPssEncodeLength; }
   const uint32_t em_len = em_bits / 8 + (em_bits % 8 != 0 ? 1 : 0);
   const uint32_t db_len = em_len - h_len - 1;
   // M' = 8 zero bytes || mHash || salt, then the mask of DB.
   const uint32_t m_prime_len = 8 + h_len + s_len;
-  Buffer scratch(size_t{m_prime_len} + db_len);
-  if (!scratch) {
-    return critical(kErrEmsaPssEncodeAlloc);
-  }
+  Buffer scratch(scratch_len(uint64_t{m_prime_len} + db_len));
+  if (!scratch) { return critical(kErrEmsaPssEncodeAlloc); }
   uint8_t *m_prime = scratch.data();
   uint8_t *mask = m_prime + m_prime_len;
   uint8_t *salt = m_prime + 8 + h_len;
@@ -497,26 +487,18 @@ Status emsa_pss_encode(uint8_t *em, uint32_t em_bits, const uint8_t *m_hash, uin
 Status emsa_pss_verify(const uint8_t *em, uint32_t em_bits, const uint8_t *m_hash, uint32_t h_len,
                        const QL_PSS_PARAM *param) {
   OaepParam p;
-  if (em == nullptr || m_hash == nullptr) {
-    return kErrEmsaPssVerifyParam;
-  }
+  if (em == nullptr || m_hash == nullptr) { return kErrEmsaPssVerifyParam; }
   QL_TRY(check_pss_param(p, param, h_len, kErrEmsaPssVerifyParam));
   const uint32_t em_len = em_bits / 8 + (em_bits % 8 != 0 ? 1 : 0);
-  if (uint64_t{em_len} < uint64_t{h_len} + 2) {
-    return kErrEmsaPssInconsistent;
-  }
+  if (uint64_t{em_len} < uint64_t{h_len} + 2) { return kErrEmsaPssInconsistent; }
   const uint32_t top_mask = 0xffu >> (8 * em_len - em_bits);
-  if (em[em_len - 1] != 0xbc || (em[0] & ~top_mask) != 0) {
-    return kErrEmsaPssInconsistent;
-  }
+  if (em[em_len - 1] != 0xbc || (em[0] & ~top_mask) != 0) { return kErrEmsaPssInconsistent; }
   const uint32_t db_len = em_len - h_len - 1;
   // Scratch for DB and for M' with the longest salt the block can carry (db_len - 1 bytes,
   // when PS is empty): 8 + h_len + db_len - 1 = em_len + 6 bytes, plus the digest H'.
   const uint32_t m_prime_cap = 8 + h_len + db_len;
-  Buffer scratch(size_t{db_len} + m_prime_cap + h_len);
-  if (!scratch) {
-    return critical(kErrEmsaPssVerifyAlloc);
-  }
+  Buffer scratch(scratch_len(uint64_t{db_len} + m_prime_cap + h_len));
+  if (!scratch) { return critical(kErrEmsaPssVerifyAlloc); }
   uint8_t *db = scratch.data();
   uint8_t *m_prime = db + db_len;
   uint8_t *h_prime = m_prime + m_prime_cap;
@@ -525,12 +507,8 @@ Status emsa_pss_verify(const uint8_t *em, uint32_t em_bits, const uint8_t *m_has
   xor_into(db, em, db_len);
   db[0] = static_cast<uint8_t>(db[0] & top_mask);
   uint32_t i = 0;
-  while (i < db_len && db[i] == 0) {
-    i++;
-  }
-  if (i == db_len || db[i] != 0x01) {
-    return kErrEmsaPssInconsistent;
-  }
+  while (i < db_len && db[i] == 0) { i++; }
+  if (i == db_len || db[i] != 0x01) { return kErrEmsaPssInconsistent; }
   const uint32_t s_len = db_len - i - 1;
   std::memset(m_prime, 0, 8);
   std::memcpy(m_prime + 8, m_hash, h_len);
@@ -540,56 +518,38 @@ Status emsa_pss_verify(const uint8_t *em, uint32_t em_bits, const uint8_t *m_has
 }
 
 Status public_key_decode(QL_RSA_PUBLIC_KEY *pub, const uint8_t *in, uint32_t in_len) {
-  if (pub == nullptr || in == nullptr) {
-    return kErrPublicKeyDecode;
-  }
+  if (pub == nullptr || in == nullptr) { return kErrPublicKeyDecode; }
   der::Tlv seq{};
-  if (der::read_tlv(seq, in, in_len, der::kTagSequence) != kOk) {
-    return kErrPublicKeyDecode;
-  }
+  if (der::read_tlv(seq, in, in_len, der::kTagSequence) != kOk) { return kErrPublicKeyDecode; }
   Wiped<QL_RSA_PUBLIC_KEY> key;
   const uint8_t *p = seq.content;
   uint32_t left = seq.content_len;
   QL_TRY(read_key_integer(key.get().n, p, left, kErrPublicKeyDecode));
   QL_TRY(read_key_integer(key.get().e, p, left, kErrPublicKeyDecode));
-  if (left != 0) {
-    return kErrPublicKeyDecode;
-  }
-  if (big_used(key.get().n) > QL_RSA_MAX_MODULUS_WORDS) {
-    return kErrRsaKeyInvalid;
-  }
+  if (left != 0) { return kErrPublicKeyDecode; }
+  if (big_used(key.get().n) > QL_RSA_MAX_MODULUS_WORDS) { return kErrRsaKeyInvalid; }
   *pub = key.get();
   return kOk;
 }
 
 Status public_key_decode_unbounded(QL_RSA_PUBLIC_KEY *pub, const uint8_t *in) {
-  if (pub == nullptr || in == nullptr || in[0] != der::kTagSequence) {
-    return kErrPublicKeyDecode;
-  }
+  if (pub == nullptr || in == nullptr || in[0] != der::kTagSequence) { return kErrPublicKeyDecode; }
   // Without the caller's length, the structure's own header says how far it reaches; its
   // length bytes are the only ones read before that is known.
   uint32_t total = 2 + uint32_t{in[1]};
   if (in[1] >= 0x80) {
     const uint32_t num_bytes = in[1] & 0x7fu;
-    if (num_bytes == 0 || num_bytes > 4) {
-      return kErrPublicKeyDecode;
-    }
+    if (num_bytes == 0 || num_bytes > 4) { return kErrPublicKeyDecode; }
     uint32_t len = 0;
-    for (uint32_t i = 0; i < num_bytes; i++) {
-      len = (len << 8) | in[2 + i];
-    }
-    if (len > UINT32_MAX - 2 - num_bytes) {
-      return kErrPublicKeyDecode;
-    }
+    for (uint32_t i = 0; i < num_bytes; i++) { len = (len << 8) | in[2 + i]; }
+    if (len > UINT32_MAX - 2 - num_bytes) { return kErrPublicKeyDecode; }
     total = 2 + num_bytes + len;
   }
   return public_key_decode(pub, in, total);
 }
 
 Status private_key_decode(QL_RSA_PRIVATE_KEY *priv, const uint8_t *in, uint32_t in_len) {
-  if (priv == nullptr || in == nullptr) {
-    return kErrPrivateKeyDecode;
-  }
+  if (priv == nullptr || in == nullptr) { return kErrPrivateKeyDecode; }
   der::Tlv seq{};
   if (der::read_tlv(seq, in, in_len, der::kTagSequence) != kOk || seq.total_len != in_len) {
     return kErrPrivateKeyDecode;
@@ -605,21 +565,15 @@ Status private_key_decode(QL_RSA_PRIVATE_KEY *priv, const uint8_t *in, uint32_t 
   Wiped<QL_RSA_PRIVATE_KEY> key;
   for (int i = 0; i < kPrivateElements; i++) {
     if (i >= 5 && left != 0 && p[0] == der::kTagNull) {
-      if (left < 2 || p[1] != 0x00) {
-        return kErrPrivateKeyDecode;
-      }
+      if (left < 2 || p[1] != 0x00) { return kErrPrivateKeyDecode; }
       p += 2;
       left -= 2;
       continue;
     }
     QL_TRY(read_key_integer(private_element(key.get(), i), p, left, kErrPrivateKeyDecode));
   }
-  if (left != 0) {
-    return kErrPrivateKeyDecode;
-  }
-  if (big_used(key.get().n) > QL_RSA_MAX_MODULUS_WORDS) {
-    return kErrRsaKeyInvalid;
-  }
+  if (left != 0) { return kErrPrivateKeyDecode; }
+  if (big_used(key.get().n) > QL_RSA_MAX_MODULUS_WORDS) { return kErrRsaKeyInvalid; }
   *priv = key.get();
   return kOk;
 }
@@ -694,15 +648,9 @@ int32_t QL_PKCS1_V15_Encrypt(uint8_t *out, uint32_t *out_len, const uint8_t *m, 
   }
   const uint32_t k = ql::modulus_len(pub->n);
   ql::Buffer em(k);
-  if (!em) {
-    return ql::critical(ql::kErrV15EncryptAlloc);
-  }
+  if (!em) { return ql::critical(ql::kErrV15EncryptAlloc); }
   QL_TRY(ql::eme_v15_encode(em.data(), k, m, m_len));
-  ql::Wiped<Big> x;
-  QL_TRY(ql::public_op(x.get(), em.data(), k, *pub));
-  QL_TRY(ql::pkcs1_i2osp(out, k, x.ptr()));
-  *out_len = k;
-  return ql::kOk;
+  return ql::encrypt_block(out, out_len, em.data(), k, *pub);
 }
 
 int32_t QL_PKCS1_V15_Decrypt(uint8_t *out, uint32_t *out_len, const uint8_t *c, uint32_t c_len,
@@ -711,18 +659,10 @@ int32_t QL_PKCS1_V15_Decrypt(uint8_t *out, uint32_t *out_len, const uint8_t *c, 
     return ql::kErrV15DecryptNull;
   }
   const uint32_t k = ql::modulus_len(priv->n);
-  if (c_len != k) {
-    return ql::kErrV15Decrypt;
-  }
+  if (c_len != k) { return ql::kErrV15Decrypt; }
   ql::Buffer em(k);
-  if (!em) {
-    return ql::critical(ql::kErrV15DecryptAlloc);
-  }
-  ql::Wiped<Big> x;
-  QL_TRY(ql::map_code(ql::private_op(x.get(), c, c_len, *priv), ql::kErrRsaPrivateInput,
-                      ql::kErrV15Decrypt));
-  // x < n fits the k bytes; the conversion does not look at where its leading zeros end.
-  ql::pkcs1_i2osp_secret(em.data(), k, x.get());
+  if (!em) { return ql::critical(ql::kErrV15DecryptAlloc); }
+  QL_TRY(ql::decrypt_block(em.data(), c, k, *priv, ql::kErrV15Decrypt));
   // Every padding failure is the one decryption code.
   return ql::map_code(ql::eme_v15_decode(out, out_len, em.data(), k), ql::kErrEmeV15DecodeBlock,
                       ql::kErrV15Decrypt);
@@ -730,23 +670,15 @@ int32_t QL_PKCS1_V15_Decrypt(uint8_t *out, uint32_t *out_len, const uint8_t *c, 
 
 int32_t QL_PKCS1_OAEP_Encrypt(uint8_t *out, uint32_t *out_len, const uint8_t *m, uint32_t m_len,
                               const QL_RSA_PUBLIC_KEY *pub, const QL_OAEP_PARAM *param) {
-  if (out == nullptr || out_len == nullptr || pub == nullptr) {
-    return ql::kErrEmeOaepEncodeParam;
-  }
+  if (out == nullptr || out_len == nullptr || pub == nullptr) { return ql::kErrEmeOaepEncodeParam; }
   const uint32_t k = ql::modulus_len(pub->n);
   ql::OaepParam p;
   QL_TRY(
       ql::check_oaep_param(p, param, k, ql::kErrEmeOaepEncodeParam, ql::kErrEmeOaepEncodeLength));
   ql::Buffer em(k);
-  if (!em) {
-    return ql::critical(ql::kErrOaepEncryptAlloc);
-  }
+  if (!em) { return ql::critical(ql::kErrOaepEncryptAlloc); }
   QL_TRY(ql::eme_oaep_encode(em.data(), k, m, m_len, param));
-  ql::Wiped<Big> x;
-  QL_TRY(ql::public_op(x.get(), em.data(), k, *pub));
-  QL_TRY(ql::pkcs1_i2osp(out, k, x.ptr()));
-  *out_len = k;
-  return ql::kOk;
+  return ql::encrypt_block(out, out_len, em.data(), k, *pub);
 }
 
 int32_t QL_PKCS1_OAEP_Decrypt(uint8_t *out, uint32_t *out_len, const uint8_t *c, uint32_t c_len,
@@ -758,17 +690,10 @@ int32_t QL_PKCS1_OAEP_Decrypt(uint8_t *out, uint32_t *out_len, const uint8_t *c,
   // Parameters the decoding would refuse are refused before the private operation.
   ql::OaepParam p;
   QL_TRY(ql::check_oaep_param(p, param, k, ql::kErrEmeOaepDecodeParam, ql::kErrEmeOaepDecode));
-  if (c_len != k) {
-    return ql::kErrOaepDecryptInput;
-  }
+  if (c_len != k) { return ql::kErrOaepDecryptInput; }
   ql::Buffer em(k);
-  if (!em) {
-    return ql::critical(ql::kErrOaepDecryptAlloc);
-  }
-  ql::Wiped<Big> x;
-  QL_TRY(ql::map_code(ql::private_op(x.get(), c, c_len, *priv), ql::kErrRsaPrivateInput,
-                      ql::kErrOaepDecryptInput));
-  ql::pkcs1_i2osp_secret(em.data(), k, x.get());
+  if (!em) { return ql::critical(ql::kErrOaepDecryptAlloc); }
+  QL_TRY(ql::decrypt_block(em.data(), c, k, *priv, ql::kErrOaepDecryptInput));
   return ql::eme_oaep_decode(out, out_len, em.data(), k, param);
 }
 
@@ -781,16 +706,10 @@ int32_t QL_PKCS1_V15_Sign(uint8_t *out, uint32_t *out_len, int32_t hash_id, cons
   }
   const uint32_t k = ql::modulus_len(priv->n);
   ql::Buffer em(k);
-  if (!em) {
-    return ql::critical(ql::kErrV15SignAlloc);
-  }
+  if (!em) { return ql::critical(ql::kErrV15SignAlloc); }
   QL_TRY(ql::map_code(ql::emsa_v15_encode(em.data(), k, hash_id, h, h_len), ql::kErrEmsaV15Length,
                       ql::kErrV15SignModulusShort));
-  ql::Wiped<Big> x;
-  QL_TRY(ql::private_op(x.get(), em.data(), k, *priv));
-  QL_TRY(ql::pkcs1_i2osp(out, k, x.ptr()));
-  *out_len = k;
-  return ql::kOk;
+  return ql::sign_block(out, out_len, em.data(), k, k, *priv);
 }
 
 int32_t QL_PKCS1_V15_Verify(const uint8_t *sig, uint32_t sig_len, int32_t hash_id, const uint8_t *h,
@@ -801,14 +720,10 @@ int32_t QL_PKCS1_V15_Verify(const uint8_t *sig, uint32_t sig_len, int32_t hash_i
     return ql::kErrV15VerifyDigestLen;
   }
   const uint32_t k = ql::modulus_len(pub->n);
-  if (sig_len != k) {
-    return ql::kErrV15VerifyInvalid;
-  }
+  if (sig_len != k) { return ql::kErrV15VerifyInvalid; }
   // The block recovered from the signature and the block expected for the digest.
   ql::Buffer blocks(2 * size_t{k});
-  if (!blocks) {
-    return ql::critical(ql::kErrV15VerifyAlloc);
-  }
+  if (!blocks) { return ql::critical(ql::kErrV15VerifyAlloc); }
   uint8_t *got = blocks.data();
   uint8_t *want = got + k;
   ql::Wiped<Big> x;
@@ -826,26 +741,16 @@ int32_t QL_PKCS1_PSS_Sign(uint8_t *out, uint32_t *out_len, const uint8_t *h, uin
   if (out == nullptr || out_len == nullptr || h == nullptr || priv == nullptr || param == nullptr) {
     return ql::kErrPssSignArg;
   }
-  if (!ql::sha_digest(param->hash_id)) {
-    return ql::kErrPssSignDigest;
-  }
-  if (h_len != ql::digest_len(param->hash_id)) {
-    return ql::kErrPssSignArg;
-  }
+  if (!ql::sha_digest(param->hash_id)) { return ql::kErrPssSignDigest; }
+  if (h_len != ql::digest_len(param->hash_id)) { return ql::kErrPssSignArg; }
   const uint32_t bits = static_cast<uint32_t>(Big_GetFilledBitNum(&priv->n));
   const uint32_t k = (bits + 7) / 8;
   const uint32_t em_bits = bits != 0 ? bits - 1 : 0;
   const uint32_t em_len = (em_bits + 7) / 8;
   ql::Buffer em(em_len);
-  if (!em) {
-    return ql::critical(ql::kErrPssSignAlloc);
-  }
+  if (!em) { return ql::critical(ql::kErrPssSignAlloc); }
   QL_TRY(ql::emsa_pss_encode(em.data(), em_bits, h, h_len, h_len, param));
-  ql::Wiped<Big> x;
-  QL_TRY(ql::private_op(x.get(), em.data(), em_len, *priv));
-  QL_TRY(ql::pkcs1_i2osp(out, k, x.ptr()));
-  *out_len = k;
-  return ql::kOk;
+  return ql::sign_block(out, out_len, em.data(), em_len, k, *priv);
 }
 
 int32_t QL_PKCS1_PSS_Verify(const uint8_t *sig, uint32_t sig_len, const uint8_t *h, uint32_t h_len,
@@ -853,23 +758,15 @@ int32_t QL_PKCS1_PSS_Verify(const uint8_t *sig, uint32_t sig_len, const uint8_t 
   if (sig == nullptr || h == nullptr || pub == nullptr || param == nullptr) {
     return ql::kErrPssVerifyArg;
   }
-  if (!ql::sha_digest(param->hash_id)) {
-    return ql::kErrPssVerifyDigest;
-  }
-  if (h_len != ql::digest_len(param->hash_id)) {
-    return ql::kErrPssVerifyArg;
-  }
+  if (!ql::sha_digest(param->hash_id)) { return ql::kErrPssVerifyDigest; }
+  if (h_len != ql::digest_len(param->hash_id)) { return ql::kErrPssVerifyArg; }
   const uint32_t bits = static_cast<uint32_t>(Big_GetFilledBitNum(&pub->n));
   const uint32_t k = (bits + 7) / 8;
-  if (sig_len != k) {
-    return ql::kErrPssVerifyInvalid;
-  }
+  if (sig_len != k) { return ql::kErrPssVerifyInvalid; }
   const uint32_t em_bits = bits != 0 ? bits - 1 : 0;
   const uint32_t em_len = (em_bits + 7) / 8;
   ql::Buffer em(em_len);
-  if (!em) {
-    return ql::critical(ql::kErrPssVerifyAlloc);
-  }
+  if (!em) { return ql::critical(ql::kErrPssVerifyAlloc); }
   ql::Wiped<Big> x;
   QL_TRY(ql::map_code(ql::public_op(x.get(), sig, sig_len, *pub), ql::kErrRsaPublicInput,
                       ql::kErrPssVerifyInvalid));
@@ -892,9 +789,7 @@ int32_t QL_PKCS1_PublicKeyEncode(uint8_t *out, const QL_RSA_PUBLIC_KEY *pub, uin
     return ql::kOk;
   }
   ql::Buffer content(content_len);
-  if (!content) {
-    return ql::critical(ql::kErrPublicKeyEncodeAlloc);
-  }
+  if (!content) { return ql::critical(ql::kErrPublicKeyEncodeAlloc); }
   uint32_t len = ql::der::write_integer(content.data(), pub->n);
   len += ql::der::write_integer(content.data() + len, pub->e);
   const uint32_t header_len = ql::der::write_header(out, ql::der::kTagSequence, len);
@@ -908,16 +803,12 @@ int32_t QL_PKCS1_PublicKeyDecode(QL_RSA_PUBLIC_KEY *pub, const uint8_t *in) {
 }
 
 int32_t QL_PKCS1_PrivateKeyEncode(uint8_t *out, const QL_RSA_PRIVATE_KEY *priv, uint32_t *out_len) {
-  if (priv == nullptr || out_len == nullptr) {
-    return ql::kErrPrivateKeyEncodeMissing;
-  }
+  if (priv == nullptr || out_len == nullptr) { return ql::kErrPrivateKeyEncodeMissing; }
   // Sized by the elements themselves: a caller-filled record may hold integers longer than n.
   uint32_t content_len = 3;  // the version, 02 01 00
   for (int i = 0; i < ql::kPrivateElements; i++) {
     const Big &x = ql::private_element(*priv, i);
-    if ((i < 5 && ql::is_zero_value(x)) || x.sign != 0) {
-      return ql::kErrPrivateKeyEncodeMissing;
-    }
+    if ((i < 5 && ql::is_zero_value(x)) || x.sign != 0) { return ql::kErrPrivateKeyEncodeMissing; }
     content_len += ql::key_element_len(x, i >= 5);
   }
   const uint32_t total = 1 + ql::der::length_field_len(content_len) + content_len;
@@ -926,9 +817,7 @@ int32_t QL_PKCS1_PrivateKeyEncode(uint8_t *out, const QL_RSA_PRIVATE_KEY *priv, 
     return ql::kOk;
   }
   ql::Buffer content(content_len);
-  if (!content) {
-    return ql::critical(ql::kErrPrivateKeyEncodeAlloc);
-  }
+  if (!content) { return ql::critical(ql::kErrPrivateKeyEncodeAlloc); }
   uint8_t *p = content.data();
   p[0] = ql::der::kTagInteger;
   p[1] = 0x01;

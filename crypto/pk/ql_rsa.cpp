@@ -40,6 +40,13 @@ int stated_words(const Big &a) {
 // Present as the key record defines it: a length and not a single zero word.
 bool present(const Big &a) { return a.length > 0 && !(a.length == 1 && a.words[0] == 0); }
 
+// A zero-filled record on the heap, or nullptr.
+template <typename T>
+T *new_zeroed() {
+  void *p = alloc(sizeof(T));
+  return p == nullptr ? nullptr : new (p) T();
+}
+
 bool is_zero_value(const Big &a) { return big_used(a) == 0; }
 
 // 0 <= in <= n; the magnitude of a negative zero counts as zero.
@@ -317,21 +324,13 @@ Status rsa_private_exp(Big &out, const Big &in, const QL_RSA_PRIVATE_KEY &key,
 
 // Exported functions.
 
-QL_RSA_PUBLIC_KEY *QL_RSA_PublicKey_New(void) {
-  void *p = ql::alloc(sizeof(QL_RSA_PUBLIC_KEY));
-  if (p == nullptr) { return nullptr; }
-  return new (p) QL_RSA_PUBLIC_KEY();
-}
+QL_RSA_PUBLIC_KEY *QL_RSA_PublicKey_New(void) { return ql::new_zeroed<QL_RSA_PUBLIC_KEY>(); }
 
 void QL_RSA_PublicKey_Delete(QL_RSA_PUBLIC_KEY *key) {
   ql::free_wiped(key, sizeof(QL_RSA_PUBLIC_KEY));
 }
 
-QL_RSA_PRIVATE_KEY *QL_RSA_PrivateKey_New(void) {
-  void *p = ql::alloc(sizeof(QL_RSA_PRIVATE_KEY));
-  if (p == nullptr) { return nullptr; }
-  return new (p) QL_RSA_PRIVATE_KEY();
-}
+QL_RSA_PRIVATE_KEY *QL_RSA_PrivateKey_New(void) { return ql::new_zeroed<QL_RSA_PRIVATE_KEY>(); }
 
 void QL_RSA_PrivateKey_Delete(QL_RSA_PRIVATE_KEY *key) {
   ql::free_wiped(key, sizeof(QL_RSA_PRIVATE_KEY));

@@ -10,49 +10,22 @@
 #include <vector>
 
 #include "QuillonCrypto.h"
+#include "bigint/ql_big_ct.h"
 #include "pk/ql_rsa.h"
-#include "ql_vectors.h"
+#include "ql_rsa_examples.h"
 
 namespace {
 
-Big from_bytes(const std::vector<uint8_t> &b) {
-  Big r{};
-  EXPECT_EQ(U8ToBig(&r, b.data(), static_cast<uint32_t>(b.size())), 0);
-  return r;
-}
-
 void mark_secret(Big &x) { QL_CT_SECRET(x.words, sizeof(x.words)); }
 
-// The first example of each listed modulus size: key, ciphertext and the encoded message.
-struct Case {
-  QL_RSA_PRIVATE_KEY key;
-  Big ct;
-  Big em;
-};
-
-std::vector<Case> cases() {
-  std::vector<Case> out;
-  uint64_t last_bits = 0;
-  for (const auto &c : qltest::load_vectors("rsa_pkcs1v15_encrypt_rsalabs.txt")) {
-    const uint64_t bits = c.num("MODBITS");
-    if (bits == last_bits || (bits != 1024 && bits != 1031 && bits != 2048)) { continue; }
-    last_bits = bits;
-    Case x{};
-    x.key.n = from_bytes(c.hex("N"));
-    x.key.e = from_bytes(c.hex("E"));
-    x.key.d = from_bytes(c.hex("D"));
-    x.key.p = from_bytes(c.hex("P"));
-    x.key.q = from_bytes(c.hex("Q"));
-    x.key.dP = from_bytes(c.hex("DP"));
-    x.key.dQ = from_bytes(c.hex("DQ"));
-    x.key.qInv = from_bytes(c.hex("QINV"));
-    x.ct = from_bytes(c.hex("CT"));
-    std::vector<uint8_t> em = {0x00, 0x02};
-    for (const auto &part : {c.hex("SEED"), std::vector<uint8_t>{0}, c.hex("MSG")}) {
-      em.insert(em.end(), part.begin(), part.end());
+// The first example of each listed modulus size.
+std::vector<qltest::RsaExample> cases() {
+  std::vector<qltest::RsaExample> out;
+  for (const auto &x : qltest::rsa_examples()) {
+    if ((x.bits == 1024 || x.bits == 1031 || x.bits == 2048) &&
+        (out.empty() || out.back().bits != x.bits)) {
+      out.push_back(x);
     }
-    x.em = from_bytes(em);
-    out.push_back(x);
   }
   return out;
 }
@@ -63,7 +36,7 @@ TEST(CtRsa, PrivateOperationWithSecretKey) {
   Big blind{};
   for (int i = 0; i < 64; i++) { blind.words[i] = 0x6A09E667u * static_cast<uint32_t>(i + 1); }
   blind.length = 64;
-  for (const Case &c : all) {
+  for (const auto &c : all) {
     for (const bool crt : {true, false}) {
       QL_RSA_PRIVATE_KEY key = c.key;
       if (!crt) {
@@ -78,6 +51,22 @@ TEST(CtRsa, PrivateOperationWithSecretKey) {
       ASSERT_EQ(ql::rsa_private_exp(out, c.ct, key, &blind), 0);
       EXPECT_EQ(Big_UComp(&out, &c.em), 0);
     }
+  }
+}
+
+// The exponentiation other units use for secret exponents, with a secret base as well.
+TEST(CtBig, ConstantTimeModExpWithSecretExponent) {
+  const auto all = cases();
+  ASSERT_FALSE(all.empty());
+  for (const auto &c : {all[0]}) {
+    Big d = c.key.d;
+    Big g = c.ct;
+    mark_secret(d);
+    mark_secret(g);
+    Big out{};
+    ASSERT_EQ(ql::big_mod_exp_consttime(out, g, d, c.key.n, -2005), 0);
+    QL_CT_PUBLIC(out.words, sizeof(out.words));
+    EXPECT_EQ(Big_UComp(&out, &c.em), 0);
   }
 }
 

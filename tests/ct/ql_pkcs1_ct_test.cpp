@@ -24,9 +24,7 @@ int32_t decode_secret(Bytes em, const QL_OAEP_PARAM *oaep, Bytes *msg) {
                                     : ql::eme_v15_decode(m.data(), &m_len, em.data(), k);
   QL_CT_PUBLIC(m.data(), m.size());
   QL_CT_PUBLIC(&m_len, sizeof(m_len));
-  if (s == 0) {
-    *msg = Bytes(m.begin(), m.begin() + m_len);
-  }
+  if (s == 0) { *msg = Bytes(m.begin(), m.begin() + m_len); }
   return s;
 }
 

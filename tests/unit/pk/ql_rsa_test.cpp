@@ -13,16 +13,9 @@
 #include "QuillonCrypto.h"
 #include "internal/ql_mem.h"
 #include "internal/ql_status.h"
-#include "ql_vectors.h"
+#include "ql_rsa_examples.h"
 
 namespace {
-
-Big from_bytes(const std::vector<uint8_t> &b) {
-  Big r{};
-  if (!b.empty()) { EXPECT_EQ(U8ToBig(&r, b.data(), static_cast<uint32_t>(b.size())), 0); }
-  if (r.length == 0) { r.length = 1; }
-  return r;
-}
 
 Big word(uint32_t w) {
   Big r{};
@@ -33,39 +26,14 @@ Big word(uint32_t w) {
 
 bool equal(const Big &a, const Big &b) { return Big_UComp(&a, &b) == 0 && a.sign == b.sign; }
 
-struct Example {
-  QL_RSA_PRIVATE_KEY key;
-  Big em;  // 00 02 PS 00 M
-  Big ct;
-  std::string where;
-};
+using Example = qltest::RsaExample;
 
 std::vector<Example> examples() {
-  std::vector<Example> out;
-  for (const auto &c : qltest::load_vectors("rsa_pkcs1v15_encrypt_rsalabs.txt")) {
-    Example x{};
-    x.key.n = from_bytes(c.hex("N"));
-    x.key.e = from_bytes(c.hex("E"));
-    x.key.d = from_bytes(c.hex("D"));
-    x.key.p = from_bytes(c.hex("P"));
-    x.key.q = from_bytes(c.hex("Q"));
-    x.key.dP = from_bytes(c.hex("DP"));
-    x.key.dQ = from_bytes(c.hex("DQ"));
-    x.key.qInv = from_bytes(c.hex("QINV"));
-    std::vector<uint8_t> em = {0x00, 0x02};
-    const std::vector<uint8_t> ps = c.hex("SEED");
-    const std::vector<uint8_t> msg = c.hex("MSG");
-    em.insert(em.end(), ps.begin(), ps.end());
-    em.push_back(0x00);
-    em.insert(em.end(), msg.begin(), msg.end());
-    x.em = from_bytes(em);
-    x.ct = from_bytes(c.hex("CT"));
-    EXPECT_EQ(static_cast<uint64_t>(Big_GetFilledBitNum(&x.key.n)), c.num("MODBITS"));
-    x.where = c.where() + " example " + c.str("EXAMPLE");
-    c.expect_all_consumed();
-    out.push_back(x);
+  auto all = qltest::rsa_examples();
+  for (const auto &x : all) {
+    EXPECT_EQ(static_cast<uint64_t>(Big_GetFilledBitNum(&x.key.n)), x.bits) << x.where;
   }
-  return out;
+  return all;
 }
 
 QL_RSA_PUBLIC_KEY public_of(const QL_RSA_PRIVATE_KEY &k) {
