@@ -52,21 +52,31 @@ template <size_t kLen>
 void mont_mul_limbs(const OrderRing &ring, OrderValue &r, const OrderValue &a,
                     const OrderValue &b) {
   const size_t len = kLen != 0 ? kLen : static_cast<size_t>(ring.len);
-  Limb t[kOrderMaxLimbs + 2] = {};
+  Limb t[kOrderMaxLimbs + 1];
+  for (size_t j = 0; j <= len; j++) {
+    t[j] = 0;
+  }
   for (size_t i = 0; i < len; i++) {
-    Limb c = mul_add_row(t, a.v, len, b.v[i]);
-    WideLimb s = WideLimb{t[len]} + c;
-    t[len] = static_cast<Limb>(s);
-    t[len + 1] = static_cast<Limb>(s >> kBits);
-    const Limb m = static_cast<Limb>(t[0] * ring.n0);
-    c = mul_add_row(t, ring.n, len, m);
-    s = WideLimb{t[len]} + c;
-    t[len] = static_cast<Limb>(s);
-    t[len + 1] = static_cast<Limb>(t[len + 1] + static_cast<Limb>(s >> kBits));
-    for (size_t j = 0; j <= len; j++) {
-      t[j] = t[j + 1];
+    // t += a * b_i, then t = (t + m * n) / 2^bits; the shift is folded into the second row.
+    const Limb bi = b.v[i];
+    Limb carry = 0;
+    for (size_t j = 0; j < len; j++) {
+      const WideLimb p = WideLimb{a.v[j]} * bi + t[j] + carry;
+      t[j] = static_cast<Limb>(p);
+      carry = static_cast<Limb>(p >> kBits);
     }
-    t[len + 1] = 0;
+    WideLimb top = WideLimb{t[len]} + carry;
+    const Limb m = static_cast<Limb>(t[0] * ring.n0);
+    WideLimb p = WideLimb{ring.n[0]} * m + t[0];
+    carry = static_cast<Limb>(p >> kBits);
+    for (size_t j = 1; j < len; j++) {
+      p = WideLimb{ring.n[j]} * m + t[j] + carry;
+      t[j - 1] = static_cast<Limb>(p);
+      carry = static_cast<Limb>(p >> kBits);
+    }
+    top += carry;
+    t[len - 1] = static_cast<Limb>(top);
+    t[len] = static_cast<Limb>(top >> kBits);
   }
   subtract_if<kLen>(ring, r, t, t[len]);
 }
@@ -288,6 +298,16 @@ Status random_scalar(const QL_ECDSA_PARAMETERS &curve, Big &k) {
   return Big_X962_Random(&c, &k);
 }
 
+// A zeroed record of type T from the heap, or nullptr.
+template <typename T>
+T *new_zeroed() {
+  void *p = alloc(sizeof(T));
+  if (p != nullptr) {
+    std::memset(p, 0, sizeof(T));
+  }
+  return static_cast<T *>(p);
+}
+
 // The values of one signature in Montgomery form (all secret), wiped as one record.
 struct SignScratch {
   OrderValue k;
@@ -369,6 +389,19 @@ Status digest_to_scalar(Big &e, const uint8_t *digest, uint32_t digest_len, cons
 Status ecdsa_sign_with_nonce(const QL_ECDSA_PARAMETERS &curve, QL_ECDSA_SIGNATURE &sig,
                              const Big &e, const Big &d, const Big &k, bool &retry) {
   retry = false;
+  // R = k*G; its coordinates are public once r is.
+  Wiped<BigPoint> point;
+  if (k.sign == 0) {
+    QL_TRY(ecc_mul_base_secret(curve, point.get(), k));
+  }
+  QL_CT_PUBLIC(point.ptr(), sizeof(BigPoint));
+  return ecdsa_sign_with_point(curve, sig, e, d, k, point.get(), retry);
+}
+
+Status ecdsa_sign_with_point(const QL_ECDSA_PARAMETERS &curve, QL_ECDSA_SIGNATURE &sig,
+                             const Big &e, const Big &d, const Big &k, const BigPoint &big_r,
+                             bool &retry) {
+  retry = false;
   OrderRing ring;
   if (order_ring_init(ring, curve.n) != kOk) {
     return kErrSignArg;
@@ -381,11 +414,6 @@ Status ecdsa_sign_with_nonce(const QL_ECDSA_PARAMETERS &curve, QL_ECDSA_SIGNATUR
     return kErrSignArg;
   }
 
-  // R = k*G; its coordinates are public once r is.
-  Wiped<BigPoint> point;
-  BigPoint &big_r = point.get();
-  QL_TRY(ecc_mul_secret(curve, big_r, k, curve.G));
-  QL_CT_PUBLIC(&big_r, sizeof(big_r));
   if (is_infinity(big_r)) {
     retry = true;
     return kOk;
@@ -447,27 +475,13 @@ Status ecdsa_sign_with_nonce(const QL_ECDSA_PARAMETERS &curve, QL_ECDSA_SIGNATUR
 
 // Exported functions.
 
-QL_ECDSA_PARAMETERS *QL_ECDSA_Parameters_New(void) {
-  void *p = ql::alloc(sizeof(QL_ECDSA_PARAMETERS));
-  if (p == nullptr) {
-    return nullptr;
-  }
-  std::memset(p, 0, sizeof(QL_ECDSA_PARAMETERS));
-  return static_cast<QL_ECDSA_PARAMETERS *>(p);
-}
+QL_ECDSA_PARAMETERS *QL_ECDSA_Parameters_New(void) { return ql::new_zeroed<QL_ECDSA_PARAMETERS>(); }
 
 void QL_ECDSA_Parameters_Delete(QL_ECDSA_PARAMETERS *curve) {
   ql::free_wiped(curve, sizeof(QL_ECDSA_PARAMETERS));
 }
 
-QL_ECDSA_SIGNATURE *QL_ECDSA_Signature_New(void) {
-  void *p = ql::alloc(sizeof(QL_ECDSA_SIGNATURE));
-  if (p == nullptr) {
-    return nullptr;
-  }
-  std::memset(p, 0, sizeof(QL_ECDSA_SIGNATURE));
-  return static_cast<QL_ECDSA_SIGNATURE *>(p);
-}
+QL_ECDSA_SIGNATURE *QL_ECDSA_Signature_New(void) { return ql::new_zeroed<QL_ECDSA_SIGNATURE>(); }
 
 void QL_ECDSA_Signature_Delete(QL_ECDSA_SIGNATURE *sig) {
   ql::free_wiped(sig, sizeof(QL_ECDSA_SIGNATURE));
@@ -488,7 +502,7 @@ int32_t QL_ECDSA_GenerateKeyPair(const QL_ECDSA_PARAMETERS *curve, BigPoint *Q, 
   ql::Wiped<Big> secret;
   QL_TRY(ql::random_scalar(*curve, secret.get()));
   ql::Wiped<BigPoint> point;
-  QL_TRY(ql::ecc_mul_secret(*curve, point.get(), secret.get(), curve->G));
+  QL_TRY(ql::ecc_mul_base_secret(*curve, point.get(), secret.get()));
   *Q = point.get();
   QL_CT_PUBLIC(Q, sizeof(*Q));
   *d = secret.get();
@@ -573,7 +587,7 @@ int32_t QL_ECDSA_ProveKeyPair(const Big *d, const BigPoint *Q, const QL_ECDSA_PA
     return ql::kErrProveArg;
   }
   BigPoint point;
-  QL_TRY(ql::ecc_mul_secret(*curve, point, *d, curve->G));
+  QL_TRY(ql::ecc_mul_base_secret(*curve, point, *d));
   // d*G is the public key: comparing it with Q reveals nothing more.
   QL_CT_PUBLIC(&point, sizeof(point));
   return QL_ECDSA_BIGPOINT_Comp(&point, Q) == ql::kOk ? ql::kOk : ql::kErrProveMismatch;

@@ -11,6 +11,7 @@
 
 #include "QuillonCrypto.h"
 #include "bigint/ql_big_ct.h"
+#include "pk/ql_ecdsa.h"
 #include "pk/ql_rsa.h"
 #include "ql_rsa_examples.h"
 
@@ -67,6 +68,33 @@ TEST(CtBig, ConstantTimeModExpWithSecretExponent) {
     ASSERT_EQ(ql::big_mod_exp_consttime(out, g, d, c.key.n, -2005), 0);
     QL_CT_PUBLIC(out.words, sizeof(out.words));
     EXPECT_EQ(Big_UComp(&out, &c.em), 0);
+  }
+}
+
+// ECDSA signing with the private key and the nonce secret, after R = k*G (which the curve
+// unit's own case covers): the inverse of k, s = k^-1 (e + r*d) and the checks of the result.
+TEST(CtEcdsa, SigningWithSecretKeyAndNonce) {
+  for (const uint32_t bits : {224u, 256u}) {
+    QL_ECDSA_PARAMETERS curve{};
+    ASSERT_EQ(QL_ECDSA_InitParameters(&curve, bits), 0);
+    Big d{};
+    Big k{};
+    Big e{};
+    ASSERT_EQ(Big_HexU8ToBig(&d, "c0ffee0123456789abcdef0123456789abcdef0123456789abcdef01"), 0);
+    ASSERT_EQ(Big_HexU8ToBig(&k, "1badcafe0123456789abcdef0123456789abcdef0123456789abcd"), 0);
+    ASSERT_EQ(Big_HexU8ToBig(&e, "5eed"), 0);
+    BigPoint q{};
+    BigPoint big_r{};
+    ASSERT_EQ(BigPoint_Mul_NAFSlidingWindow(&curve, &q, &d, &curve.G), 0);
+    ASSERT_EQ(BigPoint_Mul_NAFSlidingWindow(&curve, &big_r, &k, &curve.G), 0);
+    mark_secret(d);
+    mark_secret(k);
+    QL_ECDSA_SIGNATURE sig{};
+    bool retry = true;
+    ASSERT_EQ(ql::ecdsa_sign_with_point(curve, sig, e, d, k, big_r, retry), 0);
+    ASSERT_FALSE(retry);
+    const uint8_t digest[2] = {0x5e, 0xed};
+    EXPECT_EQ(QL_ECDSA_Verify(&curve, &q, &sig, digest, sizeof(digest)), 0);
   }
 }
 
