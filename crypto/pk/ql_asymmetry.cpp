@@ -97,7 +97,8 @@ void delete_kcdsa_params(void *p) {
 // for a q above 512 bits would run past the 64-byte field, so such a q is refused.
 Status copy_kcdsa_params(void *dst, const void *src) {
   const auto &s = *static_cast<const QL_KCDSA_PARAMETERS *>(src);
-  if (big_is_zero(s.p) || big_is_zero(s.q) || big_is_zero(s.g) || s.q.length > kKcdsaMaxQWords) {
+  if (big_is_zero(s.p) || big_is_zero(s.q) || big_is_zero(s.g) || !big_present(s.q) ||
+      s.q.length > kKcdsaMaxQWords) {
     return kErrAsymKcdsaParamsZero;
   }
   auto &d = *static_cast<QL_KCDSA_PARAMETERS *>(dst);
