@@ -1041,48 +1041,51 @@ int32_t QL_ASYM_ProveKeyPair(const QL_ASYM_KEY *private_key, const QL_ASYM_KEY *
   return d->prove_pair(private_key->body, public_key->body, pbody);
 }
 
-int32_t QL_ASYM_Encrypt(uint8_t *out, uint32_t *out_len, const uint8_t *in, uint32_t in_len,
-                        int32_t enc_id, const QL_ASYM_KEY *public_key, const QL_OAEP_PARAM *oaep) {
-  if (out == nullptr || out_len == nullptr || in == nullptr || public_key == nullptr ||
-      public_key->body == nullptr) {
-    return ql::kErrAsymEncryptNull;
+namespace {
+
+// Encryption and decryption: the same checks with their own codes, then PKCS #1 with the RSA
+// body of `key`.
+template <typename Body>
+ql::Status rsa_crypt(ql::Status null_arg, ql::Status unknown, uint8_t *out, uint32_t *out_len,
+                     const uint8_t *in, uint32_t in_len, int32_t enc_id, const QL_ASYM_KEY *key,
+                     const QL_OAEP_PARAM *oaep,
+                     int32_t (*v15)(uint8_t *, uint32_t *, const uint8_t *, uint32_t, const Body *),
+                     int32_t (*oaep_fn)(uint8_t *, uint32_t *, const uint8_t *, uint32_t,
+                                        const Body *, const QL_OAEP_PARAM *)) {
+  if (out == nullptr || out_len == nullptr || in == nullptr || key == nullptr ||
+      key->body == nullptr) {
+    return null_arg;
   }
   if (enc_id != QL_PENC_RSA_V15 && enc_id != QL_PENC_RSA_OAEP) {
-    return ql::kErrAsymEncryptId;
+    return unknown;
   }
-  if (public_key->algorithm != QL_PKEY_RSA) {
+  if (key->algorithm != QL_PKEY_RSA) {
     return ql::kErrAsymInvalidInput;
   }
-  const auto *key = static_cast<const QL_RSA_PUBLIC_KEY *>(public_key->body);
+  const auto *body = static_cast<const Body *>(key->body);
   if (enc_id == QL_PENC_RSA_V15) {
-    return QL_PKCS1_V15_Encrypt(out, out_len, in, in_len, key);
+    return v15(out, out_len, in, in_len, body);
   }
   if (oaep == nullptr) {
-    return ql::kErrAsymEncryptNull;
+    return null_arg;
   }
-  return QL_PKCS1_OAEP_Encrypt(out, out_len, in, in_len, key, oaep);
+  return oaep_fn(out, out_len, in, in_len, body, oaep);
+}
+
+}  // namespace
+
+int32_t QL_ASYM_Encrypt(uint8_t *out, uint32_t *out_len, const uint8_t *in, uint32_t in_len,
+                        int32_t enc_id, const QL_ASYM_KEY *public_key, const QL_OAEP_PARAM *oaep) {
+  return rsa_crypt<QL_RSA_PUBLIC_KEY>(ql::kErrAsymEncryptNull, ql::kErrAsymEncryptId, out, out_len,
+                                      in, in_len, enc_id, public_key, oaep, QL_PKCS1_V15_Encrypt,
+                                      QL_PKCS1_OAEP_Encrypt);
 }
 
 int32_t QL_ASYM_Decrypt(uint8_t *out, uint32_t *out_len, const uint8_t *in, uint32_t in_len,
                         int32_t enc_id, const QL_ASYM_KEY *private_key, const QL_OAEP_PARAM *oaep) {
-  if (out == nullptr || out_len == nullptr || in == nullptr || private_key == nullptr ||
-      private_key->body == nullptr) {
-    return ql::kErrAsymDecryptNull;
-  }
-  if (enc_id != QL_PENC_RSA_V15 && enc_id != QL_PENC_RSA_OAEP) {
-    return ql::kErrAsymDecryptId;
-  }
-  if (private_key->algorithm != QL_PKEY_RSA) {
-    return ql::kErrAsymInvalidInput;
-  }
-  const auto *key = static_cast<const QL_RSA_PRIVATE_KEY *>(private_key->body);
-  if (enc_id == QL_PENC_RSA_V15) {
-    return QL_PKCS1_V15_Decrypt(out, out_len, in, in_len, key);
-  }
-  if (oaep == nullptr) {
-    return ql::kErrAsymDecryptNull;
-  }
-  return QL_PKCS1_OAEP_Decrypt(out, out_len, in, in_len, key, oaep);
+  return rsa_crypt<QL_RSA_PRIVATE_KEY>(ql::kErrAsymDecryptNull, ql::kErrAsymDecryptId, out, out_len,
+                                       in, in_len, enc_id, private_key, oaep, QL_PKCS1_V15_Decrypt,
+                                       QL_PKCS1_OAEP_Decrypt);
 }
 
 int32_t QL_ASYM_Sign_Init(QL_ASYM_CTX *ctx, int32_t sign_id, const QL_ASYM_KEY *private_key,
