@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <random>
@@ -444,6 +445,15 @@ TEST(AsymKeys, GenerationCopiesAndChecks) {
   EXPECT_EQ(0, QL_ASYM_VerifyPublicKey(&bare, nullptr));
 }
 
+// An exponent word above 1 is the public exponent (one more key generation: native only).
+TEST(AsymKeys, HeavyExponentWord) {
+  const KeySet small_e = generate(QL_PKEY_RSA, nullptr, {128, 3});
+  EXPECT_EQ(3u, static_cast<QL_RSA_PUBLIC_KEY *>(small_e.pub->body)->e.words[0]);
+  EXPECT_EQ(0, QL_ASYM_ProveKeyPair(small_e.priv, small_e.pub, nullptr));
+  QL_ASYM_PrivateKey_Delete(small_e.priv);
+  QL_ASYM_PublicKey_Delete(small_e.pub);
+}
+
 // Encryption round trips for both schemes, and the other key's algorithm refused.
 TEST(AsymEncrypt, BothSchemes) {
   const KeySet &k = rsa();
@@ -633,6 +643,31 @@ TEST(AsymCodes, EveryRefusal) {
   QL_ASYM_PublicKey_Delete(nullptr);
   QL_ASYM_Parameters_Delete(nullptr);
   QL_ASYM_SignParam_Delete(nullptr, 16);
+}
+
+// z is y mod 2^512 as 64 bytes: a short y is padded on the left, a long one cut to its low
+// bytes; the stream's digest starts with it.
+TEST(AsymStream, KcdsaPrefixOfShortAndLongKeys) {
+  const KeySet &kc = kcdsa1024();
+  for (const size_t y_len : {size_t{1}, size_t{63}, size_t{64}, size_t{65}, size_t{128}}) {
+    const Bytes y_bytes = random_bytes(y_len, static_cast<uint32_t>(y_len));
+    Big y = big_of(y_bytes);
+    QL_ASYM_KEY pub{0, QL_PKEY_KCDSA, &y};
+    QL_ASYM_SIGN_CTX sc{};
+    sc.sign_id = 17;
+    ASSERT_EQ(0, ql::sign_ctx_set(sc, 17, nullptr, &pub, kc.params, nullptr));
+    ASSERT_EQ(0, ql::sign_verify_init(sc, QL_ASYM_VERIFYING));
+    uint8_t got[64];
+    uint32_t got_len = 0;
+    ASSERT_EQ(0, QL_Hash_Final(&sc.hash, got, &got_len));
+    Bytes z(64, 0);
+    const size_t keep = std::min<size_t>(64, y_len);
+    std::copy(y_bytes.end() - static_cast<std::ptrdiff_t>(keep), y_bytes.end(),
+              z.end() - static_cast<std::ptrdiff_t>(keep));
+    EXPECT_EQ(hash(QL_HASH_HAS160, z), Bytes(got, got + got_len)) << y_len;
+    QL_ASYM_PublicKey_Delete(sc.public_key);
+    QL_ASYM_Parameters_Delete(sc.params);
+  }
 }
 
 // A stream refuses what it is not: a signing stream does not verify, a started stream is not
