@@ -1103,8 +1103,8 @@ QL_EXPORT int32_t QL_RSA_PublicKeyExp(Big *out, const Big *in, const QL_RSA_PUBL
  * value, by the Chinese remainder theorem when dP, dQ and qInv are all non-zero, and in time
  * independent of the private values. The result is checked against the public exponent before
  * it is written; `out` may be `in`. Returns 0, -4502 for an input outside the range, -4507,
- * -4508, critical -4504 (memory) or -4509 (failed check), or an error of the random generator;
- * `out` is unchanged on failure. */
+ * -4508, -4504 (memory) or -4509 (failed check), both in critical form, or an error of the
+ * random generator; `out` is unchanged on failure. */
 QL_EXPORT int32_t QL_RSA_PrivateKeyExp(Big *out, const Big *in, const QL_RSA_PRIVATE_KEY *priv);
 
 /* QL_RSA_ProveKeyPair encrypts the value 1234 with `pub` and decrypts it with `priv`. Returns

@@ -531,6 +531,16 @@ Status verify(const Group &grp, const Big &y, const QL_KCDSA_SIGNATURE &sig, int
   return ct::bytes_eq(r, r2, h_len) != 0 ? kOk : kErrKcdsaMismatch;
 }
 
+// A zeroed record of type T from the heap, or nullptr.
+template <typename T>
+T *new_zeroed() {
+  void *p = alloc(sizeof(T));
+  if (p != nullptr) {
+    std::memset(p, 0, sizeof(T));
+  }
+  return static_cast<T *>(p);
+}
+
 }  // namespace
 
 #if defined(QL_TEST_HOOKS)
@@ -546,27 +556,13 @@ void test::kcdsa_use_nonce(const Big *k) {
 
 // Exported functions.
 
-QL_KCDSA_PARAMETERS *QL_KCDSA_Parameters_New(void) {
-  void *p = ql::alloc(sizeof(QL_KCDSA_PARAMETERS));
-  if (p == nullptr) {
-    return nullptr;
-  }
-  std::memset(p, 0, sizeof(QL_KCDSA_PARAMETERS));
-  return static_cast<QL_KCDSA_PARAMETERS *>(p);
-}
+QL_KCDSA_PARAMETERS *QL_KCDSA_Parameters_New(void) { return ql::new_zeroed<QL_KCDSA_PARAMETERS>(); }
 
 void QL_KCDSA_Parameters_Delete(QL_KCDSA_PARAMETERS *params) {
   ql::free_wiped(params, sizeof(QL_KCDSA_PARAMETERS));
 }
 
-QL_KCDSA_SIGNATURE *QL_KCDSA_Signature_New(void) {
-  void *p = ql::alloc(sizeof(QL_KCDSA_SIGNATURE));
-  if (p == nullptr) {
-    return nullptr;
-  }
-  std::memset(p, 0, sizeof(QL_KCDSA_SIGNATURE));
-  return static_cast<QL_KCDSA_SIGNATURE *>(p);
-}
+QL_KCDSA_SIGNATURE *QL_KCDSA_Signature_New(void) { return ql::new_zeroed<QL_KCDSA_SIGNATURE>(); }
 
 void QL_KCDSA_Signature_Delete(QL_KCDSA_SIGNATURE *sig) {
   ql::free_wiped(sig, sizeof(QL_KCDSA_SIGNATURE));
