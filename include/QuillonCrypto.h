@@ -1520,8 +1520,8 @@ QL_EXPORT void QL_ECDSA_Signature_Delete(QL_ECDSA_SIGNATURE *sig);
 
 /* Big_Random_with_SHA1 sets `k` to a fresh secret in [1, n-1] for `curve`, from an X9.62
  * generator keyed by n and bits/8 bytes of QL_RandomBytes (the state is wiped). Returns 0,
- * -1501 for an incomplete `curve` (also a leading word other than 2), a NULL `k` or a field
- * size outside 160..512 bits, or an error of the generator. */
+ * -1501 for an incomplete `curve` (also a leading word other than 2), a NULL `k`, a field
+ * size outside 160..512 bits or an n outside 5..16 words, or an error of the generator. */
 QL_EXPORT int32_t Big_Random_with_SHA1(const QL_ECDSA_PARAMETERS *curve, Big *k);
 
 /* QL_ECDSA_GenerateKeyPair sets `d` to a fresh private key in [1, n-1] and `Q` = d*G, in time

@@ -40,26 +40,50 @@ constexpr uint32_t p256_n[8] = {0xfc632551u, 0xf3b9cac2u, 0xa7179e84u, 0xbce6faa
 
 void set_big(Big &r, const uint32_t *words, int n) { big_set_words(r, words, n, 0); }
 
-// Fills every field of `c` (cleared by the caller) but the operations.
-void fill_constants(QL_ECDSA_PARAMETERS &c, const uint32_t *p, const uint32_t *b,
-                    const uint32_t *gx, const uint32_t *gy, const uint32_t *n, int words) {
-  c.lead = 2;
-  set_big(c.p, p, words);
-  uint32_t a[8];  // a = p - 3
+struct NamedCurve {
+  const uint32_t *p;
+  const uint32_t *b;
+  const uint32_t *gx;
+  const uint32_t *gy;
+  const uint32_t *n;
+  int words;
+};
+constexpr NamedCurve p224 = {p224_p, p224_b, p224_gx, p224_gy, p224_n, 7};
+constexpr NamedCurve p256 = {p256_p, p256_b, p256_gx, p256_gy, p256_n, 8};
+
+// The value p - 3 of the named curve's a.
+void minus_three(uint32_t a[8], const NamedCurve &nc) {
   const uint32_t three[8] = {3};
-  sub_limbs<uint32_t>(a, p, three, static_cast<size_t>(words));
-  set_big(c.a, a, words);
-  set_big(c.b, b, words);
-  c.bits = static_cast<uint32_t>(32 * words);
-  set_big(c.G.x, gx, words);
-  set_big(c.G.y, gy, words);
-  c.G.flags = 0;
-  set_big(c.n, n, words);
-  c.h = 1;
-  c.reduce = Big_Mod;
-  c.invert = Big_Inv;
-  c.point_add = BigPoint_Add_Affine;
-  c.point_mul = BigPoint_Mul_NAFSlidingWindow;
+  sub_limbs<uint32_t>(a, nc.p, three, static_cast<size_t>(nc.words));
+}
+
+// Clears the record and fills it with the curve `nc` and its operations; null is ignored.
+void init_named(QL_ECDSA_PARAMETERS *c, const NamedCurve &nc, QL_ECC_MUL_FN mul, QL_ECC_SQR_FN sqr,
+                QL_ECC_FIND_Y_FN find_y) {
+  if (c == nullptr) {
+    return;
+  }
+  wipe(c, sizeof(*c));
+  const int words = nc.words;
+  uint32_t a[8];
+  minus_three(a, nc);
+  c->lead = 2;
+  set_big(c->p, nc.p, words);
+  set_big(c->a, a, words);
+  set_big(c->b, nc.b, words);
+  c->bits = static_cast<uint32_t>(32 * words);
+  set_big(c->G.x, nc.gx, words);
+  set_big(c->G.y, nc.gy, words);
+  c->G.flags = 0;
+  set_big(c->n, nc.n, words);
+  c->h = 1;
+  c->reduce = Big_Mod;
+  c->multiply = mul;
+  c->square = sqr;
+  c->invert = Big_Inv;
+  c->point_add = BigPoint_Add_Affine;
+  c->point_mul = BigPoint_Mul_NAFSlidingWindow;
+  c->find_y = find_y;
 }
 
 // True when the magnitude of `a` is words[0..n) exactly.
@@ -181,25 +205,24 @@ Status mul_mod_generic(const QL_ECDSA_PARAMETERS *curve, Big *r, const Big *a, c
   return s1 | s2;
 }
 
-bool curve_is(const QL_ECDSA_PARAMETERS &c, const uint32_t *p, const uint32_t *b,
-              const uint32_t *gx, const uint32_t *gy, const uint32_t *n, int words) {
+bool curve_is(const QL_ECDSA_PARAMETERS &c, const NamedCurve &nc) {
+  const int words = nc.words;
   uint32_t a[8];
-  const uint32_t three[8] = {3};
-  sub_limbs<uint32_t>(a, p, three, static_cast<size_t>(words));
-  return big_equals_words(c.p, p, words) && big_equals_words(c.a, a, words) &&
-         big_equals_words(c.b, b, words) && big_equals_words(c.G.x, gx, words) &&
-         big_equals_words(c.G.y, gy, words) && big_equals_words(c.n, n, words) && c.p.sign == 0 &&
-         c.a.sign == 0 && c.b.sign == 0 && c.G.x.sign == 0 && c.G.y.sign == 0 && c.n.sign == 0 &&
-         (c.G.flags & QL_BIGPOINT_INFINITY) == 0;
+  minus_three(a, nc);
+  return big_equals_words(c.p, nc.p, words) && big_equals_words(c.a, a, words) &&
+         big_equals_words(c.b, nc.b, words) && big_equals_words(c.G.x, nc.gx, words) &&
+         big_equals_words(c.G.y, nc.gy, words) && big_equals_words(c.n, nc.n, words) &&
+         c.p.sign == 0 && c.a.sign == 0 && c.b.sign == 0 && c.G.x.sign == 0 && c.G.y.sign == 0 &&
+         c.n.sign == 0 && (c.G.flags & QL_BIGPOINT_INFINITY) == 0;
 }
 
 }  // namespace
 
 int ecc_named_curve(const QL_ECDSA_PARAMETERS &curve) {
-  if (curve_is(curve, p224_p, p224_b, p224_gx, p224_gy, p224_n, 7)) {
+  if (curve_is(curve, p224)) {
     return 224;
   }
-  if (curve_is(curve, p256_p, p256_b, p256_gx, p256_gy, p256_n, 8)) {
+  if (curve_is(curve, p256)) {
     return 256;
   }
   return 0;
@@ -232,26 +255,12 @@ Status ecc_invert(const QL_ECDSA_PARAMETERS &curve, Big &r, const Big &a, const 
 // Exported functions.
 
 int32_t Big_Init_P224(QL_ECDSA_PARAMETERS *curve) {
-  if (curve == nullptr) {
-    return ql::kOk;
-  }
-  ql::wipe(curve, sizeof(*curve));
-  ql::fill_constants(*curve, ql::p224_p, ql::p224_b, ql::p224_gx, ql::p224_gy, ql::p224_n, 7);
-  curve->multiply = Big_MulMod224_96;
-  curve->square = Big_SqrMod224_96;
-  curve->find_y = Big_FindY3;
+  ql::init_named(curve, ql::p224, Big_MulMod224_96, Big_SqrMod224_96, Big_FindY3);
   return ql::kOk;
 }
 
 int32_t Big_Init_P256(QL_ECDSA_PARAMETERS *curve) {
-  if (curve == nullptr) {
-    return ql::kOk;
-  }
-  ql::wipe(curve, sizeof(*curve));
-  ql::fill_constants(*curve, ql::p256_p, ql::p256_b, ql::p256_gx, ql::p256_gy, ql::p256_n, 8);
-  curve->multiply = Big_MulMod256_224;
-  curve->square = Big_SqrMod256_224;
-  curve->find_y = Big_FindY1;
+  ql::init_named(curve, ql::p256, Big_MulMod256_224, Big_SqrMod256_224, Big_FindY1);
   return ql::kOk;
 }
 

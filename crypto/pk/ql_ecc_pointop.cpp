@@ -107,7 +107,36 @@ QL_ECC_INLINE void fe_mul(const Field &f, Fe &r, const Fe &a, const Fe &b) {
   }
 }
 
-QL_ECC_INLINE void fe_sqr(const Field &f, Fe &r, const Fe &a) { fe_mul(f, r, a, a); }
+// r = t * 2^-256 mod p for t[0..2 kN) < p 2^256 (Montgomery reduction, masked final
+// subtraction); t is overwritten.
+QL_ECC_INLINE void fe_redc(const Field &f, Fe &r, Limb *t) {
+  Limb top = 0;
+  for (int i = 0; i < kN; i++) {
+    const Limb m = static_cast<Limb>(t[i] * f.n0);
+    Limb c = 0;
+    for (int j = 0; j < kN; j++) {
+      const Wl s = Wl{m} * f.p[j] + t[i + j] + c;
+      t[i + j] = static_cast<Limb>(s);
+      c = static_cast<Limb>(s >> kBits);
+    }
+    const Wl s = Wl{t[i + kN]} + c + top;
+    t[i + kN] = static_cast<Limb>(s);
+    top = static_cast<Limb>(s >> kBits);
+  }
+  Fe d;
+  const Limb borrow = sub_limbs<Limb>(d.v, t + kN, f.p, kN);
+  const Limb keep = static_cast<Limb>(Limb{0} - static_cast<Limb>(top < borrow));
+  for (int i = 0; i < kN; i++) {
+    r.v[i] = d.v[i] ^ (keep & (t[kN + i] ^ d.v[i]));
+  }
+}
+
+// r = a^2 * 2^-256 mod p: the square with each cross product once, then the reduction.
+QL_ECC_INLINE void fe_sqr(const Field &f, Fe &r, const Fe &a) {
+  Limb t[2 * kN];
+  sqr_limbs<Limb>(t, a.v, kN);
+  fe_redc(f, r, t);
+}
 
 QL_ECC_INLINE void fe_add(const Field &f, Fe &r, const Fe &a, const Fe &b) {
   Fe s;
@@ -191,11 +220,13 @@ Status fe_from_big(const Field &f, Fe &r, const Big &x, const Big &p) {
   return kOk;
 }
 
+// The plain value of a result that leaves the engine (and so is public from here on).
 void fe_to_big(const Field &f, Big &r, const Fe &a) {
   Fe one_plain{};
   one_plain.v[0] = 1;
   Fe plain;
   fe_mul(f, plain, a, one_plain);
+  QL_CT_PUBLIC(&plain, sizeof(plain));
   big_from_limbs(r, plain.v);
   wipe(&plain, sizeof(plain));
 }
@@ -308,6 +339,20 @@ void jac_dbl(const Field &f, Jac &r, const Jac &p) {
   fe_sub(f, r.y, t, u);
 }
 
+// The last step of both additions: X3 = rr^2 - J - 2V, Y3 = rr (V - X3) - w with w = 2 Y1 J
+// (in the first point's scale).
+QL_ECC_INLINE void jac_add_finish(const Field &f, Jac &r, const Fe &rr, const Fe &j, const Fe &v,
+                                  const Fe &w) {
+  Fe t;
+  fe_sqr(f, t, rr);
+  fe_sub(f, t, t, j);
+  fe_sub(f, t, t, v);
+  fe_sub(f, r.x, t, v);
+  fe_sub(f, t, v, r.x);
+  fe_mul(f, t, rr, t);
+  fe_sub(f, r.y, t, w);
+}
+
 // r = p + q by the general formula. Correct unless p = q or either is at infinity; p = -q
 // gives Z = 0. Returns h and the doubled difference of the y terms through `h_out`, `r_out`,
 // from which the callers tell the exceptional cases apart.
@@ -340,17 +385,9 @@ void jac_add_general(const Field &f, Jac &r, const Jac &p, const Jac &q, Fe *h_o
   fe_sub(f, t, t, z1z1);
   fe_sub(f, t, t, z2z2);
   fe_mul(f, r.z, t, h);
-  // X3 = rr^2 - J - 2V
-  fe_sqr(f, t, rr);
-  fe_sub(f, t, t, j);
-  fe_sub(f, t, t, v);
-  fe_sub(f, r.x, t, v);
-  // Y3 = rr (V - X3) - 2 S1 J
-  fe_sub(f, t, v, r.x);
-  fe_mul(f, t, rr, t);
   fe_mul(f, s1, s1, j);
   fe_add(f, s1, s1, s1);
-  fe_sub(f, r.y, t, s1);
+  jac_add_finish(f, r, rr, j, v, s1);
 }
 
 // r = p + (x2, y2) for an affine second point (mixed addition). Correct unless p is at
@@ -377,14 +414,7 @@ void jac_madd_general(const Field &f, Jac &r, const Jac &p, const Fe &x2, const 
   Fe y1j;
   fe_mul(f, y1j, p.y, j);
   fe_add(f, y1j, y1j, y1j);
-  // X3 = rr^2 - J - 2V; Y3 = rr (V - X3) - 2 Y1 J
-  fe_sqr(f, t, rr);
-  fe_sub(f, t, t, j);
-  fe_sub(f, t, t, v);
-  fe_sub(f, r.x, t, v);
-  fe_sub(f, t, v, r.x);
-  fe_mul(f, t, rr, t);
-  fe_sub(f, r.y, t, y1j);
+  jac_add_finish(f, r, rr, j, v, y1j);
 }
 
 // r = p + q for public points: every case, by branches.
@@ -442,7 +472,9 @@ void set_infinity(BigPoint &r) {
 
 // The affine point of `j`: one inversion (constant time), the infinity flag when Z = 0.
 void jac_to_point(const Field &f, BigPoint &r, const Jac &j) {
-  if (fe_is_zero(j.z) != 0) {
+  Limb at_infinity = fe_is_zero(j.z);
+  QL_CT_PUBLIC(&at_infinity, sizeof(at_infinity));  // a property of the result
+  if (at_infinity != 0) {
     set_infinity(r);
     return;
   }
@@ -747,21 +779,16 @@ void base_comb_ct(const Field &f, Jac &acc, BaseTable table, int windows, const 
   Jac sum;
   for (int w = 0; w < windows; w++) {
     const uint32_t digit = (s[w / 8] >> (4 * (w % 8))) & 15u;
-    Limb xl[kN] = {0}, yl[kN] = {0};
+    uint32_t e[16] = {0};
     for (uint32_t d = 1; d < 16; d++) {
-      Fe ex, ey;
-      limbs_from_words(ex.v, table[w][d - 1], 8);
-      limbs_from_words(ey.v, table[w][d - 1] + 8, 8);
-      const Limb m = static_cast<Limb>(Limb{0} - static_cast<Limb>(ct::is_zero(digit ^ d) & 1u));
-      for (int i = 0; i < kN; i++) {
-        xl[i] |= ex.v[i] & m;
-        yl[i] |= ey.v[i] & m;
+      const uint32_t m = ct::is_zero(digit ^ d);
+      const uint32_t *row = table[w][d - 1];
+      for (int i = 0; i < 16; i++) {
+        e[i] |= row[i] & m;
       }
     }
-    for (int i = 0; i < kN; i++) {
-      x.v[i] = xl[i];
-      y.v[i] = yl[i];
-    }
+    limbs_from_words(x.v, e, 8);
+    limbs_from_words(y.v, e + 8, 8);
     jac_madd_general(f, sum, acc, x, y);
     const Limb acc_inf = fe_is_zero(acc.z);
     const Limb digit_zero = static_cast<Limb>(Limb{0} - static_cast<Limb>(ct::is_zero(digit) & 1u));
@@ -771,8 +798,7 @@ void base_comb_ct(const Field &f, Jac &acc, BaseTable table, int windows, const 
     entry.z = f.one;
     jac_select(sum, acc_inf, entry, sum);
     jac_select(acc, digit_zero, acc, sum);
-    wipe(xl, sizeof(xl));
-    wipe(yl, sizeof(yl));
+    wipe(e, sizeof(e));
   }
   wipe(&x, sizeof(x));
   wipe(&y, sizeof(y));
@@ -808,7 +834,7 @@ Status point_mul(const QL_ECDSA_PARAMETERS *curve, BigPoint *r, const Big *k, co
   if (!ecc_curve_complete(curve) || r == nullptr || k == nullptr || p == nullptr) {
     return kErrEccArgument;
   }
-  if (big_is_zero(*k) || (p->flags & QL_BIGPOINT_INFINITY) != 0) {
+  if ((p->flags & QL_BIGPOINT_INFINITY) != 0) {
     set_infinity(*r);
     return kOk;
   }
@@ -817,11 +843,15 @@ Status point_mul(const QL_ECDSA_PARAMETERS *curve, BigPoint *r, const Big *k, co
   int windows = 0;
   if (method == Method::kNaf && engine_serves(*curve) && base_table(*curve, windows) != nullptr &&
       is_base_point(*curve, *p)) {
-    // multiples of the base point come from the fixed tables, in constant time
-    Big kabs = *k;
-    kabs.sign = 0;
-    s = ecc_mul_base_secret(*curve, *r, kabs);
-    wipe(&kabs, sizeof(kabs));
+    // Multiples of the base point (key pairs) come from the fixed tables, in constant time,
+    // before anything looks at the digits of k.
+    Wiped<Big> kabs;
+    kabs.get() = *k;
+    kabs.get().sign = 0;
+    s = ecc_mul_base_secret(*curve, *r, kabs.get());
+  } else if (big_is_zero(*k)) {
+    set_infinity(*r);
+    return kOk;
   } else if (method == Method::kNaf) {
     int8_t digits[8226];
     const int num = naf_digits(digits, *k);

@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "bigint/ql_mont.h"
 #include "internal/ql_ct.h"
 #include "internal/ql_mem.h"
 #include "pk/ql_ecc.h"
@@ -16,79 +17,32 @@ namespace ql {
 namespace {
 
 using Limb = OrderLimb;
-using WideLimb = Wide<Limb>::type;
 constexpr unsigned kBits = kLimbBits<Limb>;
-
-inline Limb limb_barrier(Limb x) {
-#if defined(__GNUC__)
-  __asm__("" : "+r"(x));
-#endif
-  return x;
-}
 
 // All ones when x is zero, else zero.
 inline Limb limb_is_zero(Limb x) {
-  return limb_barrier(static_cast<Limb>(0) -
-                      (((x | (static_cast<Limb>(0) - x)) >> (kBits - 1)) ^ 1));
+  return limb_mask<Limb>(static_cast<Limb>(((x | static_cast<Limb>(0 - x)) >> (kBits - 1)) ^ 1));
 }
 
-// r = t - n when t >= n, for t < 2n held in len limbs plus a top limb, by mask.
-template <size_t kLen>
-void subtract_if(const OrderRing &ring, OrderValue &r, const Limb *t, Limb top) {
-  const size_t len = kLen != 0 ? kLen : static_cast<size_t>(ring.len);
-  Limb d[kOrderMaxLimbs] = {};
-  const Limb borrow = sub_limbs(d, t, ring.n, len);
-  // Keep the difference when t had a top limb or the subtraction did not borrow.
-  const Limb mask = limb_barrier((static_cast<Limb>(0) - top) | (borrow - 1));
-  for (size_t i = 0; i < len; i++) {
-    r.v[i] = t[i] ^ (mask & (t[i] ^ d[i]));
-  }
+Mont<Limb> engine(const OrderRing &ring) {
+  return Mont<Limb>{ring.n, static_cast<size_t>(ring.len), ring.n0};
 }
 
-// Montgomery multiplication, operand scanning: each round adds a * b_i and the multiple m * n
-// that clears the low limb, then drops that limb. With a, b < n the running value stays below
-// 2n, so one top limb and one masked subtraction suffice. kLen 0: the ring's length.
-template <size_t kLen>
-void mont_mul_limbs(const OrderRing &ring, OrderValue &r, const OrderValue &a,
-                    const OrderValue &b) {
-  const size_t len = kLen != 0 ? kLen : static_cast<size_t>(ring.len);
-  Limb t[kOrderMaxLimbs + 1];
-  for (size_t j = 0; j <= len; j++) {
-    t[j] = 0;
-  }
-  for (size_t i = 0; i < len; i++) {
-    // t += a * b_i, then t = (t + m * n) / 2^bits; the shift is folded into the second row.
-    const Limb bi = b.v[i];
-    Limb carry = 0;
-    for (size_t j = 0; j < len; j++) {
-      const WideLimb p = WideLimb{a.v[j]} * bi + t[j] + carry;
-      t[j] = static_cast<Limb>(p);
-      carry = static_cast<Limb>(p >> kBits);
-    }
-    WideLimb top = WideLimb{t[len]} + carry;
-    const Limb m = static_cast<Limb>(t[0] * ring.n0);
-    WideLimb p = WideLimb{ring.n[0]} * m + t[0];
-    carry = static_cast<Limb>(p >> kBits);
-    for (size_t j = 1; j < len; j++) {
-      p = WideLimb{ring.n[j]} * m + t[j] + carry;
-      t[j - 1] = static_cast<Limb>(p);
-      carry = static_cast<Limb>(p >> kBits);
-    }
-    top += carry;
-    t[len - 1] = static_cast<Limb>(top);
-    t[len] = static_cast<Limb>(top >> kBits);
-  }
-  subtract_if<kLen>(ring, r, t, t[len]);
-}
-
-void words_to_limbs(Limb *out, const uint32_t *w, int num_words) {
-  for (int i = 0; i < kOrderMaxLimbs; i++) {
-    Limb x = 0;
-    for (int j = kOrderWordsPerLimb - 1; j >= 0; j--) {
-      const int k = i * kOrderWordsPerLimb + j;
-      x = static_cast<Limb>((x << 16) << 16) | (k < num_words ? w[k] : 0u);
-    }
-    out[i] = x;
+// r = a * b / R (or a^2 / R) mod n by the shared engine; both curves' orders take four 64-bit
+// or seven and eight 32-bit limbs, lengths fixed at compile time so that the loops unroll.
+template <bool kSquare>
+void order_product(const OrderRing &ring, OrderValue &r, const OrderValue &a, const OrderValue &b) {
+  const Mont<Limb> m = engine(ring);
+  Limb t[2 * kOrderMaxLimbs + 1];
+  switch (ring.len) {
+    case 4:
+      return mont_product<Limb, kSquare, 4>(r.v, a.v, b.v, m, t);
+    case 7:
+      return mont_product<Limb, kSquare, 7>(r.v, a.v, b.v, m, t);
+    case 8:
+      return mont_product<Limb, kSquare, 8>(r.v, a.v, b.v, m, t);
+    default:
+      return mont_product<Limb, kSquare>(r.v, a.v, b.v, m, t);
   }
 }
 
@@ -102,13 +56,8 @@ Status order_ring_init(OrderRing &ring, const Big &n) {
     return kErrBigNoInverse;
   }
   ring.len = (used + kOrderWordsPerLimb - 1) / kOrderWordsPerLimb;
-  words_to_limbs(ring.n, n.words, used);
-  // n0 = -n^-1 mod 2^bits by Newton's iteration: each step doubles the correct low bits.
-  Limb inv = 1;
-  for (int i = 0; i < 7; i++) {
-    inv = static_cast<Limb>(inv * (2 - ring.n[0] * inv));
-  }
-  ring.n0 = static_cast<Limb>(0 - inv);
+  words_to_limbs<Limb>(ring.n, kOrderMaxLimbs, n.words, used);
+  ring.n0 = neg_inverse<Limb>(ring.n[0]);
   // R^2 mod n from the public n by ordinary division.
   Big power;
   big_clear(power);
@@ -117,7 +66,7 @@ Status order_ring_init(OrderRing &ring, const Big &n) {
   power.length = static_cast<int32_t>(bit / 32 + 1);
   Big rr;
   QL_TRY(big_mod(rr, power, n));
-  words_to_limbs(ring.rr.v, rr.words, big_used(rr));
+  words_to_limbs<Limb>(ring.rr.v, kOrderMaxLimbs, rr.words, big_used(rr));
   OrderValue unit{};
   unit.v[0] = 1;
   order_mont_mul(ring, ring.one, unit, ring.rr);
@@ -139,7 +88,7 @@ OrderLimb order_from_big(const OrderRing &ring, OrderValue &out, const Big &a) {
     length = kBigWords;
   }
   const int limb_words = ring.len * kOrderWordsPerLimb;
-  words_to_limbs(out.v, a.words, length < limb_words ? length : limb_words);
+  words_to_limbs<Limb>(out.v, kOrderMaxLimbs, a.words, length < limb_words ? length : limb_words);
   // Words above the ring's limbs must be zero, the value non-zero and below n.
   uint32_t high = 0;
   for (int i = limb_words; i < length; i++) {
@@ -151,42 +100,28 @@ OrderLimb order_from_big(const OrderRing &ring, OrderValue &out, const Big &a) {
   }
   Limb scratch[kOrderMaxLimbs] = {};
   const Limb below =
-      static_cast<Limb>(0) - sub_limbs(scratch, out.v, ring.n, static_cast<size_t>(ring.len));
+      limb_mask<Limb>(sub_limbs(scratch, out.v, ring.n, static_cast<size_t>(ring.len)));
   const Limb positive = a.sign == 0 ? ~static_cast<Limb>(0) : 0;
-  return limb_barrier(below & ~limb_is_zero(any) & limb_is_zero(high) & positive);
+  return below & ~limb_is_zero(any) & limb_is_zero(high) & positive;
 }
 
 void order_to_big(const OrderRing &ring, Big &r, const OrderValue &a) {
   uint32_t words[kOrderMaxWords];
-  for (int i = 0; i < ring.len; i++) {
-    for (int j = 0; j < kOrderWordsPerLimb; j++) {
-      words[i * kOrderWordsPerLimb + j] = static_cast<uint32_t>(a.v[i] >> (32 * j));
-    }
-  }
+  limbs_to_words<Limb>(words, a.v, static_cast<size_t>(ring.len));
   big_set_words(r, words, ring.len * kOrderWordsPerLimb, 0);
   wipe(words, sizeof(words));
 }
 
 void order_mont_mul(const OrderRing &ring, OrderValue &r, const OrderValue &a,
                     const OrderValue &b) {
-  // Both curves' orders take four 64-bit or seven and eight 32-bit limbs: lengths known at
-  // compile time let the compiler unroll the rows.
-  switch (ring.len) {
-    case 4:
-      return mont_mul_limbs<4>(ring, r, a, b);
-    case 7:
-      return mont_mul_limbs<7>(ring, r, a, b);
-    case 8:
-      return mont_mul_limbs<8>(ring, r, a, b);
-    default:
-      return mont_mul_limbs<0>(ring, r, a, b);
-  }
+  order_product<false>(ring, r, a, b);
 }
 
 void order_add(const OrderRing &ring, OrderValue &r, const OrderValue &a, const OrderValue &b) {
-  Limb t[kOrderMaxLimbs] = {};
-  const Limb carry = add_limbs(t, a.v, b.v, static_cast<size_t>(ring.len));
-  subtract_if<0>(ring, r, t, carry);
+  const size_t len = static_cast<size_t>(ring.len);
+  Limb t[kOrderMaxLimbs];
+  const Limb carry = add_limbs(t, a.v, b.v, len);
+  final_sub(r.v, t, carry, ring.n, len);
 }
 
 void order_mont_inv(const OrderRing &ring, OrderValue &r, const OrderValue &a) {
@@ -201,7 +136,7 @@ void order_mont_inv(const OrderRing &ring, OrderValue &r, const OrderValue &a) {
   const int bits = Big_GetFilledBitNum(&ring.exponent);
   for (int top = ((bits + 3) / 4) * 4 - 4; top >= 0; top -= 4) {
     for (int s = 0; s < 4; s++) {
-      order_mont_mul(ring, acc, acc, acc);
+      order_product<true>(ring, acc, acc, acc);
     }
     const uint32_t digit = (ring.exponent.words[top / 32] >> (top % 32)) & 0xFu;
     if (digit != 0) {
@@ -286,7 +221,9 @@ Status joint_multipliers(const QL_ECDSA_PARAMETERS &curve, Big &u1, Big &u2, con
 // k: a fresh secret in [1, n-1] from an X9.62 generator keyed by n and field-size/8 bytes of
 // the hash pool generator; the generator state lives only for this call.
 Status random_scalar(const QL_ECDSA_PARAMETERS &curve, Big &k) {
-  if (curve.bits < 160 || curve.bits > 512) {
+  // The generator's modulus takes 5 to 16 words: its output buffer is sized for that.
+  const int n_words = big_used(curve.n);
+  if (curve.bits < 160 || curve.bits > 512 || n_words < 5 || n_words > kOrderMaxWords) {
     return kErrEcRandomArg;
   }
   Wiped<QL_X962_CTX> ctx;
@@ -318,6 +255,80 @@ struct SignScratch {
   OrderValue check;
   OrderValue plain;
 };
+
+// The part of signing after R = k*G, which is public: r, the checks, s.
+Status ecdsa_sign_with_point(const QL_ECDSA_PARAMETERS &curve, QL_ECDSA_SIGNATURE &sig,
+                             const Big &e, const Big &d, const Big &k, const BigPoint &big_r,
+                             bool &retry) {
+  retry = false;
+  OrderRing ring;
+  if (order_ring_init(ring, curve.n) != kOk) {
+    return kErrSignArg;
+  }
+  Wiped<SignScratch> scratch;
+  SignScratch &w = scratch.get();
+  OrderLimb in_range = order_from_big(ring, w.k, k) & order_from_big(ring, w.d, d);
+  QL_CT_PUBLIC(&in_range, sizeof(in_range));
+  if (in_range == 0) {
+    return kErrSignArg;
+  }
+
+  if (is_infinity(big_r)) {
+    retry = true;
+    return kOk;
+  }
+  if (!coordinates_reduced(curve, big_r) || BigPoint_IsSolution(&curve, &big_r) != kOk) {
+    return critical(kErrSignCheck);
+  }
+  Big r;
+  QL_TRY(big_mod(r, big_r.x, curve.n));
+  if (big_used(r) == 0) {
+    retry = true;
+    return kOk;
+  }
+
+  // kinv = k^-1; it must multiply back to one (n prime).
+  order_mont_mul(ring, w.k, w.k, ring.rr);
+  order_mont_inv(ring, w.kinv, w.k);
+  order_mont_mul(ring, w.check, w.kinv, w.k);
+  OrderLimb inverted = order_eq(ring, w.check, ring.one);
+  QL_CT_PUBLIC(&inverted, sizeof(inverted));
+  if (inverted == 0) {
+    return kErrBigNoInverse;
+  }
+
+  // t = e + r*d and s = kinv * t, all in Montgomery form.
+  order_mont_mul(ring, w.d, w.d, ring.rr);
+  order_from_big(ring, w.t, r);
+  order_mont_mul(ring, w.t, w.t, ring.rr);
+  order_mont_mul(ring, w.t, w.t, w.d);
+  order_from_big(ring, w.plain, e);
+  order_mont_mul(ring, w.plain, w.plain, ring.rr);
+  order_add(ring, w.t, w.t, w.plain);
+  order_mont_mul(ring, w.s, w.kinv, w.t);
+
+  // s*k must give t back before s leaves.
+  order_mont_mul(ring, w.check, w.s, w.k);
+  OrderLimb consistent = order_eq(ring, w.check, w.t);
+  QL_CT_PUBLIC(&consistent, sizeof(consistent));
+  if (consistent == 0) {
+    return critical(kErrSignCheck);
+  }
+
+  OrderValue unit{};
+  unit.v[0] = 1;
+  order_mont_mul(ring, w.plain, w.s, unit);
+  QL_CT_PUBLIC(&w.plain, sizeof(w.plain));
+  Big s;
+  order_to_big(ring, s, w.plain);
+  if (big_used(s) == 0) {
+    retry = true;
+    return kOk;
+  }
+  Big_Dump(&sig.r, &r);
+  Big_Dump(&sig.s, &s);
+  return kOk;
+}
 
 }  // namespace
 
@@ -396,79 +407,6 @@ Status ecdsa_sign_with_nonce(const QL_ECDSA_PARAMETERS &curve, QL_ECDSA_SIGNATUR
   }
   QL_CT_PUBLIC(point.ptr(), sizeof(BigPoint));
   return ecdsa_sign_with_point(curve, sig, e, d, k, point.get(), retry);
-}
-
-Status ecdsa_sign_with_point(const QL_ECDSA_PARAMETERS &curve, QL_ECDSA_SIGNATURE &sig,
-                             const Big &e, const Big &d, const Big &k, const BigPoint &big_r,
-                             bool &retry) {
-  retry = false;
-  OrderRing ring;
-  if (order_ring_init(ring, curve.n) != kOk) {
-    return kErrSignArg;
-  }
-  Wiped<SignScratch> scratch;
-  SignScratch &w = scratch.get();
-  OrderLimb in_range = order_from_big(ring, w.k, k) & order_from_big(ring, w.d, d);
-  QL_CT_PUBLIC(&in_range, sizeof(in_range));
-  if (in_range == 0) {
-    return kErrSignArg;
-  }
-
-  if (is_infinity(big_r)) {
-    retry = true;
-    return kOk;
-  }
-  if (!coordinates_reduced(curve, big_r) || BigPoint_IsSolution(&curve, &big_r) != kOk) {
-    return critical(kErrSignCheck);
-  }
-  Big r;
-  QL_TRY(big_mod(r, big_r.x, curve.n));
-  if (big_used(r) == 0) {
-    retry = true;
-    return kOk;
-  }
-
-  // kinv = k^-1; it must multiply back to one (n prime).
-  order_mont_mul(ring, w.k, w.k, ring.rr);
-  order_mont_inv(ring, w.kinv, w.k);
-  order_mont_mul(ring, w.check, w.kinv, w.k);
-  OrderLimb inverted = order_eq(ring, w.check, ring.one);
-  QL_CT_PUBLIC(&inverted, sizeof(inverted));
-  if (inverted == 0) {
-    return kErrBigNoInverse;
-  }
-
-  // t = e + r*d and s = kinv * t, all in Montgomery form.
-  order_mont_mul(ring, w.d, w.d, ring.rr);
-  order_from_big(ring, w.t, r);
-  order_mont_mul(ring, w.t, w.t, ring.rr);
-  order_mont_mul(ring, w.t, w.t, w.d);
-  order_from_big(ring, w.plain, e);
-  order_mont_mul(ring, w.plain, w.plain, ring.rr);
-  order_add(ring, w.t, w.t, w.plain);
-  order_mont_mul(ring, w.s, w.kinv, w.t);
-
-  // s*k must give t back before s leaves.
-  order_mont_mul(ring, w.check, w.s, w.k);
-  OrderLimb consistent = order_eq(ring, w.check, w.t);
-  QL_CT_PUBLIC(&consistent, sizeof(consistent));
-  if (consistent == 0) {
-    return critical(kErrSignCheck);
-  }
-
-  OrderValue unit{};
-  unit.v[0] = 1;
-  order_mont_mul(ring, w.plain, w.s, unit);
-  QL_CT_PUBLIC(&w.plain, sizeof(w.plain));
-  Big s;
-  order_to_big(ring, s, w.plain);
-  if (big_used(s) == 0) {
-    retry = true;
-    return kOk;
-  }
-  Big_Dump(&sig.r, &r);
-  Big_Dump(&sig.s, &s);
-  return kOk;
 }
 
 }  // namespace ql

@@ -92,10 +92,6 @@ Status digest_to_scalar(Big &e, const uint8_t *digest, uint32_t digest_len, cons
 Status ecdsa_sign_with_nonce(const QL_ECDSA_PARAMETERS &curve, QL_ECDSA_SIGNATURE &sig,
                              const Big &e, const Big &d, const Big &k, bool &retry);
 
-// The part of ecdsa_sign_with_nonce after the multiplication, given R = k*G (public).
-Status ecdsa_sign_with_point(const QL_ECDSA_PARAMETERS &curve, QL_ECDSA_SIGNATURE &sig,
-                             const Big &e, const Big &d, const Big &k, const BigPoint &big_r,
-                             bool &retry);
 
 }  // namespace ql
 

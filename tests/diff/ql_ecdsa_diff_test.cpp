@@ -17,14 +17,18 @@
 #include <vector>
 
 #include "QuillonCrypto.h"
+#include "ql_openssl_bn.h"
 
 namespace {
+
+using qltest::Bn;
+using qltest::to_bn;
+Big to_big(const BIGNUM *b) { return qltest::from_bn(b); }
 
 template <typename T, void (*F)(T *)>
 struct Del {
   void operator()(T *p) const { F(p); }
 };
-using Bn = std::unique_ptr<BIGNUM, Del<BIGNUM, BN_free>>;
 using Key = std::unique_ptr<EC_KEY, Del<EC_KEY, EC_KEY_free>>;
 using Sig = std::unique_ptr<ECDSA_SIG, Del<ECDSA_SIG, ECDSA_SIG_free>>;
 using Point = std::unique_ptr<EC_POINT, Del<EC_POINT, EC_POINT_free>>;
@@ -36,20 +40,6 @@ struct Curve {
 };
 const Curve kCurves[] = {{"P-224", NID_secp224r1, 224}, {"P-256", NID_X9_62_prime256v1, 256}};
 const uint32_t kDigestLens[] = {20, 28, 32, 48, 64};
-
-Big to_big(const BIGNUM *b) {
-  std::vector<uint8_t> bytes(static_cast<size_t>(BN_num_bytes(b)) + 1);
-  BN_bn2binpad(b, bytes.data(), static_cast<int>(bytes.size()));
-  Big r{};
-  EXPECT_EQ(U8ToBig(&r, bytes.data(), static_cast<uint32_t>(bytes.size())), 0);
-  return r;
-}
-
-Bn to_bn(const Big &a) {
-  std::vector<uint8_t> bytes(4 * QL_BIG_WORDS);
-  EXPECT_EQ(BigToU82(bytes.data(), &a, static_cast<uint32_t>(bytes.size())), 0);
-  return Bn(BN_bin2bn(bytes.data(), static_cast<int>(bytes.size()), nullptr));
-}
 
 BigPoint to_point(const EC_GROUP *g, const EC_POINT *p) {
   Bn x(BN_new());

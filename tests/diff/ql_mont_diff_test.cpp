@@ -11,60 +11,22 @@
 #include <vector>
 
 #include "QuillonCrypto.h"
+#include "ql_openssl_bn.h"
 
 namespace {
 
-struct BnDel {
-  void operator()(BIGNUM *b) const { BN_free(b); }
-};
-using Bn = std::unique_ptr<BIGNUM, BnDel>;
-Bn bn() { return Bn(BN_new()); }
+using qltest::Bn;
+using qltest::bn;
+using qltest::from_bn;
+using qltest::hex;
+using qltest::Holds;
+using qltest::to_bn;
+
 struct CtxDel {
   void operator()(BN_CTX *c) const { BN_CTX_free(c); }
 };
 std::unique_ptr<BN_CTX, CtxDel> g_ctx(BN_CTX_new());
 BN_CTX *ctx() { return g_ctx.get(); }
-
-Bn to_bn(const Big &a) {
-  std::vector<uint8_t> le(4 * QL_BIG_WORDS, 0);
-  for (int i = 0; i < a.length; i++) {
-    for (int k = 0; k < 4; k++) { le[4 * i + k] = static_cast<uint8_t>(a.words[i] >> (8 * k)); }
-  }
-  return Bn(BN_lebin2bn(le.data(), static_cast<int>(le.size()), nullptr));
-}
-
-Big from_bn(const BIGNUM *b) {
-  Big r{};
-  std::vector<uint8_t> le(4 * QL_BIG_WORDS, 0);
-  BN_bn2lebinpad(b, le.data(), static_cast<int>(le.size()));
-  int n = 1;
-  for (int i = 0; i < QL_BIG_WORDS; i++) {
-    uint32_t w = 0;
-    for (int k = 3; k >= 0; k--) { w = (w << 8) | le[4 * i + k]; }
-    r.words[i] = w;
-    if (w != 0) { n = i + 1; }
-  }
-  r.length = n;
-  return r;
-}
-
-std::string hex(const BIGNUM *b) {
-  char *s = BN_bn2hex(b);
-  std::string out(s);
-  OPENSSL_free(s);
-  return out;
-}
-
-::testing::AssertionResult Holds(const Big &r, const BIGNUM *want) {
-  if (r.length < 1 || (r.length > 1 && r.words[r.length - 1] == 0) || r.sign != 0) {
-    return ::testing::AssertionFailure() << "not in normal form, length " << r.length;
-  }
-  Bn got = to_bn(r);
-  if (BN_cmp(got.get(), want) != 0) {
-    return ::testing::AssertionFailure() << "got " << hex(got.get()) << " want " << hex(want);
-  }
-  return ::testing::AssertionSuccess();
-}
 
 std::mt19937_64 &rng() {
   static std::mt19937_64 r(20261208);

@@ -265,9 +265,14 @@ TEST(Ecdsa, RefusedArguments) {
       EXPECT_EQ(call(), k.code);
     }
   }
-  QL_ECDSA_PARAMETERS small = good;
-  small.bits = 128;
-  EXPECT_EQ(Big_Random_with_SHA1(&small, &d), -1501);
+  // Field sizes outside 160..512 bits and orders outside 5..16 words.
+  QL_ECDSA_PARAMETERS odd[3] = {good, good, good};
+  odd[0].bits = 128;
+  odd[1].n = big_hex(std::string(17 * 8, 'f'));
+  odd[2].n = big_hex("ffffffff");
+  for (const QL_ECDSA_PARAMETERS &c : odd) {
+    EXPECT_EQ(Big_Random_with_SHA1(&c, &d), -1501);
+  }
 }
 
 // Fresh key pairs pass their checks; a 64-byte and an empty digest sign and verify; chosen
