@@ -670,7 +670,7 @@ TEST(Pkcs1Schemes, AllocationFailure) {
   FixedRandom fixed(pseudo_random(1 << 14));
   const Example x = example_key(1024);
   const uint32_t k = 128;
-  const Bytes msg(16, 0x61);
+  const Bytes msg(20, 0x61);  // a message, and a 20-byte digest for PSS
   const uint8_t *h = msg.data();
   Bytes v15_ct(k), oaep_ct(k), v15_sig(k), pss_sig(k), out(k);
   uint32_t len = 0;
