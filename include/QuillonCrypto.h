@@ -1782,6 +1782,249 @@ QL_EXPORT int32_t QL_KCDSA_PublicKey_Encode(uint8_t *out, uint32_t *out_len, con
  * Returns 0, -5024 for a NULL `y` or `in`, or a code of Big_DerDecode. */
 QL_EXPORT int32_t QL_KCDSA_PublicKey_Decode(Big *y, const uint8_t *in, uint32_t in_len);
 
+/* ---- Asymmetric dispatcher ------------------------------------------------------------- */
+
+/* Public-key algorithms. */
+#define QL_PKEY_RSA 1
+#define QL_PKEY_KCDSA 5
+#define QL_PKEY_ECDSA 12
+
+/* Signature schemes: RSASSA-PKCS1-v1_5 with SHA-1, SHA-256, SHA-384, SHA-512 (3 to 6) or over
+ * a caller's digest (9, one-call forms only); RSASSA-PSS with the sign parameter's digest (11,
+ * 32, 33, 34); KCDSA with SHA-1, HAS-160, SHA-256 (16 to 18); ECDSA with SHA-1 (21). */
+#define QL_SIGN_RSA_V15_SHA1 3
+#define QL_SIGN_RSA_V15_SHA256 4
+#define QL_SIGN_RSA_V15_SHA384 5
+#define QL_SIGN_RSA_V15_SHA512 6
+#define QL_SIGN_RSA_V15_DIGEST 9
+#define QL_SIGN_RSA_PSS 11
+#define QL_SIGN_KCDSA_SHA1 16
+#define QL_SIGN_KCDSA_HAS160 17
+#define QL_SIGN_KCDSA_SHA256 18
+#define QL_SIGN_ECDSA_SHA1 21
+#define QL_SIGN_RSA_PSS_32 32
+#define QL_SIGN_RSA_PSS_33 33
+#define QL_SIGN_RSA_PSS_34 34
+
+/* Public-key encryption schemes: RSAES-PKCS1-v1_5 and RSAES-OAEP. */
+#define QL_PENC_RSA_V15 1
+#define QL_PENC_RSA_OAEP 3
+
+/* Stream kinds of QL_ASYM_CTX. */
+#define QL_ASYM_SIGNING 1
+#define QL_ASYM_VERIFYING 2
+
+/* QL_ASYM_KEY holds a private key, a public key or domain parameters of one algorithm: a type
+ * word the library carries along without reading it, the algorithm (0 while empty) and the
+ * body it owns: for RSA a QL_RSA_PRIVATE_KEY or QL_RSA_PUBLIC_KEY; for KCDSA a Big (x or y) or
+ * QL_KCDSA_PARAMETERS; for ECDSA a Big (d), a BigPoint (Q) or QL_ECDSA_PARAMETERS. Made empty
+ * by the _New functions, filled by decode, generation or copy, wiped and freed by _Delete. */
+typedef struct QL_ASYM_KEY {
+  uint32_t type;
+  int32_t algorithm;
+  void *body;
+} QL_ASYM_KEY;
+
+/* QL_ASYM_SIGN_PARAM is the sign parameter, two 32-bit words whose first word is read by
+ * signature scheme: for 11 and 32 to 34 the QL_PSS_PARAM `pss` (first word the message
+ * digest); for 16 to 18 `public_key`, the signer's KCDSA public key, which the record owns
+ * (QL_ASYM_SignParam_Delete deletes it); for other schemes nothing. Both readings start at the
+ * record's first byte; on 64-bit hosts the pointer covers both words, and the record stays 8
+ * bytes everywhere. */
+typedef union QL_ASYM_SIGN_PARAM {
+  QL_PSS_PARAM pss;
+  QL_ASYM_KEY *public_key;
+} QL_ASYM_SIGN_PARAM;
+
+#if defined(__cplusplus)
+static_assert(sizeof(QL_ASYM_SIGN_PARAM) == 2 * sizeof(int32_t), "two words");
+static_assert(offsetof(QL_ASYM_SIGN_PARAM, pss) == 0, "PSS reading at the start");
+static_assert(offsetof(QL_ASYM_SIGN_PARAM, public_key) == 0, "key reading at the start");
+static_assert(sizeof(QL_ASYM_KEY *) <= sizeof(QL_PSS_PARAM), "pointer within the two words");
+#endif
+
+/* QL_ASYM_SIGN_CTX is the inner state of a signature stream: the scheme, the digest chosen
+ * for it, the digest state over the message, and owned deep copies of the private key
+ * (signing), the public key (verifying), the parameters and the sign parameter. */
+typedef struct QL_ASYM_SIGN_CTX {
+  int32_t sign_id;
+  int32_t digest_id;
+  QL_HASH_CTX hash;
+  QL_ASYM_KEY *private_key;
+  QL_ASYM_KEY *public_key;
+  QL_ASYM_KEY *params;
+  QL_ASYM_SIGN_PARAM *sign_param;
+} QL_ASYM_SIGN_CTX;
+
+/* QL_ASYM_CTX is a signature stream: its kind (QL_ASYM_SIGNING, QL_ASYM_VERIFYING, 0 when
+ * fresh), a word the library does not read, and the inner state it owns. */
+typedef struct QL_ASYM_CTX {
+  int32_t kind;
+  int32_t reserved;
+  QL_ASYM_SIGN_CTX *sign_ctx;
+} QL_ASYM_CTX;
+
+/* The key-generation parameter: the RSA modulus length in bytes and the RSA public exponent
+ * (0 or 1: the default 65537). Other algorithms read neither. */
+typedef struct QL_ASYM_KEYGEN_PARAM {
+  uint32_t modulus_len;
+  uint32_t exponent;
+} QL_ASYM_KEYGEN_PARAM;
+
+/* QL_ASYM_Parameters_New, QL_ASYM_PrivateKey_New and QL_ASYM_PublicKey_New return an empty
+ * (zeroed) QL_ASYM_KEY from the heap, or NULL when memory runs out. */
+QL_EXPORT QL_ASYM_KEY *QL_ASYM_Parameters_New(void);
+QL_EXPORT QL_ASYM_KEY *QL_ASYM_PrivateKey_New(void);
+QL_EXPORT QL_ASYM_KEY *QL_ASYM_PublicKey_New(void);
+
+/* QL_ASYM_Parameters_Delete, QL_ASYM_PrivateKey_Delete and QL_ASYM_PublicKey_Delete wipe and
+ * free the body of `key` by its algorithm (an unknown algorithm frees none), then wipe and free
+ * the record; NULL is ignored. */
+QL_EXPORT void QL_ASYM_Parameters_Delete(QL_ASYM_KEY *params);
+QL_EXPORT void QL_ASYM_PrivateKey_Delete(QL_ASYM_KEY *key);
+QL_EXPORT void QL_ASYM_PublicKey_Delete(QL_ASYM_KEY *key);
+
+/* QL_ASYM_SignParam_New returns a zeroed sign parameter from the heap, or NULL. */
+QL_EXPORT QL_ASYM_SIGN_PARAM *QL_ASYM_SignParam_New(void);
+
+/* QL_ASYM_SignParam_Delete wipes and frees `sign_param`; for schemes 16 to 18 (`sign_id`) it
+ * first deletes the public key its first word points to. NULL is ignored. */
+QL_EXPORT void QL_ASYM_SignParam_Delete(QL_ASYM_SIGN_PARAM *sign_param, int32_t sign_id);
+
+/* QL_ASYM_CTX_New returns a zeroed stream from the heap, or NULL. QL_ASYM_CTX_Delete deletes
+ * the copies its inner state owns, wipes and frees the inner state and the record; NULL is
+ * ignored. */
+QL_EXPORT QL_ASYM_CTX *QL_ASYM_CTX_New(void);
+QL_EXPORT void QL_ASYM_CTX_Delete(QL_ASYM_CTX *ctx);
+
+/* QL_ASYM_PublicKey_Copy deep-copies the public key `src` into the empty record `dst` (type
+ * word, algorithm, body); `dst` is written only on success. Returns 0, -6016 for an RSA key
+ * without body or with a zero n or e (critical when its copy cannot be allocated), -6017 for
+ * NULL records, a non-empty `dst` or another algorithm, critical -6017 when memory runs out. */
+QL_EXPORT int32_t QL_ASYM_PublicKey_Copy(QL_ASYM_KEY *dst, const QL_ASYM_KEY *src);
+
+/* The encoders write the DER of a record to `out` and its length to `*out_len`; with `out`
+ * NULL they write only a length that bounds the real one, which `out` must then hold.
+ * Formats: parameters of KCDSA and ECDSA (the named curve); RSA keys as PKCS #1; KCDSA keys as
+ * one INTEGER; ECDSA private keys with the curve identifier, public keys as an OCTET STRING of
+ * the point. ECDSA keys need their parameters `params` (-1001 when NULL, empty or of another
+ * algorithm); other algorithms ignore them. The decoders read at most `in_len` bytes at `in`
+ * into an empty record (-1001 for ECDSA keys without matching parameters, also when an ECDSA
+ * private key names another curve), set its algorithm and make its body; a failed decode leaves
+ * both for the caller to delete. Codes: null arguments (a non-empty target too) -6005, -6007,
+ * -6011, -6013, -6018, -6020; unknown algorithms -6006, -6009, -6012, -6014, -6019, -6022;
+ * allocation critical -6008, -6015, -6021; else the algorithm's codes. */
+QL_EXPORT int32_t QL_ASYM_Parameters_Encode(uint8_t *out, uint32_t *out_len,
+                                            const QL_ASYM_KEY *params);
+QL_EXPORT int32_t QL_ASYM_Parameters_Decode(QL_ASYM_KEY *params, int32_t algorithm,
+                                            const uint8_t *in, uint32_t in_len);
+QL_EXPORT int32_t QL_ASYM_PrivateKey_Encode(uint8_t *out, uint32_t *out_len,
+                                            const QL_ASYM_KEY *key, const QL_ASYM_KEY *params);
+QL_EXPORT int32_t QL_ASYM_PrivateKey_Decode(QL_ASYM_KEY *key, int32_t algorithm,
+                                            const uint8_t *in, uint32_t in_len,
+                                            const QL_ASYM_KEY *params);
+QL_EXPORT int32_t QL_ASYM_PublicKey_Encode(uint8_t *out, uint32_t *out_len,
+                                           const QL_ASYM_KEY *key, const QL_ASYM_KEY *params);
+QL_EXPORT int32_t QL_ASYM_PublicKey_Decode(QL_ASYM_KEY *key, int32_t algorithm,
+                                           const uint8_t *in, uint32_t in_len,
+                                           const QL_ASYM_KEY *params);
+
+/* QL_ASYM_GenerateParameters fills the empty record `params` with new parameters of
+ * `algorithm`: KCDSA with a p of about `*size` bits, ECDSA the curve P-224 or P-256 (`*size`
+ * 224 or 256). Returns 0, -6023 for a NULL or non-empty `params` or a NULL `size`, -6025 for
+ * another algorithm, critical -6024 when memory runs out, or the algorithm's code. */
+QL_EXPORT int32_t QL_ASYM_GenerateParameters(QL_ASYM_KEY *params, int32_t algorithm,
+                                             const uint32_t *size);
+
+/* QL_ASYM_VerifyParameters checks KCDSA parameters, regenerating p and q from their seed with
+ * digest `digest_id` (1 to 5). Returns 0, -6026 for a NULL record or body or a digest outside
+ * 1 to 5, -6027 for another algorithm, or a code of QL_KCDSA_VerifyParameters. */
+QL_EXPORT int32_t QL_ASYM_VerifyParameters(const QL_ASYM_KEY *params, int32_t digest_id);
+
+/* QL_ASYM_GenerateKeyPair fills the empty records `private_key` and `public_key` with a new key
+ * pair of `algorithm`: RSA of `keygen`'s modulus length and exponent; KCDSA and ECDSA over
+ * `params` (-1001 when NULL, empty or of another algorithm). Returns 0, -6028 for NULL or
+ * non-empty records or a NULL `keygen`, -6030 for another algorithm, critical -6029 when
+ * memory runs out, or the algorithm's code. */
+QL_EXPORT int32_t QL_ASYM_GenerateKeyPair(QL_ASYM_KEY *private_key, QL_ASYM_KEY *public_key,
+                                          int32_t algorithm, const QL_ASYM_KEY *params,
+                                          const QL_ASYM_KEYGEN_PARAM *keygen);
+
+/* QL_ASYM_VerifyPublicKey checks `public_key` against `params`: RSA keys are accepted as they
+ * are, KCDSA and ECDSA keys are validated (-1001 without matching parameters). Returns 0,
+ * -6031 for a NULL record or body, -6032 for another algorithm, or the algorithm's code. */
+QL_EXPORT int32_t QL_ASYM_VerifyPublicKey(const QL_ASYM_KEY *public_key,
+                                          const QL_ASYM_KEY *params);
+
+/* QL_ASYM_ProveKeyPair checks that `private_key` and `public_key` form a pair (-1001 when their
+ * algorithms differ, or KCDSA and ECDSA without matching `params`). Returns 0, -6033 for a NULL
+ * record or body, -6034 for another algorithm, or the algorithm's code. */
+QL_EXPORT int32_t QL_ASYM_ProveKeyPair(const QL_ASYM_KEY *private_key,
+                                       const QL_ASYM_KEY *public_key, const QL_ASYM_KEY *params);
+
+/* QL_ASYM_Encrypt encrypts `in_len` bytes at `in` with the RSA `public_key` under scheme
+ * `enc_id` (QL_PENC_RSA_V15, or QL_PENC_RSA_OAEP with `oaep`) into `out` (the modulus length)
+ * and writes the length to `*out_len`. Returns 0, -6035 for NULL arguments (`oaep` too for
+ * OAEP), -6036 for another scheme, -1001 for a key of another algorithm, or a PKCS #1 code.
+ * QL_ASYM_Decrypt is its inverse with the RSA `private_key` and -6037, -6038. */
+QL_EXPORT int32_t QL_ASYM_Encrypt(uint8_t *out, uint32_t *out_len, const uint8_t *in,
+                                  uint32_t in_len, int32_t enc_id, const QL_ASYM_KEY *public_key,
+                                  const QL_OAEP_PARAM *oaep);
+QL_EXPORT int32_t QL_ASYM_Decrypt(uint8_t *out, uint32_t *out_len, const uint8_t *in,
+                                  uint32_t in_len, int32_t enc_id, const QL_ASYM_KEY *private_key,
+                                  const QL_OAEP_PARAM *oaep);
+
+/* QL_ASYM_Sign_Init starts signing stream `ctx` (fresh) for scheme `sign_id` with deep copies
+ * of `private_key`, `params` and `sign_param`, which the caller may delete at once; the
+ * message is hashed inside (KCDSA: after the signer's z). Returns 0, -6045 for a NULL or used
+ * `ctx`, a key without body or parameters of another algorithm, -1001 for a key, parameters or
+ * signer's key not of the scheme's algorithm, -6043 for missing parameters or sign parameter,
+ * -6044 for another scheme (9 too), -6042, critical -6046 or -6148 when memory runs out, or a
+ * copy code (-6002 to -6004, -6010, -6016, -6017, -6109, -6113). A failed Init leaves its
+ * copies for QL_ASYM_CTX_Delete, and the stream refuses Update and Final. */
+QL_EXPORT int32_t QL_ASYM_Sign_Init(QL_ASYM_CTX *ctx, int32_t sign_id,
+                                    const QL_ASYM_KEY *private_key, const QL_ASYM_KEY *params,
+                                    const QL_ASYM_SIGN_PARAM *sign_param);
+
+/* QL_ASYM_Sign_Update hashes `data_len` bytes at `data` into the signing stream `ctx`.
+ * Returns 0, -6047 for NULL arguments or a stream that is not a started signing stream, or a
+ * digest code. */
+QL_EXPORT int32_t QL_ASYM_Sign_Update(QL_ASYM_CTX *ctx, const uint8_t *data, uint32_t data_len);
+
+/* QL_ASYM_Sign_Final signs the stream's message into `out` (the modulus length for RSA, the
+ * length a NULL-output encoding reports for KCDSA and ECDSA) and writes the length to
+ * `*out_len`; the digest state is wiped, so a second Final fails with the digest's code.
+ * Returns 0, -6048 for NULL arguments or a stream that is not a started signing stream, -6050
+ * for another scheme, critical -6049 when memory runs out, or the scheme's code. */
+QL_EXPORT int32_t QL_ASYM_Sign_Final(QL_ASYM_CTX *ctx, uint8_t *out, uint32_t *out_len);
+
+/* QL_ASYM_Verify_Init, QL_ASYM_Verify_Update and QL_ASYM_Verify_Final are the verifying
+ * stream, as signing with the `public_key` (a KCDSA signer's z comes from it), and the
+ * `signature_len` bytes at `signature` checked at the end (0 when it is valid). Codes -6054,
+ * critical -6055, -6056, -6057, critical -6058, -6059 in place of -6045 to -6050. */
+QL_EXPORT int32_t QL_ASYM_Verify_Init(QL_ASYM_CTX *ctx, int32_t sign_id,
+                                      const QL_ASYM_KEY *public_key, const QL_ASYM_KEY *params,
+                                      const QL_ASYM_SIGN_PARAM *sign_param);
+QL_EXPORT int32_t QL_ASYM_Verify_Update(QL_ASYM_CTX *ctx, const uint8_t *data,
+                                        uint32_t data_len);
+QL_EXPORT int32_t QL_ASYM_Verify_Final(QL_ASYM_CTX *ctx, const uint8_t *signature,
+                                       uint32_t signature_len);
+
+/* QL_ASYM_Sign signs `msg_len` bytes at `msg` in one call, as a stream would: `input_is_digest`
+ * must be 0, except for scheme 9, which needs 1 and wraps the caller's value (at most 64 bytes)
+ * as it is. Returns 0, -6039 for NULL arguments, parameters of another algorithm or a longer
+ * value, -6040 for a wrong `input_is_digest`, -1001 for a key of another algorithm, critical
+ * -6041 when memory runs out, or a stream's code. QL_ASYM_Verify checks `signature_len`
+ * bytes at `signature` the same way, with -6051, -6052 and critical -6053. */
+QL_EXPORT int32_t QL_ASYM_Sign(uint8_t *out, uint32_t *out_len, int32_t input_is_digest,
+                               const uint8_t *msg, uint32_t msg_len, int32_t sign_id,
+                               const QL_ASYM_KEY *private_key, const QL_ASYM_KEY *params,
+                               const QL_ASYM_SIGN_PARAM *sign_param);
+QL_EXPORT int32_t QL_ASYM_Verify(const uint8_t *signature, uint32_t signature_len,
+                                 int32_t input_is_digest, const uint8_t *msg, uint32_t msg_len,
+                                 int32_t sign_id, const QL_ASYM_KEY *public_key,
+                                 const QL_ASYM_KEY *params, const QL_ASYM_SIGN_PARAM *sign_param);
+
 #ifdef __cplusplus
 }
 #endif
