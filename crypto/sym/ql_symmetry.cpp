@@ -293,19 +293,22 @@ void note_output(QL_SYM_CTX &ctx, const uint8_t *p, size_t n) {
 }
 
 // CTR decryption outputs every byte at once. The ciphertext of a block begun but not yet
-// complete stays pending (its plaintext already output), and the block is decrypted on a copy
-// of the record, so the counter moves only when the block completes and the output never
-// depends on how the input is split. `out` may equal `in`.
+// complete stays pending (its plaintext already output), and the block's counter is restored
+// after it is decrypted, so the counter moves only when the block completes and the output
+// never depends on how the input is split. `out` may equal `in`.
 Status ctr_decrypt(QL_SYM_CTX &ctx, uint8_t *out, const uint8_t *in, size_t in_len) {
   size_t done = 0;
-  // Decrypts the `n` bytes at `block` (a block's first bytes, less than a whole block) on a copy
-  // of the record and outputs those from `from` on.
+  // Decrypts the `n` bytes at `block` (a block's first bytes, less than a whole block) without
+  // moving the counter and outputs those from `from` on.
   auto partial = [&](const uint8_t *block, size_t n, size_t from) -> Status {
-    Wiped<QL_SYM_CTX> copy;
-    copy.get() = ctx;
+    // The engine keeps only the counter in the record: put it back afterwards.
+    uint8_t counter[kBlock];
+    std::memcpy(counter, ctx.param.iv, kBlock);
     uint8_t pt[kBlock];
     WipeOnExit guard_pt(pt, sizeof(pt));
-    QL_TRY(QL_SYM_Mode(copy.get(), pt, block, n, kDecrypt));
+    const Status st = QL_SYM_Mode(ctx, pt, block, n, kDecrypt);
+    std::memcpy(ctx.param.iv, counter, kBlock);
+    QL_TRY(st);
     std::memcpy(out + done, pt + from, n - from);
     note_output(ctx, out + done, n - from);
     return kOk;
