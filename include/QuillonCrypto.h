@@ -1600,7 +1600,8 @@ QL_EXPORT int32_t QL_ECDSA_Parameters_Decode(QL_ECDSA_PARAMETERS *curve, const u
                                              uint32_t in_len);
 
 /* QL_ECDSA_PublicKey_Encode and QL_ECDSA_PublicKey_Decode are BigPoint_DerEncode and
- * BigPoint_DerDecode: the public key as an OCTET STRING holding the point. */
+ * BigPoint_DerDecode: the public key as an OCTET STRING holding the point. The decoder refuses
+ * the point at infinity (-5509), which is no public key, and writes `Q` only on success. */
 QL_EXPORT int32_t QL_ECDSA_PublicKey_Encode(uint8_t *out, uint32_t *out_len, uint32_t capacity,
                                             const BigPoint *Q, const QL_ECDSA_PARAMETERS *curve);
 QL_EXPORT int32_t QL_ECDSA_PublicKey_Decode(const QL_ECDSA_PARAMETERS *curve, BigPoint *Q,

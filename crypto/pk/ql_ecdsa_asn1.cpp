@@ -60,9 +60,20 @@ int32_t QL_ECDSA_PublicKey_Encode(uint8_t *out, uint32_t *out_len, uint32_t capa
   return BigPoint_DerEncode(out, out_len, capacity, Q, curve);
 }
 
+// A public key is a point of the group other than the point at infinity, which no private key
+// gives and which has no public-key encoding: the single octet 00 is refused as malformed.
 int32_t QL_ECDSA_PublicKey_Decode(const QL_ECDSA_PARAMETERS *curve, BigPoint *Q, const uint8_t *in,
                                   uint32_t in_len) {
-  return BigPoint_DerDecode(curve, Q, in, in_len);
+  if (Q == nullptr) {
+    return BigPoint_DerDecode(curve, Q, in, in_len);
+  }
+  BigPoint decoded{};
+  QL_TRY(BigPoint_DerDecode(curve, &decoded, in, in_len));
+  if ((decoded.flags & QL_BIGPOINT_INFINITY) != 0) {
+    return ql::kErrOct2PointBad;
+  }
+  *Q = decoded;
+  return ql::kOk;
 }
 
 int32_t QL_ECDSA_Signature_Encode(uint8_t *out, uint32_t *out_len, const QL_ECDSA_SIGNATURE *sig) {
