@@ -258,6 +258,44 @@ Status conditional_test(QL_ASYM_KEY &priv, QL_ASYM_KEY &pub, const QL_ASYM_KEY *
   return r;
 }
 
+// Encryption and decryption differ only in their codes, the key's role and the dispatcher
+// function.
+struct CryptCodes {
+  Status null_arg, key_alloc, label_too_long;
+};
+constexpr CryptCodes kEncryptCodes = {kErrModEncryptNull, kErrModEncryptAlloc,
+                                      kErrEmeOaepEncodeLength};
+constexpr CryptCodes kDecryptCodes = {kErrModDecryptNull, kErrModDecryptAlloc, kErrEmeOaepDecode};
+
+using CryptFn = int32_t (*)(uint8_t *, uint32_t *, const uint8_t *, uint32_t, int32_t,
+                            const QL_ASYM_KEY *, const QL_OAEP_PARAM *);
+
+template <typename KeyRecord>
+Status crypt_service(const CryptCodes &c, uint8_t *out, uint32_t *out_len, const uint8_t *in,
+                     uint32_t in_len, int32_t penc_id, const QL_ASYM_KEY *key,
+                     const QL_OAEP_PARAM *param,
+                     Status (*copy_key)(KeyRecord &, const QL_ASYM_KEY *, const QL_ASYM_KEY *,
+                                        Status),
+                     CryptFn crypt) {
+  if (out == nullptr || out_len == nullptr || in == nullptr || key == nullptr) {
+    return c.null_arg;
+  }
+  *out_len = 0;
+  const Status r = service([&]() -> Status {
+    QL_TRY(QLC_State_CheckPEncID(penc_id));
+    KeyRecord key_copy;
+    QL_TRY(copy_key(key_copy, key, nullptr, c.key_alloc));
+    // Both directions give the encryption's code when the parameter copy runs out of memory.
+    OaepRecord oaep;
+    QL_TRY(oaep.copy(penc_id, param, c.label_too_long, kErrModEncryptAlloc));
+    return crypt(out, out_len, in, in_len, penc_id, key_copy.get(), oaep.get());
+  });
+  if (r != kOk) {
+    *out_len = 0;
+  }
+  return r;
+}
+
 }  // namespace
 
 #if defined(QL_TEST_HOOKS)
@@ -425,43 +463,16 @@ int32_t QLC_KEY_CheckKeyPair(const QL_ASYM_KEY *pri_key, const QL_ASYM_KEY *pub_
 int32_t QLC_ASYM_Encrypt(uint8_t *out, uint32_t *out_len, const uint8_t *in, uint32_t in_len,
                          int32_t penc_id, const QL_ASYM_KEY *pub_key,
                          const QL_OAEP_PARAM *penc_param) {
-  if (out == nullptr || out_len == nullptr || in == nullptr || pub_key == nullptr) {
-    return ql::kErrModEncryptNull;
-  }
-  *out_len = 0;
-  const ql::Status r = ql::service([&]() -> ql::Status {
-    QL_TRY(QLC_State_CheckPEncID(penc_id));
-    ql::PublicRecord key;
-    QL_TRY(ql::copy_public(key, pub_key, nullptr, ql::kErrModEncryptAlloc));
-    ql::OaepRecord oaep;
-    QL_TRY(oaep.copy(penc_id, penc_param, ql::kErrEmeOaepEncodeLength, ql::kErrModEncryptAlloc));
-    return QL_ASYM_Encrypt(out, out_len, in, in_len, penc_id, key.get(), oaep.get());
-  });
-  if (r != ql::kOk) {
-    *out_len = 0;
-  }
-  return r;
+  return ql::crypt_service<ql::PublicRecord>(ql::kEncryptCodes, out, out_len, in, in_len, penc_id,
+                                             pub_key, penc_param, ql::copy_public, QL_ASYM_Encrypt);
 }
 
 int32_t QLC_ASYM_Decrypt(uint8_t *out, uint32_t *out_len, const uint8_t *in, uint32_t in_len,
                          int32_t penc_id, const QL_ASYM_KEY *pri_key,
                          const QL_OAEP_PARAM *penc_param) {
-  if (out == nullptr || out_len == nullptr || in == nullptr || pri_key == nullptr) {
-    return ql::kErrModDecryptNull;
-  }
-  *out_len = 0;
-  const ql::Status r = ql::service([&]() -> ql::Status {
-    QL_TRY(QLC_State_CheckPEncID(penc_id));
-    ql::PrivateRecord key;
-    QL_TRY(ql::copy_private(key, pri_key, nullptr, ql::kErrModDecryptAlloc));
-    ql::OaepRecord oaep;
-    QL_TRY(oaep.copy(penc_id, penc_param, ql::kErrEmeOaepDecode, ql::kErrModEncryptAlloc));
-    return QL_ASYM_Decrypt(out, out_len, in, in_len, penc_id, key.get(), oaep.get());
-  });
-  if (r != ql::kOk) {
-    *out_len = 0;
-  }
-  return r;
+  return ql::crypt_service<ql::PrivateRecord>(ql::kDecryptCodes, out, out_len, in, in_len, penc_id,
+                                              pri_key, penc_param, ql::copy_private,
+                                              QL_ASYM_Decrypt);
 }
 
 int32_t QLC_ASYM_Sign(uint8_t *sig, uint32_t *sig_len, int32_t input_is_digest, const uint8_t *msg,
