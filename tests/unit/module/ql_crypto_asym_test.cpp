@@ -793,7 +793,8 @@ TEST(ModuleAsym, HeavyFailedRsaPairTestEntersTheErrorState) {
 }
 
 // Eight threads at once, each with records of its own: generation, checks, signatures,
-// encryption and random bytes, with the module's generator and state shared between them.
+// encryption and random bytes, with the module's generator and state shared between them, and
+// one caller's pair that all of them read.
 TEST(ModuleAsymLoad, HeavyEightThreadsWithTheirOwnRecords) {
   ql::test::set_state(QLC_CM_STATE_APPROVED);
   const int32_t pkeys[8] = {QL_PKEY_ECDSA, QL_PKEY_KCDSA, QL_PKEY_RSA, QL_PKEY_ECDSA,
@@ -806,6 +807,12 @@ TEST(ModuleAsymLoad, HeavyEightThreadsWithTheirOwnRecords) {
                      : pkey == QL_PKEY_KCDSA ? kcdsa_1024_params()
                                              : Key(nullptr, KeyDel{QLC_ASYM_Param_Delete}));
   }
+  // One pair all threads read at once, as two threads sharing a caller's key do.
+  const Pair &shared = rsa_pair();
+  Bytes shared_sig(128);
+  uint32_t shared_len = 0;
+  ASSERT_EQ(0, QLC_ASYM_Sign(shared_sig.data(), &shared_len, 0, kMsg.data(), 100, 4,
+                             shared.priv.get(), nullptr, nullptr));
   std::vector<std::string> errors(8);
   auto work = [&](int t) {
     auto fail = [&](const char *what, int32_t r) {
@@ -813,6 +820,9 @@ TEST(ModuleAsymLoad, HeavyEightThreadsWithTheirOwnRecords) {
         errors[t] = std::string(what) + " " + std::to_string(r);
       }
     };
+    fail("shared verify", QLC_ASYM_Verify(shared_sig.data(), shared_len, 0, kMsg.data(), 100, 4,
+                                          shared.pub.get(), nullptr, nullptr));
+    fail("shared check", QLC_KEY_CheckKeyPair(shared.priv.get(), shared.pub.get(), nullptr));
     const int32_t pkey = pkeys[t];
     Key priv = new_private(), pub = new_public();
     const QL_ASYM_KEYGEN_PARAM kg{128, 0};
