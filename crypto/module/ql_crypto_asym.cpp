@@ -183,6 +183,22 @@ void corrupt_pair(QL_ASYM_KEY &priv, QL_ASYM_KEY &pub) {
 }
 #endif
 
+}  // namespace
+
+Status check_round_trip(const uint8_t *msg, uint32_t msg_len, const uint8_t *ct, uint32_t ct_len,
+                        const uint8_t *dec, uint32_t dec_len) {
+  // An encryption that left its input where it was, or the message in the clear, has failed
+  // even when the decryption gives the message back.
+  const bool unchanged = dec_len <= ct_len && std::memcmp(dec, ct, dec_len) == 0;
+  const bool in_clear = ct_len >= msg_len && std::memcmp(ct, msg, msg_len) == 0;
+  if (unchanged || in_clear || dec_len != msg_len || std::memcmp(dec, msg, msg_len) != 0) {
+    return kErrModPairTestFailed;
+  }
+  return kOk;
+}
+
+namespace {
+
 // The pair-wise test of a freshly generated pair: a signature of a fixed message must verify,
 // and for RSA an OAEP encryption must change the message and decrypt back to it.
 Status pair_test(const QL_ASYM_KEY &priv, QL_ASYM_KEY &pub, const QL_ASYM_KEY *params) {
@@ -227,16 +243,7 @@ Status pair_test(const QL_ASYM_KEY &priv, QL_ASYM_KEY &pub, const QL_ASYM_KEY *p
   QL_TRY(QL_ASYM_Encrypt(ct.data(), &ct_len, msg, kPairTestMsgLen, QL_PENC_RSA_OAEP, &pub, &oaep));
   QL_TRY(QL_ASYM_Decrypt(dec.get().data(), &dec_len, ct.data(), ct_len, QL_PENC_RSA_OAEP, &priv,
                          &oaep));
-  // An encryption that left its input where it was, or the message in the clear, has failed
-  // even when the decryption gives the message back.
-  const bool unchanged =
-      dec_len <= ct_len && std::memcmp(dec.get().data(), ct.data(), dec_len) == 0;
-  const bool in_clear = ct_len >= kPairTestMsgLen && std::memcmp(ct.data(), msg, sizeof(msg)) == 0;
-  if (unchanged || in_clear || dec_len != kPairTestMsgLen ||
-      std::memcmp(dec.get().data(), msg, sizeof(msg)) != 0) {
-    return kErrModPairTestFailed;
-  }
-  return kOk;
+  return check_round_trip(msg, kPairTestMsgLen, ct.data(), ct_len, dec.get().data(), dec_len);
 }
 
 // The pair-wise test as the state asks for it: run in the approved state, skipped in the

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -480,6 +481,35 @@ TEST(ModuleAsym, OaepParameterCopy) {
   EXPECT_EQ(0, std::memcmp(label, dst->label, 3));
   QLC_ASYM_PEncParam_Delete(dst);
   QLC_ASYM_PEncParam_Delete(nullptr);
+}
+
+// The encryption half of the pair-wise test refuses every way an encryption can fail to hide
+// the message, even when the decryption gives it back.
+TEST(ModuleAsym, PairTestRoundTripCheck) {
+  const Bytes msg(20, 0x0a);
+  Bytes ct(128, 0x77);
+  const Bytes hidden = ct;
+  Bytes leading = ct;
+  std::copy(msg.begin(), msg.end(), leading.begin());
+  Bytes other = msg;
+  other[19] ^= 1;
+  struct Case {
+    const char *name;
+    const Bytes &ct, &dec;
+    int32_t code;
+  } cases[] = {
+      {"hidden and decrypted", hidden, msg, 0},
+      {"message in the clear at the start", leading, msg, -6112},
+      {"ciphertext is the message", msg, msg, -6112},
+      {"another message", hidden, other, -6112},
+      {"a shorter message", hidden, Bytes(msg.begin(), msg.begin() + 19), -6112},
+  };
+  for (const Case &c : cases) {
+    EXPECT_EQ(c.code,
+              ql::check_round_trip(msg.data(), 20, c.ct.data(), static_cast<uint32_t>(c.ct.size()),
+                                   c.dec.data(), static_cast<uint32_t>(c.dec.size())))
+        << c.name;
+  }
 }
 
 // The module's sign parameter: what it copies for each scheme and direction.
