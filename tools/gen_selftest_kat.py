@@ -20,7 +20,6 @@ import sys
 import tempfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-SHARED = "/work/shared"
 VEC = os.path.join(ROOT, "tests", "vectors")
 
 
