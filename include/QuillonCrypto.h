@@ -2025,6 +2025,14 @@ QL_EXPORT int32_t QL_ASYM_Verify(const uint8_t *signature, uint32_t signature_le
                                  int32_t sign_id, const QL_ASYM_KEY *public_key,
                                  const QL_ASYM_KEY *params, const QL_ASYM_SIGN_PARAM *sign_param);
 
+/* ---- Self-test ------------------------------------------------------------------------- */
+
+/* QL_CMVP_IntegrityCheck checks only the signature on the library file that QL_CM_PATH names:
+ * the file must end in "SIGN" and a 128-byte RSASSA-PKCS1-v1_5 SHA-1 signature, made with the
+ * module's integrity key, over every byte before them. Returns 0 when it does, -6089 otherwise
+ * (no or unreadable file, no trailer, a wrong signature). It never changes the module state. */
+QL_EXPORT int32_t QL_CMVP_IntegrityCheck(void);
+
 #ifdef __cplusplus
 }
 #endif
