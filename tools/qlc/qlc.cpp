@@ -1,6 +1,7 @@
 // qlc: the module's services for a person at a shell, in the manner of the openssl command line.
-// It links the shared library only and calls only the exported module services (QLC_*) and
-// QL_GetVersion, as any program built on the module would.
+// It links the shared library only and calls only the exported module services (QLC_*),
+// QL_GetVersion and the state-neutral QL_CMVP_IntegrityCheck, as any program built on the
+// module would.
 #include "qlc.h"
 
 #include <fcntl.h>
@@ -501,7 +502,10 @@ struct Command {
 const Command kCommands[] = {
     {"version", qlc::cmd_version,
      "usage: qlc version\n"
-     "Prints the library version and the module state at load and after start-up.\n"},
+     "Prints the library version, the module state at load and after start-up, and whether\n"
+     "the library file carries a valid signature: the file QL_CM_PATH names, else the file\n"
+     "the library was loaded from. A file that fails the check leaves the module state as it\n"
+     "is (qlc selftest stops the module).\n"},
     {"list", qlc::cmd_list,
      "usage: qlc list\n"
      "Lists the digests, HMACs, ciphers, modes, paddings and key types, and which of them need\n"
