@@ -20,6 +20,29 @@ Status integrity_check();
 // Two entropy gatherings in a row: kErrSelfTestCheck when their pools are equal, else 0.
 Status selftest_entropy();
 
+#if defined(QL_TEST_HOOKS)
+namespace test {
+// One fault the next self-tests see, until another is set: a cipher that decrypts wrongly, a
+// digest, HMAC or X9.62 output that differs from its known answer, a stored OAEP ciphertext
+// or signature with a changed byte, or two equal entropy gatherings.
+enum class SelfTestFault {
+  kNone,
+  kCipherDecrypt,
+  kDigest,
+  kHmac,
+  kX962,
+  kPublicKeyDecrypt,
+  kSignature,
+  kEntropyRepeat
+};
+void selftest_inject(SelfTestFault fault);
+
+// The families the last selftest_known_answers ran, one bit each in the order ciphers (bit 0),
+// digests, HMACs, X9.62, public-key encryption, signatures (bit 5).
+uint32_t selftest_families_run();
+}  // namespace test
+#endif
+
 }  // namespace ql
 
 // The whole self-test, in the order known answers, file signature, entropy source: 0 when
