@@ -83,6 +83,28 @@ Status integrity_check() {
 
 }  // namespace ql
 
+int32_t QL_CMVP_SelfTest(void) {
+  // Each part runs only when the ones before it passed; any failure is the same code.
+  if (ql::selftest_known_answers() != ql::kOk || ql::integrity_check() != ql::kOk ||
+      ql::selftest_entropy() != ql::kOk) {
+    return ql::kErrSelfTestCheck;
+  }
+  return ql::kOk;
+}
+
 // Exported functions.
+
+int32_t QLC_CM_SelfTest(void) {
+  const int32_t r = QLC_CM_StateInit();
+  if (r != ql::kOk) {
+    return r;
+  }
+  if (QL_CMVP_SelfTest() == ql::kOk) {
+    return ql::kOk;
+  }
+  // Whatever failed, the module stops for good.
+  QLC_CMVP_MoveState(QLC_CM_STATE_ERROR);
+  return ql::kErrSelfTestFailed;
+}
 
 int32_t QL_CMVP_IntegrityCheck(void) { return ql::integrity_check(); }

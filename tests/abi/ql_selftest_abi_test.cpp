@@ -166,13 +166,32 @@ TEST_P(SelfTestFile, ChecksTheFileAndStopsTheModuleOnFailure) {
   // The check alone changes no state, before or after start-up.
   EXPECT_EQ(QL_CMVP_IntegrityCheck(), c.valid ? 0 : kCheckFailed);
   EXPECT_EQ(QLC_CM_StateInfo(), QLC_CM_STATE_NOT_INITIALIZED);
-  ASSERT_EQ(QLC_CM_StateInit(), 0);
   if (c.non_approved) {
+    ASSERT_EQ(QLC_CM_StateInit(), 0);
     ASSERT_EQ(QLC_CM_StateChange(QLC_CM_STATE_NON_APPROVED), 0);
+    EXPECT_EQ(QL_CMVP_IntegrityCheck(), c.valid ? 0 : kCheckFailed);
+    EXPECT_EQ(QLC_CM_StateInfo(), QLC_CM_STATE_NON_APPROVED);
   }
+
+  // The self-test passes and leaves the working state as it was (5 from the start), or fails
+  // and stops the module for the rest of the process.
+  const int32_t r = QLC_CM_SelfTest();
   const int32_t state = QLC_CM_StateInfo();
-  EXPECT_EQ(QL_CMVP_IntegrityCheck(), c.valid ? 0 : kCheckFailed);
-  EXPECT_EQ(QLC_CM_StateInfo(), state);
+  uint8_t digest[64];
+  uint32_t digest_len = 0;
+  const uint8_t abc[] = {'a', 'b', 'c'};
+  const int32_t hashed = QLC_Hash(digest, &digest_len, abc, sizeof(abc), QL_HASH_SHA256);
+  if (c.valid) {
+    EXPECT_EQ(r, 0);
+    EXPECT_EQ(state, c.non_approved ? QLC_CM_STATE_NON_APPROVED : QLC_CM_STATE_APPROVED);
+    EXPECT_EQ(hashed, 0);
+  } else {
+    EXPECT_EQ(r, kSelfTestFailed);
+    EXPECT_EQ(state, QLC_CM_STATE_ERROR);
+    EXPECT_EQ(hashed, kErrorState);
+    EXPECT_EQ(QLC_CM_SelfTest(), kErrorState);
+    EXPECT_EQ(QLC_CM_StateInfo(), QLC_CM_STATE_ERROR);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SelfTestFile, testing::ValuesIn(kCases),
