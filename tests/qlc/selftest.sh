@@ -1,5 +1,5 @@
 # qlc version's line on the library file's signature, and qlc selftest: the file qlc loaded,
-# a file the caller names, and a damaged copy, which fails the check without stopping the module
+# a file the caller names, and a changed copy, which fails the check without stopping the module
 # in version and stops it for good in selftest.
 source "$(dirname "$0")/common.sh"
 : "${LIB:?path of the signed library}"
@@ -17,4 +17,17 @@ grep -q '^library file signature: not valid, changed (from QL_CM_PATH)$' <<<"$ou
   fail "version on a changed copy: $out"
 grep -q '^module state after start-up: 5 (approved)$' <<<"$out" ||
   fail "version on a changed copy left the approved state: $out"
-echo "library file signature reported"
+# selftest: passes on the loaded file in either working state, fails on the changed copy and
+# leaves the module in its error state.
+out=$("$QLC" selftest)
+grep -q '^self-test: passed in [0-9.]* s$' <<<"$out" || fail "selftest: $out"
+grep -qx "library file: $lib (as loaded)" <<<"$out" || fail "selftest file: $out"
+grep -qx 'module state: 5 (approved)' <<<"$out" || fail "selftest state: $out"
+out=$("$QLC" --non-approved selftest)
+grep -qx 'module state: 3 (non-approved)' <<<"$out" || fail "selftest non-approved: $out"
+QL_CM_PATH=changed expect_fail 1 "QLC_CM_SelfTest: crypto selftest is failed (code -6062)" selftest
+grep -qx 'module state: 9 (error)' fail.err || fail "selftest failure state: $(cat fail.err)"
+grep -qx 'library file: changed (from QL_CM_PATH)' fail.err || fail "selftest: $(cat fail.err)"
+QL_CM_PATH=missing expect_fail 1 "code -6062" selftest
+expect_fail 2 "unexpected argument 'x'" selftest x
+echo "library file signature and self-test reported"

@@ -177,6 +177,7 @@ int cmd_enc(Args &args);
 int cmd_dec(Args &args);
 int cmd_rand(Args &args);
 int cmd_genkey(Args &args);
+int cmd_selftest(Args &args);
 void list_ciphers();
 void list_digests();
 

@@ -1,7 +1,9 @@
 // qlc selftest, and the library file check that qlc version reports. Both name the library file
 // to the module through QL_CM_PATH: the caller's value when it is set, else the file this
 // process loaded the library from.
+#include <chrono>
 #include <cstdlib>
+#include <iomanip>
 #include <iostream>
 #include <string>
 
@@ -64,6 +66,27 @@ std::string library_signature() {
   // The check alone: it leaves the module state as it is, even when the file fails it.
   const int32_t r = QL_CMVP_IntegrityCheck();
   return std::string(r == 0 ? "valid" : "not valid") + ", " + file;
+}
+
+int cmd_selftest(Args &args) {
+  if (!args.done()) { args.fail("unexpected argument '" + args.peek() + "'"); }
+  const std::string file = name_library_file();
+  // From the state at load the self-test itself enters the approved state.
+  if (args.non_approved()) { start_module(true); }
+  const auto start = std::chrono::steady_clock::now();
+  const int32_t r = QLC_CM_SelfTest();
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+  const int32_t state = QLC_CM_StateInfo();
+  if (r != 0) {
+    std::cerr << "library file: " << file << "\n"
+              << "module state: " << state << " (" << state_name(state) << ")\n";
+    throw ModuleError{"QLC_CM_SelfTest", r};
+  }
+  std::cout << "self-test: passed in " << std::fixed << std::setprecision(3) << took.count()
+            << " s\n"
+            << "library file: " << file << "\n"
+            << "module state: " << state << " (" << state_name(state) << ")\n";
+  return 0;
 }
 
 }  // namespace qlc
