@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,9 @@ const FileCase kCases[] = {
     {"SignatureByte", Input::kSignatureByte, true, false},
     {"Appended", Input::kAppended, false, false},
 };
+
+// Case names in test output, rather than the record's bytes.
+void PrintTo(const FileCase &c, std::ostream *os) { *os << c.name; }
 
 std::string library_file() {
 #if defined(_WIN32)
