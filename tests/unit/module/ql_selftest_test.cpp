@@ -21,18 +21,19 @@ struct FaultCase {
   SelfTestFault fault;
   int32_t known_answers;  // result of the known-answer tests
   uint32_t families_run;
-  int32_t entropy;  // result of the entropy check
+  int32_t entropy;   // result of the entropy check
+  bool both_states;  // also run in the non-approved state (each run costs many RSA operations)
 };
 
 const FaultCase kCases[] = {
-    {"none", SelfTestFault::kNone, 0, kAllFamilies, 0},
-    {"cipher decrypts wrongly", SelfTestFault::kCipherDecrypt, -6089, kAllFamilies, 0},
-    {"digest", SelfTestFault::kDigest, -6089, kAllFamilies, 0},
-    {"hmac", SelfTestFault::kHmac, -6089, kAllFamilies, 0},
-    {"x9.62", SelfTestFault::kX962, -6089, kAllFamilies, 0},
-    {"oaep ciphertext", SelfTestFault::kPublicKeyDecrypt, -6089, kNoSignatures, 0},
-    {"signature", SelfTestFault::kSignature, -6089, kAllFamilies, 0},
-    {"entropy repeats", SelfTestFault::kEntropyRepeat, 0, kAllFamilies, -6089},
+    {"none", SelfTestFault::kNone, 0, kAllFamilies, 0, true},
+    {"cipher decrypts wrongly", SelfTestFault::kCipherDecrypt, -6089, kAllFamilies, 0, true},
+    {"digest", SelfTestFault::kDigest, -6089, kAllFamilies, 0, false},
+    {"hmac", SelfTestFault::kHmac, -6089, kAllFamilies, 0, false},
+    {"x9.62", SelfTestFault::kX962, -6089, kAllFamilies, 0, false},
+    {"oaep ciphertext", SelfTestFault::kPublicKeyDecrypt, -6089, kNoSignatures, 0, false},
+    {"signature", SelfTestFault::kSignature, -6089, kAllFamilies, 0, false},
+    {"entropy repeats", SelfTestFault::kEntropyRepeat, 0, kAllFamilies, -6089, false},
 };
 
 TEST(SelfTest, KnownAnswersAndEntropyUnderEachFault) {
@@ -41,6 +42,9 @@ TEST(SelfTest, KnownAnswersAndEntropyUnderEachFault) {
     ql::test::selftest_inject(c.fault);
     // The approved and the non-approved state give the same results.
     for (int32_t state : {5, 3}) {
+      if (state == 3 && !c.both_states) {
+        continue;
+      }
       ql::test::set_state(state);
       EXPECT_EQ(c.known_answers, ql::selftest_known_answers()) << c.name << " state " << state;
       EXPECT_EQ(c.families_run, ql::test::selftest_families_run()) << c.name;
