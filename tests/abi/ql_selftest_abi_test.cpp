@@ -24,45 +24,73 @@ constexpr int32_t kSelfTestFailed = -6062;
 constexpr int32_t kErrorState = -6066;
 constexpr size_t kTrailerLen = 132;
 
-// What QL_CM_PATH is made to name.
-enum class Input {
-  kSigned,          // the library file
-  kUnset,           // no variable at all
-  kEmpty,           // an empty value
-  kLongestPath,     // the library file by a path of 1023 bytes
-  kTooLongPath,     // the library file by a path of 1024 bytes
-  kMissing,         // a file that does not exist
-  kTrailerOnly,     // the file's 132-byte trailer alone
-  kUnsigned,        // the file without its trailer
-  kMarkChanged,     // "SIGn" in place of "SIGN"
-  kFirstByte,       // the first byte changed
-  kLastSignedByte,  // the byte just before the trailer changed
-  kSignatureByte,   // the last byte of the signature changed
-  kAppended,        // one more byte after the trailer
-};
+using Bytes = std::vector<char>;
+
+// Writes `bytes` to a file of the case's own and returns its name.
+std::string write_copy(const char *name, const Bytes &bytes) {
+  const std::string path = std::string("selftest_") + name + ".bin";
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+// The library file named by a path of `len` bytes: extra slashes before its absolute path.
+std::string padded_path(const std::string &file, size_t len) {
+  return std::string(len - file.size(), '/') + file;
+}
 
 struct FileCase {
   const char *name;
-  Input input;
   bool non_approved;  // run after switching to the non-approved state
   bool valid;
+  // What QL_CM_PATH names, made from the signed library's `bytes` and `path`; nullptr unsets.
+  std::string *(*input)(const char *name, Bytes &bytes, std::string &path);
 };
 
+std::string *changed(const char *name, Bytes &bytes, std::string &path, size_t at) {
+  bytes[at] ^= 0x01;
+  path = write_copy(name, bytes);
+  return &path;
+}
+
 const FileCase kCases[] = {
-    {"Signed", Input::kSigned, false, true},
-    {"SignedNonApproved", Input::kSigned, true, true},
-    {"LongestPath", Input::kLongestPath, false, true},
-    {"Unset", Input::kUnset, false, false},
-    {"Empty", Input::kEmpty, false, false},
-    {"TooLongPath", Input::kTooLongPath, false, false},
-    {"Missing", Input::kMissing, false, false},
-    {"TrailerOnly", Input::kTrailerOnly, false, false},
-    {"Unsigned", Input::kUnsigned, false, false},
-    {"MarkChanged", Input::kMarkChanged, false, false},
-    {"FirstByte", Input::kFirstByte, false, false},
-    {"LastSignedByte", Input::kLastSignedByte, false, false},
-    {"SignatureByte", Input::kSignatureByte, true, false},
-    {"Appended", Input::kAppended, false, false},
+    {"Signed", false, true, [](const char *, Bytes &, std::string &p) { return &p; }},
+    {"SignedNonApproved", true, true, [](const char *, Bytes &, std::string &p) { return &p; }},
+    {"LongestPath", false, true,
+     [](const char *, Bytes &, std::string &p) { return &(p = padded_path(p, 1023)); }},
+    {"TooLongPath", false, false,
+     [](const char *, Bytes &, std::string &p) { return &(p = padded_path(p, 1024)); }},
+    {"Unset", false, false,
+     [](const char *, Bytes &, std::string &) -> std::string * { return nullptr; }},
+    {"Empty", false, false, [](const char *, Bytes &, std::string &p) { return &(p = ""); }},
+    {"Missing", false, false,
+     [](const char *, Bytes &, std::string &p) { return &(p = "selftest_missing.bin"); }},
+    {"TrailerOnly", false, false,
+     [](const char *n, Bytes &b, std::string &p) {
+       return &(p = write_copy(n, Bytes(b.end() - kTrailerLen, b.end())));
+     }},
+    {"Unsigned", false, false,
+     [](const char *n, Bytes &b, std::string &p) {
+       b.resize(b.size() - kTrailerLen);
+       return &(p = write_copy(n, b));
+     }},
+    {"MarkChanged", false, false,
+     [](const char *n, Bytes &b, std::string &p) {
+       return changed(n, b, p, b.size() - kTrailerLen + 3);
+     }},
+    {"FirstByte", false, false,
+     [](const char *n, Bytes &b, std::string &p) { return changed(n, b, p, 0); }},
+    {"LastSignedByte", false, false,
+     [](const char *n, Bytes &b, std::string &p) {
+       return changed(n, b, p, b.size() - kTrailerLen - 1);
+     }},
+    {"SignatureByte", true, false,
+     [](const char *n, Bytes &b, std::string &p) { return changed(n, b, p, b.size() - 1); }},
+    {"Appended", false, false,
+     [](const char *n, Bytes &b, std::string &p) {
+       b.push_back(0);
+       return &(p = write_copy(n, b));
+     }},
 };
 
 // Case names in test output, rather than the record's bytes.
@@ -78,34 +106,16 @@ std::string library_file() {
 #endif
 }
 
-void set_path(const char *value) {
+void set_path(const std::string *value) {
 #if defined(_WIN32)
-  _putenv_s("QL_CM_PATH", value == nullptr ? "" : value);
+  _putenv_s("QL_CM_PATH", value == nullptr ? "" : value->c_str());
 #else
   if (value == nullptr) {
     unsetenv("QL_CM_PATH");
   } else {
-    setenv("QL_CM_PATH", value, 1);
+    setenv("QL_CM_PATH", value->c_str(), 1);
   }
 #endif
-}
-
-std::vector<char> read_file(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// Writes `bytes` to a file of the case's own and returns its name.
-std::string write_copy(const char *name, const std::vector<char> &bytes) {
-  const std::string path = std::string("selftest_") + name + ".bin";
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return path;
-}
-
-// The library file named by a path of `len` bytes: extra slashes after the first one.
-std::string padded_path(const std::string &file, size_t len) {
-  return std::string(len - file.size(), '/') + file;
 }
 
 class SelfTestFile : public testing::TestWithParam<FileCase> {};
@@ -113,59 +123,17 @@ class SelfTestFile : public testing::TestWithParam<FileCase> {};
 TEST_P(SelfTestFile, ChecksTheFileAndStopsTheModuleOnFailure) {
   const FileCase &c = GetParam();
   const std::string lib = library_file();
-  std::vector<char> bytes = read_file(lib);
+  std::ifstream in(lib, std::ios::binary);
+  Bytes bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   ASSERT_GT(bytes.size(), kTrailerLen) << lib;
   ASSERT_EQ(std::string(bytes.end() - kTrailerLen, bytes.end() - kTrailerLen + 4), "SIGN");
-  std::string path;
-  switch (c.input) {
-    case Input::kSigned:
-      path = lib;
-      break;
-    case Input::kUnset:
-      break;
-    case Input::kEmpty:
-      path = "";
-      break;
-    case Input::kLongestPath:
-    case Input::kTooLongPath:
 #if defined(_WIN32)
-      if (c.valid) {
-        GTEST_SKIP() << "Windows paths are shorter";
-      }
-#else
-      ASSERT_EQ(lib[0], '/');
-#endif
-      path = padded_path(lib, c.input == Input::kLongestPath ? 1023 : 1024);
-      break;
-    case Input::kMissing:
-      path = "selftest_missing.bin";
-      std::remove(path.c_str());
-      break;
-    case Input::kTrailerOnly:
-      path = write_copy(c.name, std::vector<char>(bytes.end() - kTrailerLen, bytes.end()));
-      break;
-    case Input::kUnsigned:
-      bytes.resize(bytes.size() - kTrailerLen);
-      path = write_copy(c.name, bytes);
-      break;
-    case Input::kMarkChanged:
-      bytes[bytes.size() - kTrailerLen + 3] = 'n';
-      path = write_copy(c.name, bytes);
-      break;
-    case Input::kFirstByte:
-    case Input::kLastSignedByte:
-    case Input::kSignatureByte:
-      bytes[c.input == Input::kFirstByte        ? 0
-            : c.input == Input::kLastSignedByte ? bytes.size() - kTrailerLen - 1
-                                                : bytes.size() - 1] ^= 0x01;
-      path = write_copy(c.name, bytes);
-      break;
-    case Input::kAppended:
-      bytes.push_back(0);
-      path = write_copy(c.name, bytes);
-      break;
+  if (c.valid && std::string(c.name) == "LongestPath") {
+    GTEST_SKIP() << "Windows paths are shorter";
   }
-  set_path(c.input == Input::kUnset ? nullptr : path.c_str());
+#endif
+  std::string path = lib;
+  set_path(c.input(c.name, bytes, path));
 
   // The check alone changes no state, before or after start-up.
   EXPECT_EQ(QL_CMVP_IntegrityCheck(), c.valid ? 0 : kCheckFailed);
