@@ -27,15 +27,17 @@ constexpr size_t kMarkLen = 4;
 constexpr uint32_t kSignatureLen = 128;
 constexpr char kTrailerMark[kMarkLen + 1] = "SIGN";
 constexpr int32_t kSchemeRsaPkcs1Sha1 = 3;
+// cmvp_verify without memory for its key record; never leaves this unit.
+constexpr Status kVerifyNoKeyRecord = -1;
 
 // Whether the `signature_len` bytes at `signature` are the integrity key's RSASSA-PKCS1-v1_5
 // SHA-1 signature of the `data_len` bytes at `data`: 0 when they are, else the dispatcher's
-// code, or -1 when the key record cannot be allocated.
+// code, or kVerifyNoKeyRecord when the key record cannot be allocated.
 Status cmvp_verify(const uint8_t *signature, uint32_t signature_len, const uint8_t *data,
                    uint32_t data_len) {
   QL_ASYM_KEY *key = QL_ASYM_PublicKey_New();
   if (key == nullptr) {
-    return -1;
+    return kVerifyNoKeyRecord;
   }
   Status r =
       QL_ASYM_PublicKey_Decode(key, QL_PKEY_RSA, integrity_key, sizeof(integrity_key), nullptr);
