@@ -10,6 +10,23 @@ install(TARGETS ${QL_INSTALLED_LIBRARY} EXPORT QuillonCryptoTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+# The installed library must be the signed file byte for byte: `cmake --install --strip`
+# rewrites it, which breaks the signature the self-test checks, so such an install fails.
+if(WIN32)
+  set(_ql_library_dir ${CMAKE_INSTALL_BINDIR})
+else()
+  set(_ql_library_dir ${CMAKE_INSTALL_LIBDIR})
+endif()
+install(CODE "
+  set(_built \"$<TARGET_FILE:${QL_INSTALLED_LIBRARY}>\")
+  set(_installed
+    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${_ql_library_dir}/$<TARGET_FILE_NAME:${QL_INSTALLED_LIBRARY}>\")
+  file(SHA256 \${_built} _want)
+  file(SHA256 \${_installed} _got)
+  if(NOT _got STREQUAL _want)
+    message(FATAL_ERROR \"\${_installed} differs from the signed \${_built} (installed with \"
+      \"--strip?): its signature no longer verifies; install without --strip\")
+  endif()")
 install(FILES ${PROJECT_SOURCE_DIR}/include/QuillonCrypto.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(TARGETS qlc RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

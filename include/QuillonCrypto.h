@@ -2099,6 +2099,22 @@ QL_EXPORT int32_t QLC_ASYM_Verify(const uint8_t *sig, uint32_t sig_len, int32_t 
                                   const QL_ASYM_KEY *pub_key, const QL_ASYM_KEY *params,
                                   const QL_ASYM_SIGN_PARAM *sign_param);
 
+/* ---- Self-test ------------------------------------------------------------------------- */
+
+/* QLC_CM_SelfTest runs the power-up self-test: the known answers of every approved algorithm
+ * family, the signature on the library file that the environment variable QL_CM_PATH names (a
+ * path of at most 1023 bytes), and a repetition check of the entropy source. From state 1 the
+ * module first enters state 5. When every part passes it returns 0 and the state stays 5 or 3;
+ * otherwise the module enters the error state 9 for good and it returns -6062. In states 9 and
+ * 11 it tests nothing and returns -6066 and -6065. */
+QL_EXPORT int32_t QLC_CM_SelfTest(void);
+
+/* QL_CMVP_IntegrityCheck checks only the signature on the library file that QL_CM_PATH names:
+ * the file must end in "SIGN" and a 128-byte RSASSA-PKCS1-v1_5 SHA-1 signature, made with the
+ * module's integrity key, over every byte before them. Returns 0 when it does, -6089 otherwise
+ * (no or unreadable file, no trailer, a wrong signature). It never changes the module state. */
+QL_EXPORT int32_t QL_CMVP_IntegrityCheck(void);
+
 #ifdef __cplusplus
 }
 #endif

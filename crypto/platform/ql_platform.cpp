@@ -99,7 +99,7 @@ size_t system_identity(uint8_t *out) {
 
 int64_t File::size() const {
   struct __stat64 st;
-  if (_stat64(path_, &st) != 0) { return -1; }
+  if (stream_ == nullptr || _fstat64(_fileno(stream_), &st) != 0) { return -1; }
   return static_cast<int64_t>(st.st_size);
 }
 
@@ -146,7 +146,7 @@ size_t system_identity(uint8_t *out) {
 
 int64_t File::size() const {
   struct stat st;
-  if (stat(path_, &st) != 0) { return -1; }
+  if (stream_ == nullptr || fstat(fileno(stream_), &st) != 0) { return -1; }
   return static_cast<int64_t>(st.st_size);
 }
 
@@ -176,7 +176,7 @@ bool module_file_path(char *path, size_t size) {
   return true;
 }
 
-File::File(const char *path) : path_(path), stream_(std::fopen(path, "rb")) {}
+File::File(const char *path) : stream_(std::fopen(path, "rb")) {}
 
 File::~File() {
   if (stream_ != nullptr) { std::fclose(stream_); }

@@ -109,14 +109,16 @@ bool module_file_path(char *path, size_t size);
 // A file opened for binary reading, closed when the object goes out of scope.
 class File {
  public:
-  // Opens `path`; is_open() is false when it cannot be opened. `path` must outlive the object.
+  // Opens `path`; is_open() is false when it cannot be opened.
   explicit File(const char *path);
   ~File();
   File(const File &) = delete;
   File &operator=(const File &) = delete;
 
   bool is_open() const { return stream_ != nullptr; }
-  // The size of the file at the path in bytes, or -1 when it cannot be found.
+  // The size in bytes of the file that is open, or -1 when it is not open. It is asked of the
+  // open stream, never of the path again, so a file replaced at the path after opening cannot
+  // lend its size to the one being read.
   int64_t size() const;
   // Moves the read position to `offset` bytes from the start; false on failure.
   bool seek(int64_t offset);
@@ -124,7 +126,6 @@ class File {
   size_t read(uint8_t *out, size_t n);
 
  private:
-  const char *path_;
   std::FILE *stream_;
 };
 

@@ -87,5 +87,10 @@ run(${C_COMPILER} ${SOURCE_DIR}/consumer/consumer.c ${flags} -Wl,-rpath,${libdir
   -o ${WORK}/consumer-pc)
 run(${WORK}/consumer-pc)
 
-# The installed qlc finds the installed library by itself.
-run(${prefix}/bin/qlc version)
+# The installed qlc finds the installed library by itself, and its file is still signed (the
+# self-test passes on it).
+execute_process(COMMAND ${prefix}/bin/qlc version RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+if(NOT rc EQUAL 0 OR NOT out MATCHES "library file signature: valid, ${prefix}/")
+  message(FATAL_ERROR "the installed library is not validly signed:\n${out}")
+endif()
+run(${prefix}/bin/qlc selftest)

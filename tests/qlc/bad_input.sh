@@ -114,7 +114,7 @@ expect_same "exit with one unreadable file" "$rc" 1
 expect_same "the readable file's line" "$(cat out)" "$(sha256sum data)"
 # --help works for every command, before and after other options, and "--" ends the
 # options: after it, "--help" and "-x" are file names.
-for c in version list hash hmac enc dec rand genkey speed; do
+for c in version list hash hmac enc dec rand genkey selftest speed; do
   "$QLC" "$c" --help | grep -q "usage: qlc $c" || fail "qlc $c --help"
   "$QLC" "$c" -x --help | grep -q "usage: qlc $c" || fail "qlc $c -x --help"
 done

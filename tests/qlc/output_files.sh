@@ -103,6 +103,7 @@ enc -c aria -k $k16 -iv $iv -in abc
 dec -c aria -k $k16 -iv $iv -in data.enc
 rand 4
 genkey aria128
+selftest
 speed -t 0.01 sha1
 enc -c aria -k $k16 -iv $iv -in abc -out /dev/full
 rand -out /dev/full 4

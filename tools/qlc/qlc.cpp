@@ -1,6 +1,7 @@
 // qlc: the module's services for a person at a shell, in the manner of the openssl command line.
-// It links the shared library only and calls only the exported module services (QLC_*) and
-// QL_GetVersion, as any program built on the module would.
+// It links the shared library only and calls only the exported module services (QLC_*),
+// QL_GetVersion and the state-neutral QL_CMVP_IntegrityCheck, as any program built on the
+// module would.
 #include "qlc.h"
 
 #include <fcntl.h>
@@ -501,7 +502,10 @@ struct Command {
 const Command kCommands[] = {
     {"version", qlc::cmd_version,
      "usage: qlc version\n"
-     "Prints the library version and the module state at load and after start-up.\n"},
+     "Prints the library version, the module state at load and after start-up, and whether\n"
+     "the library file carries a valid signature: the file QL_CM_PATH names, else the file\n"
+     "the library was loaded from. A file that fails the check leaves the module state as it\n"
+     "is (qlc selftest stops the module).\n"},
     {"list", qlc::cmd_list,
      "usage: qlc list\n"
      "Lists the digests, HMACs, ciphers, modes, paddings and key types, and which of them need\n"
@@ -564,6 +568,13 @@ const Command kCommands[] = {
      "aes192, aes256, hmac-has160, hmac-sha1, hmac-sha256, hmac-sha384, hmac-sha512.\n"
      "-l: length of an HMAC key, from half the digest length to the block length (default\n"
      "half the digest length).\n"},
+    {"selftest", qlc::cmd_selftest,
+     "usage: qlc selftest\n"
+     "Runs the module's power-up self-test: the known answers of every approved algorithm,\n"
+     "the signature on the library file (the file QL_CM_PATH names, else the file the\n"
+     "library was loaded from) and the entropy source's repetition check. Prints the result,\n"
+     "its time, the file and the module state. A failure stops the module for good (state 9,\n"
+     "error) and exits 1 with the module's message.\n"},
     {"speed", qlc::cmd_speed,
      "usage: qlc speed [-t SECONDS] [-elapsed] [ALG...]\n"
      "Measures each service through the module boundary on 16, 64, 256, 1024, 8192 and 16384\n"
@@ -577,7 +588,7 @@ const Command kCommands[] = {
 const char kUsage[] =
     "usage: qlc [--non-approved] COMMAND [OPTIONS]\n"
     "       qlc --version | --help\n"
-    "Commands: version list hash hmac enc dec rand genkey speed\n"
+    "Commands: version list hash hmac enc dec rand genkey selftest speed\n"
     "Each command takes --help; \"--\" ends the options. --non-approved switches the module to\n"
     "its non-approved state first (AES and SEED-256 work only there). Algorithm names are\n"
     "case-insensitive.\n"

@@ -160,6 +160,13 @@ const Digest &digest_by_mac(int32_t mac_id);
 // digest, as HMAC itself does with keys longer than the block.
 void fill_mac_key(QLC_SECRET_KEY &key, const Digest &d, const uint8_t *bytes, size_t len);
 
+// The name of module state `state` ("approved", "error", ...).
+const char *state_name(int32_t state);
+// Whether the library file carries a valid signature, and which file that is: QL_CM_PATH when
+// the caller set it, else the file the library was loaded from (QL_CM_PATH is then set to it).
+// The module state does not change.
+std::string library_signature();
+
 // The subcommands.
 int cmd_version(Args &args);
 int cmd_list(Args &args);
@@ -170,6 +177,7 @@ int cmd_enc(Args &args);
 int cmd_dec(Args &args);
 int cmd_rand(Args &args);
 int cmd_genkey(Args &args);
+int cmd_selftest(Args &args);
 void list_ciphers();
 void list_digests();
 

@@ -20,6 +20,8 @@ constexpr Digest kDigests[] = {
     {"sha512", QL_HASH_SHA512, QL_HMAC_SHA512, 64, 128},
 };
 
+}  // namespace
+
 const char *state_name(int32_t state) {
   switch (state) {
     case QLC_CM_STATE_NOT_INITIALIZED:
@@ -36,6 +38,8 @@ const char *state_name(int32_t state) {
       return "unknown";
   }
 }
+
+namespace {
 
 // Options shared by hash and hmac: the digest, the key (hmac only), check mode (hash only)
 // and the files.
@@ -316,6 +320,7 @@ int cmd_version(Args &args) {
   start_module(args.non_approved());
   const int32_t now = QLC_CM_StateInfo();
   std::cout << "module state after start-up: " << now << " (" << state_name(now) << ")\n";
+  std::cout << "library file signature: " << library_signature() << "\n";
   return 0;
 }
 
