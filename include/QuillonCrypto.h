@@ -2025,6 +2025,79 @@ QL_EXPORT int32_t QL_ASYM_Verify(const uint8_t *signature, uint32_t signature_le
                                  int32_t sign_id, const QL_ASYM_KEY *public_key,
                                  const QL_ASYM_KEY *params, const QL_ASYM_SIGN_PARAM *sign_param);
 
+/* ---- Module asymmetric services -------------------------------------------------------- */
+
+/* QLC_ASYM_Param_New, QLC_KEY_PriKey_New and QLC_KEY_PubKey_New return an empty (zeroed)
+ * QL_ASYM_KEY for parameters, a private key or a public key, or NULL when memory runs out.
+ * The services fill them; QLC_ASYM_Param_Delete, QLC_KEY_PriKey_Delete and
+ * QLC_KEY_PubKey_Delete wipe and free the body and the record (NULL is ignored). */
+QL_EXPORT QL_ASYM_KEY *QLC_ASYM_Param_New(void);
+QL_EXPORT void QLC_ASYM_Param_Delete(QL_ASYM_KEY *params);
+QL_EXPORT QL_ASYM_KEY *QLC_KEY_PriKey_New(void);
+QL_EXPORT void QLC_KEY_PriKey_Delete(QL_ASYM_KEY *key);
+QL_EXPORT QL_ASYM_KEY *QLC_KEY_PubKey_New(void);
+QL_EXPORT void QLC_KEY_PubKey_Delete(QL_ASYM_KEY *key);
+
+/* QLC_ASYM_GenParam fills the empty record `params` with new parameters of `pkey_id`: KCDSA
+ * with a p of `*gen_param` bits, ECDSA the curve P-224 or P-256 (`*gen_param` 224 or 256);
+ * `params` is written only on success. Returns 0, -6023 for a NULL or non-empty `params` or a
+ * NULL `gen_param`, a state or gate code, -6096 or -6093 when memory runs out (the module then
+ * enters its error state), or a code of QL_ASYM_GenerateParameters. */
+QL_EXPORT int32_t QLC_ASYM_GenParam(QL_ASYM_KEY *params, int32_t pkey_id,
+                                    const uint32_t *gen_param);
+
+/* QLC_KEY_GenKeyPair fills the empty records `pri_key` and `pub_key` (both only on success)
+ * with a new pair of `pkey_id`: RSA by `keygen` (`params` NULL), KCDSA and ECDSA over `params`.
+ * In the approved state the pair must first sign and verify (RSA: also OAEP round trip). Returns
+ * 0, -6097 for NULL, non-empty or identical records or NULL `keygen`, a state or gate code,
+ * -6112 for a pair that fails the test (module in error state), -6121 or -6093 to -6095 when
+ * memory runs out, or a dispatcher code. */
+QL_EXPORT int32_t QLC_KEY_GenKeyPair(QL_ASYM_KEY *pri_key, QL_ASYM_KEY *pub_key, int32_t pkey_id,
+                                     const QL_ASYM_KEY *params, const QL_ASYM_KEYGEN_PARAM *keygen);
+
+/* QLC_KEY_CheckKeyPair checks that `pri_key` and `pub_key` form a pair (KCDSA and ECDSA over
+ * `params`); the key-pair gate applies to the private key's algorithm. Returns 0, -6098 for a
+ * NULL key, a state or gate code, -6140 or -6093 to -6095 when memory runs out, or a code of
+ * QL_ASYM_ProveKeyPair. */
+QL_EXPORT int32_t QLC_KEY_CheckKeyPair(const QL_ASYM_KEY *pri_key, const QL_ASYM_KEY *pub_key,
+                                       const QL_ASYM_KEY *params);
+
+/* QLC_ASYM_Encrypt encrypts `in_len` bytes at `in` with the RSA `pub_key` under `penc_id`
+ * (QL_PENC_RSA_OAEP with `penc_param`, label up to 32768 bytes) into `out`, which must hold the
+ * modulus length, and its length to `*out_len` (0 on failure). Returns 0, -6099 for a NULL
+ * argument, a state or gate code, -3002 for a longer label, -6139 for a NULL label of non-zero
+ * length, -6119, -6118 or -6095 when memory runs out, or a code of QL_ASYM_Encrypt. */
+QL_EXPORT int32_t QLC_ASYM_Encrypt(uint8_t *out, uint32_t *out_len, const uint8_t *in,
+                                   uint32_t in_len, int32_t penc_id, const QL_ASYM_KEY *pub_key,
+                                   const QL_OAEP_PARAM *penc_param);
+
+/* QLC_ASYM_Decrypt inverts QLC_ASYM_Encrypt with the RSA `pri_key`; `out` must hold the
+ * modulus length. Codes as there, with -6100 for a NULL argument, -3011 for a label above
+ * 32768 bytes, and -6120, -6119, -6118 or -6094 when memory runs out. */
+QL_EXPORT int32_t QLC_ASYM_Decrypt(uint8_t *out, uint32_t *out_len, const uint8_t *in,
+                                   uint32_t in_len, int32_t penc_id, const QL_ASYM_KEY *pri_key,
+                                   const QL_OAEP_PARAM *penc_param);
+
+/* QLC_ASYM_Sign signs `msg` (a digest for scheme 9 with `input_is_digest` 1) under `sign_id`
+ * with `pri_key`, `params` and `sign_param` (PSS words; KCDSA: the signer's public key) into
+ * `sig` and `*sig_len` (0 on failure). `sig` must hold: RSA the modulus length; ECDSA 2 x
+ * (order bytes + 3) + 2 (64, 72 bytes); KCDSA digest + q bytes + 8 (72 for SHA-256, 256-bit q).
+ * Returns 0, -6104 for a NULL argument, a state or gate code, -6102 without sign parameter,
+ * -6105, -6103 or -6093 to -6095 when memory runs out, or a code of QL_ASYM_Sign. */
+QL_EXPORT int32_t QLC_ASYM_Sign(uint8_t *sig, uint32_t *sig_len, int32_t input_is_digest,
+                                const uint8_t *msg, uint32_t msg_len, int32_t sign_id,
+                                const QL_ASYM_KEY *pri_key, const QL_ASYM_KEY *params,
+                                const QL_ASYM_SIGN_PARAM *sign_param);
+
+/* QLC_ASYM_Verify checks `sig_len` bytes at `sig` as QLC_ASYM_Sign's signature of `msg` under
+ * `pub_key` (KCDSA too wants the signer's key in `sign_param`). Returns 0 for a valid
+ * signature, -6106 for a NULL argument, a state or gate code, -6102, -6107, -6103 or -6093 to
+ * -6095 when memory runs out, or a code of QL_ASYM_Verify. */
+QL_EXPORT int32_t QLC_ASYM_Verify(const uint8_t *sig, uint32_t sig_len, int32_t input_is_digest,
+                                  const uint8_t *msg, uint32_t msg_len, int32_t sign_id,
+                                  const QL_ASYM_KEY *pub_key, const QL_ASYM_KEY *params,
+                                  const QL_ASYM_SIGN_PARAM *sign_param);
+
 #ifdef __cplusplus
 }
 #endif
