@@ -183,7 +183,7 @@ public final class Cmvp {
     public static final int SIGN_RSA_SHA256 = 4;
     public static final int SIGN_RSA_SHA384 = 5;
     public static final int SIGN_RSA_SHA512 = 6;
-    /** RSASSA-PSS with the digest and MGF of a {@link CmvpSignParameter}; salt as long as the digest. */
+    /** RSASSA-PSS with the digest and MGF of a {@link CmvpSignParameter}; salt of digest length. */
     public static final int SIGN_RSA_PSS = 11;
 
     /** Public-key encryption schemes: RSAES-PKCS1-v1_5 and RSAES-OAEP. */
@@ -226,15 +226,16 @@ public final class Cmvp {
      * with {@link #ASymDeleteKey}; on any failure (null object or array, missing field, oversize
      * magnitude, no memory) nothing is allocated and {@code key} is unchanged.
      */
-    public static native void ASymGenPrivateKey(Object key, int nSign, byte[] n, int eSign, byte[] e,
-            int dSign, byte[] d, int pSign, byte[] p, int qSign, byte[] q, int dPSign, byte[] dP,
-            int dQSign, byte[] dQ, int qInvSign, byte[] qInv);
+    public static native void ASymGenPrivateKey(Object key, int nSign, byte[] n, int eSign,
+            byte[] e, int dSign, byte[] d, int pSign, byte[] p, int qSign, byte[] q, int dPSign,
+            byte[] dP, int dQSign, byte[] dQ, int qInvSign, byte[] qInv);
 
     /**
      * Imports an RSA public key (n, e) into {@code key} (a {@link CmvpPublicKey}), as
      * {@link #ASymGenPrivateKey} does for private keys; free it with {@link #ASymDeleteKey}.
      */
-    public static native void ASymGenPublicKey(Object key, int nSign, byte[] n, int eSign, byte[] e);
+    public static native void ASymGenPublicKey(Object key, int nSign, byte[] n, int eSign,
+            byte[] e);
 
     /** Checks that the two keys form a pair. Returns 0, -1 for a missing key, or a module code. */
     public static native int ASymCheckKeyPair(Object priKey, Object pubKey);
@@ -260,8 +261,8 @@ public final class Cmvp {
      * {@code in} or an {@code out} shorter than the modulus, or a module code; on failure
      * {@code out} is unchanged. The module admits RSAES-PKCS1-v1_5 only in its non-approved state.
      */
-    public static native int ASymEncrypt(byte[] out, byte[] in, int inLen, int pencId, Object pubKey,
-            Object oaepParam);
+    public static native int ASymEncrypt(byte[] out, byte[] in, int inLen, int pencId,
+            Object pubKey, Object oaepParam);
 
     /**
      * Decrypts the first {@code inLen} bytes of {@code in} with the RSA private key
@@ -269,8 +270,8 @@ public final class Cmvp {
      * plaintext length, -1 also when {@code out} cannot hold the plaintext, or a module code;
      * on failure {@code out} is unchanged.
      */
-    public static native int ASymDecrypt(byte[] out, byte[] in, int inLen, int pencId, Object priKey,
-            Object oaepParam);
+    public static native int ASymDecrypt(byte[] out, byte[] in, int inLen, int pencId,
+            Object priKey, Object oaepParam);
 
     /**
      * Signs the first {@code msgLen} bytes of {@code msg} with scheme {@code signId} (RSA: 3 to 6,
@@ -335,7 +336,7 @@ public final class Cmvp {
         return out;
     }
 
-    /** The non-negative integer whose magnitude {@code layout} holds, as {@link #toNativeLayout}. */
+    /** The non-negative integer in the first {@code len} bytes of a {@link #toNativeLayout}. */
     public static java.math.BigInteger fromNativeLayout(byte[] layout, int len) {
         byte[] be = new byte[len + 1];
         boolean little = java.nio.ByteOrder.nativeOrder() == java.nio.ByteOrder.LITTLE_ENDIAN;

@@ -1,23 +1,11 @@
 package security;
 
-import java.lang.ref.Cleaner;
 import java.math.BigInteger;
 
-/**
- * A public key as the natives read and write it, owned and freed as {@link CmvpPrivateKey}
- * describes.
- */
-public final class CmvpPublicKey implements AutoCloseable {
-    /** First word of the key record. Written by the natives. */
-    private int typeID;
-    /** Public-key algorithm identifier. Written by the natives. */
-    private int pkeyID;
+/** A public key as the natives read and write it, owned as {@link CmvpKey} describes. */
+public final class CmvpPublicKey extends CmvpKey {
     /** Address of the key body. Written by the natives. */
     private long pubKey;
-    /** Address of the key record. Written by the natives. */
-    private long address;
-
-    private Cleaner.Cleanable cleanable;
 
     public CmvpPublicKey() {}
 
@@ -25,7 +13,7 @@ public final class CmvpPublicKey implements AutoCloseable {
     public static CmvpPublicKey importRsa(BigInteger n, BigInteger e) {
         CmvpPublicKey key = new CmvpPublicKey();
         Cmvp.ASymGenPublicKey(key, 0, Cmvp.toNativeLayout(n), 0, Cmvp.toNativeLayout(e));
-        if (key.address == 0) {
+        if (!key.isOpen()) {
             throw new IllegalArgumentException("the RSA public key could not be imported");
         }
         key.own(CmvpNativeKey.Origin.IMPORTED_PUBLIC);
@@ -54,28 +42,8 @@ public final class CmvpPublicKey implements AutoCloseable {
         return status;
     }
 
-    void own(CmvpNativeKey.Origin origin) {
-        cleanable = CmvpNativeKey.CLEANER.register(this, new CmvpNativeKey(address, origin));
-    }
-
-    public synchronized boolean isOpen() {
-        return address != 0;
-    }
-
-    public synchronized int getAlgorithm() {
-        return pkeyID;
-    }
-
     @Override
-    public synchronized void close() {
-        if (cleanable == null) {
-            return;
-        }
-        cleanable.clean();
-        cleanable = null;
-        typeID = 0;
-        pkeyID = 0;
+    void clearBody() {
         pubKey = 0;
-        address = 0;
     }
 }

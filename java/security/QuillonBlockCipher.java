@@ -165,7 +165,7 @@ final class QuillonBlockCipher extends CipherSpi {
             throw new InvalidParameterException(algorithm.jcaName + " only encrypts and decrypts");
         }
         if (k == null || !"RAW".equalsIgnoreCase(k.getFormat()) || k.getEncoded() == null) {
-            throw new InvalidKeyException(algorithm.jcaName + " needs a secret key in raw encoding");
+            throw new InvalidKeyException(algorithm.jcaName + " needs a raw secret key");
         }
         byte[] raw = k.getEncoded();
         if (!algorithm.fits(raw.length)) {
@@ -202,7 +202,8 @@ final class QuillonBlockCipher extends CipherSpi {
                 throw new InvalidKeyException(
                         new QuillonProvider.ModuleRefusal(algorithm.jcaName, status).getMessage());
             }
-            throw new InvalidKeyException(algorithm.jcaName + ": " + QuillonProvider.message(status));
+            throw new InvalidKeyException(algorithm.jcaName + ": "
+                    + QuillonProvider.message(status));
         }
         if (key != null) {
             Arrays.fill(key, (byte) 0);

@@ -64,7 +64,8 @@ final class QuillonMac extends MacSpi {
                     throw new InvalidKeyException(new QuillonProvider.ModuleRefusal(kind.macName,
                             status).getMessage());
                 }
-                throw new InvalidKeyException(kind.macName + ": " + QuillonProvider.message(status));
+                throw new InvalidKeyException(kind.macName + ": "
+                        + QuillonProvider.message(status));
             }
         }
     }

@@ -192,11 +192,10 @@ public class QuillonProviderTest {
         }
         ct[ct.length - 1] ^= 0x55;
         assertArrayEquals(new byte[20], c.doFinal(ct));
-        Object[][] refused = {
-            {"ARIA/ECB/NoPadding", Cipher.ENCRYPT_MODE, new byte[17], IllegalBlockSizeException.class},
-            {"ARIA/CBC/PKCS5Padding", Cipher.DECRYPT_MODE, new byte[17], IllegalBlockSizeException.class},
-            {"ARIA/CBC/PKCS5Padding", Cipher.DECRYPT_MODE, new byte[0], IllegalBlockSizeException.class},
-        };
+        Class<?> size = IllegalBlockSizeException.class;
+        Object[][] refused = {{"ARIA/ECB/NoPadding", Cipher.ENCRYPT_MODE, new byte[17], size},
+                {"ARIA/CBC/PKCS5Padding", Cipher.DECRYPT_MODE, new byte[17], size},
+                {"ARIA/CBC/PKCS5Padding", Cipher.DECRYPT_MODE, new byte[0], size}};
         for (Object[] r : refused) {
             Cipher d = Cipher.getInstance((String) r[0], QUILLON);
             d.init((Integer) r[1], key, ((String) r[0]).contains("CBC") ? iv : null);
