@@ -231,4 +231,24 @@ public class CmvpAsymTest {
         unused.close();
         assertFalse(unused.isOpen());
     }
+
+    /** What the Java objects cannot carry: parameter values and KCDSA's signer key. */
+    @Test
+    public void kcdsaAndEcdsaAreRefusedByTheModule() {
+        for (int pkeyId : new int[] {Cmvp.PKEY_KCDSA, Cmvp.PKEY_ECDSA}) {
+            for (CmvpParameters params : new CmvpParameters[] {null,
+                    new CmvpParameters(0, pkeyId)}) {
+                CmvpPrivateKey pri = new CmvpPrivateKey();
+                CmvpPublicKey pub = new CmvpPublicKey();
+                int status = Cmvp.ASymGenKeyPair(pri, pub, pkeyId, params,
+                        new CmvpKeyGenParameter(0, 0));
+                assertTrue("algorithm " + pkeyId + " status " + status, status < -4);
+                Cmvp.ASymDeleteKeyPair(pri, pub);
+            }
+        }
+        byte[] sig = CmvpDigestTest.filled(K);
+        assertEquals(-6102, Cmvp.ASymSign(sig, 0, new byte[4], 4, 16, importedPrivate, null,
+                new CmvpSignParameter(0, 0)));
+        assertArrayEquals(CmvpDigestTest.filled(K), sig);
+    }
 }
