@@ -1,15 +1,9 @@
 package security;
 
-import java.lang.ref.Cleaner;
 import java.security.MessageDigestSpi;
-import java.util.Arrays;
 import java.util.List;
 
-/**
- * MessageDigest over the module's digests. The native context is made on first use, restarted
- * after each digest, and freed by a cleaner when the instance becomes unreachable; every native
- * call holds the context's lock, so the cleaner never frees a context in use.
- */
+/** MessageDigest over the module's digests, on a {@link QuillonStream}. */
 final class QuillonDigest extends MessageDigestSpi {
     /** The digests, with their JCA names, HMAC names and module identifiers. */
     enum Kind {
@@ -43,32 +37,22 @@ final class QuillonDigest extends MessageDigestSpi {
         }
     }
 
-    private static final Cleaner CLEANER = Cleaner.create();
-
     private final Kind kind;
-    private final CmvpContext ctx = new CmvpContext();
-    private final byte[] one = new byte[1];
+    private final QuillonStream stream;
+    private final QuillonStream.Start start;
 
     QuillonDigest(Kind kind) {
         this.kind = kind;
-        CLEANER.register(this, () -> {
-            synchronized (ctx) {
-                Cmvp.HashRelease(ctx);
+        stream = new QuillonStream(this, kind.jcaName, kind.length, Cmvp::HashUpdate,
+                Cmvp::HashFinal, Cmvp::HashRelease);
+        start = ctx -> Cmvp.HashInit(ctx, kind.hashId);
+        // Started at once, so that a digest the module refuses fails when it is asked for.
+        int status = stream.start(start);
+        if (status < 0) {
+            if (QuillonProvider.isGateRefusal(status)) {
+                throw new QuillonProvider.ModuleRefusal(kind.jcaName, status);
             }
-        });
-        start();
-    }
-
-    /** Starts the native digest; the module refusing it is reported when the instance is made. */
-    private void start() {
-        synchronized (ctx) {
-            int status = Cmvp.HashInit(ctx, kind.hashId);
-            if (status < 0) {
-                if (QuillonProvider.isGateRefusal(status)) {
-                    throw new QuillonProvider.ModuleRefusal(kind.jcaName, status);
-                }
-                throw QuillonProvider.failure(kind.jcaName, status);
-            }
+            throw QuillonProvider.failure(kind.jcaName, status);
         }
     }
 
@@ -79,47 +63,21 @@ final class QuillonDigest extends MessageDigestSpi {
 
     @Override
     protected void engineUpdate(byte input) {
-        one[0] = input;
-        engineUpdate(one, 0, 1);
+        stream.update(input, start);
     }
 
     @Override
     protected void engineUpdate(byte[] input, int offset, int len) {
-        if (len <= 0) {
-            return;
-        }
-        byte[] data = offset == 0 ? input : Arrays.copyOfRange(input, offset, offset + len);
-        synchronized (ctx) {
-            if (!ctx.isOpen()) {
-                start();
-            }
-            int status = Cmvp.HashUpdate(ctx, data, len);
-            if (status < 0) {
-                throw QuillonProvider.failure(kind.jcaName + " update", status);
-            }
-        }
+        stream.update(input, offset, len, start);
     }
 
     @Override
     protected byte[] engineDigest() {
-        byte[] out = new byte[kind.length];
-        synchronized (ctx) {
-            if (!ctx.isOpen()) {
-                start();
-            }
-            long status = Cmvp.HashFinal(ctx, out);
-            Cmvp.HashRelease(ctx);
-            if (status != kind.length) {
-                throw QuillonProvider.failure(kind.jcaName + " final", (int) status);
-            }
-        }
-        return out;
+        return stream.finish(start);
     }
 
     @Override
     protected void engineReset() {
-        synchronized (ctx) {
-            Cmvp.HashRelease(ctx);
-        }
+        stream.reset();
     }
 }

@@ -1,6 +1,5 @@
 package security;
 
-import java.lang.ref.Cleaner;
 import java.security.InvalidAlgorithmParameterException;
 import java.security.InvalidKeyException;
 import java.security.Key;
@@ -12,24 +11,26 @@ import javax.crypto.MacSpi;
  * Mac over the module's HMACs. The module ends an HMAC at its final step, so the key is kept
  * (in this object, wiped when the instance is initialised again) to start the next one. Keys
  * longer than the module takes are first hashed, as HMAC itself does with keys longer than a
- * block. The native context is freed as in {@link QuillonDigest}.
+ * block. The native context is a {@link QuillonStream}.
  */
 final class QuillonMac extends MacSpi {
-    private static final Cleaner CLEANER = Cleaner.create();
     private static final int MAX_KEY_LENGTH = 255;
 
     private final QuillonDigest.Kind kind;
-    private final CmvpContext ctx = new CmvpContext();
-    private final byte[] one = new byte[1];
+    private final QuillonStream stream;
+    private final QuillonStream.Start start;
     private byte[] key;
 
     QuillonMac(QuillonDigest.Kind kind) {
         this.kind = kind;
-        CLEANER.register(this, () -> {
-            synchronized (ctx) {
-                Cmvp.HMacRelease(ctx);
+        stream = new QuillonStream(this, kind.macName, kind.length, Cmvp::HMacUpdate,
+                Cmvp::HMacFinal, Cmvp::HMacRelease);
+        start = ctx -> {
+            if (key == null) {
+                throw new IllegalStateException(kind.macName + " is not initialised");
             }
-        });
+            return Cmvp.HMacInit(ctx, key, kind.macId, key.length, kind.macId);
+        };
     }
 
     @Override
@@ -54,86 +55,46 @@ final class QuillonMac extends MacSpi {
             Arrays.fill(raw, (byte) 0);
             raw = folded;
         }
-        synchronized (ctx) {
+        forget();
+        key = raw;
+        int status = stream.start(start);
+        if (status < 0) {
             forget();
-            key = raw;
-            int status = start();
-            if (status < 0) {
-                forget();
-                if (QuillonProvider.isGateRefusal(status)) {
-                    throw new InvalidKeyException(new QuillonProvider.ModuleRefusal(kind.macName,
-                            status).getMessage());
-                }
-                throw new InvalidKeyException(kind.macName + ": "
-                        + QuillonProvider.message(status));
+            if (QuillonProvider.isGateRefusal(status)) {
+                throw new InvalidKeyException(new QuillonProvider.ModuleRefusal(kind.macName,
+                        status).getMessage());
             }
+            throw new InvalidKeyException(kind.macName + ": "
+                    + QuillonProvider.message(status));
         }
     }
 
+    /** Ends the HMAC and wipes the key. */
     private void forget() {
-        Cmvp.HMacRelease(ctx);
+        stream.reset();
         if (key != null) {
             Arrays.fill(key, (byte) 0);
             key = null;
         }
     }
 
-    private int start() {
-        return Cmvp.HMacInit(ctx, key, kind.macId, key.length, kind.macId);
-    }
-
-    /** Starts the next HMAC under the same key when the last one ended. */
-    private void ensureStarted() {
-        if (key == null) {
-            throw new IllegalStateException(kind.macName + " is not initialised");
-        }
-        if (!ctx.isOpen()) {
-            int status = start();
-            if (status < 0) {
-                throw QuillonProvider.failure(kind.macName, status);
-            }
-        }
-    }
-
     @Override
     protected void engineUpdate(byte input) {
-        one[0] = input;
-        engineUpdate(one, 0, 1);
+        stream.update(input, start);
     }
 
     @Override
     protected void engineUpdate(byte[] input, int offset, int len) {
-        if (len <= 0) {
-            return;
-        }
-        byte[] data = offset == 0 ? input : Arrays.copyOfRange(input, offset, offset + len);
-        synchronized (ctx) {
-            ensureStarted();
-            int status = Cmvp.HMacUpdate(ctx, data, len);
-            if (status < 0) {
-                throw QuillonProvider.failure(kind.macName + " update", status);
-            }
-        }
+        stream.update(input, offset, len, start);
     }
 
     @Override
     protected byte[] engineDoFinal() {
-        byte[] out = new byte[kind.length];
-        synchronized (ctx) {
-            ensureStarted();
-            long status = Cmvp.HMacFinal(ctx, out);
-            Cmvp.HMacRelease(ctx);
-            if (status != kind.length) {
-                throw QuillonProvider.failure(kind.macName + " final", (int) status);
-            }
-        }
-        return out;
+        return stream.finish(start);
     }
 
     @Override
     protected void engineReset() {
-        synchronized (ctx) {
-            Cmvp.HMacRelease(ctx);
-        }
+        stream.reset();
     }
 }
