@@ -39,7 +39,10 @@ public final class QuillonProvider extends Provider {
             add("Cipher", a.jcaName, List.of(), () -> QuillonBlockCipher.create(a),
                     Map.of("SupportedModes", "ECB|CBC",
                             "SupportedPaddings", "NOPADDING|PKCS5PADDING"));
-            add("KeyGenerator", a.jcaName, List.of(), () -> new QuillonKeyGenerator(a));
+            add("KeyGenerator", a.jcaName, List.of(), () -> {
+                QuillonBlockCipher.create(a);  // refused with the cipher
+                return new QuillonKeyGenerator(a);
+            });
         }
         for (QuillonRsaSignature.Scheme s : QuillonRsaSignature.Scheme.values()) {
             add("Signature", s.jcaName, s.aliases, () -> new QuillonRsaSignature(s),

@@ -206,9 +206,13 @@ public class QuillonProviderTest {
                 assertEquals(Arrays.toString(r), r[3], e.getClass());
             }
         }
-        for (String t : new String[] {"AES/ECB/NoPadding", "SEED256/CBC/PKCS5Padding"}) {
+        for (String t : new String[] {"AES/ECB/NoPadding", "SEED256/CBC/PKCS5Padding", "AES"}) {
             try {
-                Cipher.getInstance(t, QUILLON);
+                if (t.contains("/")) {
+                    Cipher.getInstance(t, QUILLON);
+                } else {
+                    KeyGenerator.getInstance(t, QUILLON);
+                }
                 fail(t + " in the approved state");
             } catch (NoSuchAlgorithmException e) {
                 assertTrue(e.getCause().getMessage(), e.getCause().getMessage().contains("-6067"));
