@@ -33,7 +33,7 @@ public final class QuillonProvider extends Provider {
             add("Mac", d.macName, List.of(), () -> new QuillonMac(d));
             add("KeyGenerator", d.macName, List.of(), () -> new QuillonKeyGenerator(d));
         }
-        add("SecureRandom", "QuillonRandom", List.of("DEFAULT"), QuillonRandom::new,
+        add("SecureRandom", "QuillonRandom", List.of(), QuillonRandom::new,
                 Map.of("ThreadSafe", "true"));
         for (QuillonBlockCipher.Algorithm a : QuillonBlockCipher.Algorithm.values()) {
             add("Cipher", a.jcaName, List.of(), () -> QuillonBlockCipher.create(a),
@@ -74,9 +74,33 @@ public final class QuillonProvider extends Provider {
 
         MadeService(Provider provider, String type, String algorithm, List<String> aliases,
                 Supplier<Object> make, Map<String, String> attributes) {
-            super(provider, type, algorithm, QuillonProvider.class.getName() + "$" + algorithm,
-                    aliases, attributes);
+            super(provider, type, algorithm, implementation(type, algorithm), aliases, attributes);
             this.make = make;
+        }
+
+        /** The class that implements the service, for those who list the provider's entries. */
+        private static String implementation(String type, String algorithm) {
+            String name;
+            switch (type) {
+                case "MessageDigest":
+                    name = "QuillonDigest";
+                    break;
+                case "Mac":
+                    name = "QuillonMac";
+                    break;
+                case "SecureRandom":
+                    name = "QuillonRandom";
+                    break;
+                case "Cipher":
+                    name = algorithm.equals("RSA") ? "QuillonRsaCipher" : "QuillonBlockCipher";
+                    break;
+                case "Signature":
+                    name = "QuillonRsaSignature";
+                    break;
+                default:
+                    name = algorithm.equals("RSA") ? "QuillonRsa" + type : "Quillon" + type;
+            }
+            return QuillonProvider.class.getPackageName() + "." + name;
         }
 
         @Override
