@@ -8,6 +8,7 @@ import java.lang.ref.Cleaner;
  * unreachable. It holds only the record's address, never the key object.
  */
 final class CmvpNativeKey implements Runnable {
+    /** The one cleaner thread of the bridge's Java objects: keys and digest or HMAC contexts. */
     static final Cleaner CLEANER = Cleaner.create();
 
     /** How the key was made, which decides who frees its body. */

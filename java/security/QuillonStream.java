@@ -1,6 +1,5 @@
 package security;
 
-import java.lang.ref.Cleaner;
 import java.util.Arrays;
 
 /**
@@ -25,8 +24,6 @@ final class QuillonStream {
         void run(Object ctx);
     }
 
-    private static final Cleaner CLEANER = Cleaner.create();
-
     private final CmvpContext ctx = new CmvpContext();
     private final String name;
     private final int length;
@@ -44,7 +41,7 @@ final class QuillonStream {
         this.finish = finish;
         this.release = release;
         CmvpContext context = ctx;
-        CLEANER.register(owner, () -> {
+        CmvpNativeKey.CLEANER.register(owner, () -> {
             synchronized (context) {
                 release.run(context);
             }
