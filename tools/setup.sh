@@ -8,7 +8,7 @@
 # through sudo when the caller is not root.
 set -euo pipefail
 
-native=(cmake g++ make pkg-config libssl-dev googletest openssl openjdk-17-jdk junit4 valgrind
+native=(cmake g++ make pkg-config libssl-dev googletest openssl openjdk-17-jdk junit4 libbcprov-java valgrind
   clang libclang-rt-14-dev)
 cross=(qemu-user g++-multilib-sparc64-linux-gnu g++-mingw-w64-x86-64-posix wine wine64)
 
