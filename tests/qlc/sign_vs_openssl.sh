@@ -62,8 +62,14 @@ for case in has160:kc1 sha1:kc1 sha256:kc2 has160:kc2; do
   expect_fail 1 "Verification failure" verify -a $s -key $k.pub -sigfile k.sig -in other
 done
 
+# speed: one row per algorithm in the layout of openssl speed.
+"$QLC" speed -t 0.05 ecdsap224 kcdsa1024 >speed.txt 2>/dev/null
+expect_same "speed rows" "$(awk '/^ *[0-9]+ bits (ecdsa|kcdsa)/ && $NF > 0 {n++} END {print n}' speed.txt)" 2
+grep -q "sign    verify    sign/s verify/s" speed.txt || fail "speed header"
+
 # Bad input, with no signature file left behind.
 head -c 10 o.sig >short.sig
+openssl dgst -sha384 -sign o_rsa.pem -out rsa384.sig msg
 while IFS='|' read -r rc pattern args; do
   [ -n "$rc" ] || continue
   eval "set -- $args"
@@ -78,6 +84,7 @@ done <<EOF
 1|o_rsa.pub: a public key; signing needs the private key|sign -a rsa-pkcs1-sha256 -key o_rsa.pub -in msg -out out.sig
 1|kcdsa-sha256 needs KCDSA parameters with a q of at least 256 bits|sign -a kcdsa-sha256 -key kc1.der -in msg -out out.sig
 1|this scheme needs --non-approved|sign -a rsa-pkcs1-sha512 -key o_rsa.pem -in msg -out out.sig
+1|this scheme needs --non-approved|verify -a rsa-pkcs1-sha384 -key o_rsa.pem -sigfile rsa384.sig -in msg
 1|missing: No such file|sign -a rsa-pkcs1-sha256 -key o_rsa.pem -in missing -out out.sig
 2|unknown signature scheme 'rsa-md5'|sign -a rsa-md5 -key o_rsa.pem -in msg -out out.sig
 2|-mgf applies to rsa-pss schemes only|sign -a rsa-pkcs1-sha256 -mgf sha1 -key o_rsa.pem -in msg -out out.sig

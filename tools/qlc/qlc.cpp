@@ -631,7 +631,9 @@ const Command kCommands[] = {
      "named): signatures and verifications per second of a 20-byte message (RSA PKCS #1 v1.5\n"
      "with SHA-256, ECDSA with SHA-1, KCDSA with HAS-160 and SHA-256) in the layout of openssl\n"
      "speed rsa2048. RSA and EC keys are generated first (RSA 4096 takes a while); KCDSA keys\n"
-     "use fixed published parameters.\n"},
+     "use fixed published parameters. Every signature draws from the module generator (the\n"
+     "nonce, RSA's blinding value), which gathers fresh entropy through other processes whose\n"
+     "time is not qlc's user CPU time: -elapsed shows the rate a caller sees, a few per second.\n"},
 };
 
 const char kUsage[] =

@@ -285,6 +285,7 @@ int sign_or_verify(Args &args, bool verify) {
   if (verify) {
     const int32_t rc = QLC_ASYM_Verify(sig.data(), static_cast<uint32_t>(sig.size()), 0, m, m_len,
                                        s.sign_id, mk.pub, mk.params, sp);
+    if (rc == -6074) { check(rc, "QLC_ASYM_Verify"); }  // the state refuses the scheme
     if (rc != 0) {
       std::fprintf(stderr, "Verification failure: %s (code %d)\n", QLC_CM_ErrorString(rc),
                    static_cast<int>(rc));
