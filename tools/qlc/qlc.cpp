@@ -161,7 +161,7 @@ static std::string system_error(const std::string &path) {
 
 static const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-static int base64_value(int c) {
+int base64_value(int c) {
   if (c >= 'A' && c <= 'Z') { return c - 'A'; }
   if (c >= 'a' && c <= 'z') { return c - 'a' + 26; }
   if (c >= '0' && c <= '9') { return c - '0' + 52; }

@@ -138,6 +138,8 @@ class Output {
   size_t b64_have_ = 0;
 };
 
+// The value of base64 character `c`, or -1 for any other character ('=' included).
+int base64_value(int c);
 // Base64 of `n` bytes at `p`, without line breaks.
 std::string to_base64(const uint8_t *p, size_t n);
 

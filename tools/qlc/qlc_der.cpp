@@ -254,15 +254,6 @@ PKey from_der(const uint8_t *p, size_t n, const std::string &what) {
   return key;
 }
 
-int base64_digit(uint8_t c) {
-  if (c >= 'A' && c <= 'Z') { return c - 'A'; }
-  if (c >= 'a' && c <= 'z') { return c - 'a' + 26; }
-  if (c >= '0' && c <= '9') { return c - '0' + 52; }
-  if (c == '+') { return 62; }
-  if (c == '/') { return 63; }
-  return -1;
-}
-
 // The DER of the first key block of PEM text (EC PARAMETERS blocks before it are skipped).
 std::vector<uint8_t> pem_body(const std::vector<uint8_t> &text, const std::string &what) {
   const std::string s(text.begin(), text.end());
@@ -293,7 +284,7 @@ std::vector<uint8_t> pem_body(const std::vector<uint8_t> &text, const std::strin
         pad++;
         continue;
       }
-      const int v = base64_digit(c);
+      const int v = base64_value(c);
       if (v < 0 || pad > 0) { throw IoError{what + ": malformed base64 in the PEM block"}; }
       acc = acc << 6 | static_cast<uint32_t>(v);
       bits += 6;
