@@ -45,6 +45,14 @@ rsa-pss-sha512 -mgf sha256|-sha512 $pss -sigopt rsa_mgf1_md:sha256|o_rsa
 ecdsa-sha1|-sha1|o_ec q_ec
 EOF
 
+# PKCS #1 v1.5 is deterministic: the approved state's one-shot signature equals the streamed
+# one of the non-approved state (digest-input scheme).
+for d in sha1 sha256; do
+  "$QLC" sign -a rsa-pkcs1-$d -key q_rsa.pem -in msg -out one.sig
+  "$QLC" --non-approved sign -a rsa-pkcs1-$d -key q_rsa.pem -in msg -out streamed.sig
+  cmp -s one.sig streamed.sig || fail "rsa-pkcs1-$d: one-shot and streamed signatures differ"
+done
+
 # Base64 signatures are the binary ones in base64 text.
 "$QLC" sign -a ecdsa-sha1 -key o_ec.pem -base64 -in msg -out b64.sig
 openssl base64 -d -in b64.sig -out bin.sig

@@ -601,7 +601,9 @@ const Command kCommands[] = {
      "signature as openssl writes it), kcdsa-has160, kcdsa-sha1, kcdsa-sha256. The approved\n"
      "state admits rsa-pkcs1-sha1 and -sha256, the rsa-pss, ecdsa and kcdsa schemes; the\n"
      "others need --non-approved. The module signs in one call, so the whole input is held in\n"
-     "memory: about its size (at most 4 GiB - 1 bytes).\n"},
+     "memory: about its size (at most 4 GiB - 1 bytes); only with --non-approved are\n"
+     "rsa-pkcs1-sha1 and -sha256 streamed in constant memory (qlc digests the input and the\n"
+     "module signs the DigestInfo by its digest-input scheme, which the approved state refuses).\n"},
     {"verify", qlc::cmd_verify,
      "usage: qlc verify -a SCHEME -key KEY -sigfile SIG [-mgf DIGEST] [-base64] [-in F]\n"
      "Checks the signature in SIG (base64 with -base64) of F (standard input by default) with\n"

@@ -234,7 +234,39 @@ SignOptions parse_sign(Args &args, bool verify) {
   return o;
 }
 
-// Runs the module's one-shot signature service (sign) or verification (verify).
+// The DigestInfo of RSASSA-PKCS1-v1_5 over the digest of `path`, read in 64 KiB pieces:
+// what the module's digest-input scheme signs as it is. NULL OID parameters as usual.
+std::vector<uint8_t> digest_info(const std::string &path, int32_t hash_id) {
+  static const uint8_t kSha1[] = {0x06, 0x05, 0x2b, 0x0e, 0x03, 0x02, 0x1a};
+  static const uint8_t kSha256[] = {0x06, 0x09, 0x60, 0x86, 0x48, 0x01,
+                                    0x65, 0x03, 0x04, 0x02, 0x01};
+  QL_HASH_CTX ctx;
+  std::memset(&ctx, 0, sizeof(ctx));
+  check(QLC_Hash_Init(&ctx, hash_id), "QLC_Hash_Init");
+  Input in(path);
+  std::vector<uint8_t> buf(64 * 1024);
+  size_t n = 0;
+  while ((n = in.read_full(buf.data(), buf.size())) > 0) {
+    check(QLC_Hash_Update(&ctx, buf.data(), static_cast<uint32_t>(n)), "QLC_Hash_Update");
+  }
+  uint8_t digest[QL_HASH_MAX_DIGEST_LEN];
+  uint32_t len = 0;
+  check(QLC_Hash_Final(&ctx, digest, &len), "QLC_Hash_Final");
+  wipe(&ctx, sizeof(ctx));
+  std::vector<uint8_t> algid = hash_id == QL_HASH_SHA1
+                                   ? std::vector<uint8_t>(kSha1, kSha1 + sizeof(kSha1))
+                                   : std::vector<uint8_t>(kSha256, kSha256 + sizeof(kSha256));
+  append(algid, {0x05, 0x00});
+  std::vector<uint8_t> content = der(0x30, algid);
+  append(content, der(0x04, std::vector<uint8_t>(digest, digest + len)));
+  return der(0x30, content);
+}
+
+// Runs the module's one-shot signature service (sign) or verification (verify). In the
+// non-approved state, RSASSA-PKCS1-v1_5 with SHA-1 or SHA-256 digests the input in constant
+// memory and has the module sign the DigestInfo through its digest-input scheme (the approved
+// state refuses that scheme, and its value may have at most 64 bytes: SHA-384 and SHA-512 do
+// not fit); every other case holds the whole message in memory.
 int sign_or_verify(Args &args, bool verify) {
   SignOptions o = parse_sign(args, verify);
   const Scheme &s = *o.scheme;
@@ -273,8 +305,12 @@ int sign_or_verify(Args &args, bool verify) {
                     " bytes is not one of " + key.name() + " keys"};
     }
   }
-  const std::vector<uint8_t> msg = read_all(o.in_path, "the message");
+  const bool streamed = args.non_approved() &&
+                        (s.sign_id == QL_SIGN_RSA_V15_SHA1 || s.sign_id == QL_SIGN_RSA_V15_SHA256);
   start_module(args.non_approved());
+  const std::vector<uint8_t> msg =
+      streamed ? digest_info(o.in_path, s.hash_id) : read_all(o.in_path, "the message");
+  const int32_t sign_id = streamed ? QL_SIGN_RSA_V15_DIGEST : s.sign_id;
   ModuleKey mk;
   mk.load(key);
   if (s.alg == QL_PKEY_KCDSA) { param.public_key = mk.pub; }
@@ -283,8 +319,8 @@ int sign_or_verify(Args &args, bool verify) {
   const uint32_t m_len = static_cast<uint32_t>(msg.size());
   const QL_ASYM_SIGN_PARAM *sp = s.pss || s.alg == QL_PKEY_KCDSA ? &param : nullptr;
   if (verify) {
-    const int32_t rc = QLC_ASYM_Verify(sig.data(), static_cast<uint32_t>(sig.size()), 0, m, m_len,
-                                       s.sign_id, mk.pub, mk.params, sp);
+    const int32_t rc = QLC_ASYM_Verify(sig.data(), static_cast<uint32_t>(sig.size()), streamed, m,
+                                       m_len, sign_id, mk.pub, mk.params, sp);
     if (rc == -6074) { check(rc, "QLC_ASYM_Verify"); }  // the state refuses the scheme
     if (rc != 0) {
       std::fprintf(stderr, "Verification failure: %s (code %d)\n", QLC_CM_ErrorString(rc),
@@ -299,7 +335,7 @@ int sign_or_verify(Args &args, bool verify) {
   sig.resize(std::max<size_t>(key.rsa_len(), 1024));
   uint32_t sig_len = 0;
   Output out(o.out_path, o.base64);
-  check(QLC_ASYM_Sign(sig.data(), &sig_len, 0, m, m_len, s.sign_id, mk.priv, mk.params, sp),
+  check(QLC_ASYM_Sign(sig.data(), &sig_len, streamed, m, m_len, sign_id, mk.priv, mk.params, sp),
         "QLC_ASYM_Sign");
   out.write(sig.data(), sig_len);
   out.commit();
