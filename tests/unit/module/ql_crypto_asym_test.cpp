@@ -12,6 +12,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "QuillonCrypto.h"
@@ -118,12 +119,30 @@ Pair generate(int32_t pkey, Key params, uint32_t modulus_len = 0) {
   return p;
 }
 
-// Pairs shared by the tests that only read them, made once in the approved state.
+// The published 1024-bit RSA key, decoded from its PKCS #1 encodings.
+Pair rsa_published() {
+  const qltest::VectorCase c = qltest::load_vectors("rsa_oaep_sha1_rsalabs.txt").front();
+  QL_RSA_PRIVATE_KEY k{};
+  const char *names[8] = {"N", "E", "D", "P", "Q", "DP", "DQ", "QINV"};
+  Big *fields[8] = {&k.n, &k.e, &k.d, &k.p, &k.q, &k.dP, &k.dQ, &k.qInv};
+  for (int i = 0; i < 8; i++) {
+    *fields[i] = big_of(c.hex(names[i]));
+  }
+  const QL_RSA_PUBLIC_KEY pk{k.n, k.e};
+  Pair out{QL_PKEY_RSA, Key(nullptr, KeyDel{QLC_ASYM_Param_Delete}), new_private(), new_public()};
+  Bytes der(1200);
+  uint32_t len = 0;
+  EXPECT_EQ(0, QL_PKCS1_PrivateKeyEncode(der.data(), &k, &len));
+  EXPECT_EQ(0, QL_ASYM_PrivateKey_Decode(out.priv.get(), QL_PKEY_RSA, der.data(), len, nullptr));
+  EXPECT_EQ(0, QL_PKCS1_PublicKeyEncode(der.data(), &pk, &len));
+  EXPECT_EQ(0, QL_ASYM_PublicKey_Decode(out.pub.get(), QL_PKEY_RSA, der.data(), len, nullptr));
+  return out;
+}
+
+// Pairs shared by the tests that only read them: RSA from the published key (generating one
+// takes seconds), the others made by the module in the approved state.
 const Pair &rsa_pair() {
-  static const Pair p = [] {
-    ql::test::set_state(QLC_CM_STATE_APPROVED);
-    return generate(QL_PKEY_RSA, Key(nullptr, KeyDel{QLC_ASYM_Param_Delete}), 128);
-  }();
+  static const Pair p = rsa_published();
   return p;
 }
 const Pair &ecdsa_pair() {
@@ -222,7 +241,6 @@ const std::vector<Scheme> kRsaSchemes = {{3, {}}, {4, {}}, {11, {2, 1}}, {32, {3
 
 TEST(ModuleAsym, GeneratedPairsWorkInBothStates) {
   const GenCase cases[] = {
-      {"RSA-1024", QL_PKEY_RSA, 128, kRsaSchemes, 128},
       {"ECDSA P-224", QL_PKEY_ECDSA, 224, {{21, {}}}, 64},
       {"ECDSA P-256", QL_PKEY_ECDSA, 256, {{21, {}}}, 72},
       {"KCDSA 1024", QL_PKEY_KCDSA, 1024, {{16, {}}, {17, {}}}, 20 + 20 + 8},
@@ -232,7 +250,8 @@ TEST(ModuleAsym, GeneratedPairsWorkInBothStates) {
   }
 }
 
-TEST(ModuleAsym, HeavyRsa2048PairWorksInBothStates) {
+TEST(ModuleAsym, HeavyRsaPairsWorkInBothStates) {
+  generate_and_use({"RSA-1024", QL_PKEY_RSA, 128, kRsaSchemes, 128});
   generate_and_use({"RSA-2048", QL_PKEY_RSA, 256, kRsaSchemes, 256});
 }
 
@@ -583,6 +602,7 @@ LoosePairs loose_pairs() {
 // A service over the loose pairs, with the caller records it reads.
 struct Service {
   const char *name;
+  bool draws_random;               // each call runs the entropy commands: slow
   std::vector<int32_t> own_codes;  // its allocation codes, each seen by the failure loop
   std::function<int32_t(const LoosePairs &, Bytes &out, uint32_t &out_len, Key &a, Key &b)> call;
 };
@@ -592,38 +612,45 @@ std::vector<Service> services() {
   const QL_OAEP_PARAM *oaep = &kOaep;
   return {
       {"GenParam ECDSA",
+       false,
        {-6096, -6093},
        [](const LoosePairs &, Bytes &, uint32_t &, Key &a, Key &) {
          const uint32_t bits = 256;
          return QLC_ASYM_GenParam(a.get(), QL_PKEY_ECDSA, &bits);
        }},
       {"GenKeyPair ECDSA",
+       true,
        {-6121, -6093, -6094, -6095},
        [](const LoosePairs &l, Bytes &, uint32_t &, Key &a, Key &b) {
          const QL_ASYM_KEYGEN_PARAM kg{};
          return QLC_KEY_GenKeyPair(a.get(), b.get(), QL_PKEY_ECDSA, l.ec_params.get(), &kg);
        }},
       {"CheckKeyPair KCDSA",
+       false,
        {-6140, -6093, -6094, -6095},
        [](const LoosePairs &l, Bytes &, uint32_t &, Key &, Key &) {
          return QLC_KEY_CheckKeyPair(l.kc_priv.get(), l.kc_pub.get(), l.kc_params.get());
        }},
       {"CheckKeyPair ECDSA",
+       false,
        {-6140},
        [](const LoosePairs &l, Bytes &, uint32_t &, Key &, Key &) {
          return QLC_KEY_CheckKeyPair(l.ec_priv.get(), l.ec_pub.get(), l.ec_params.get());
        }},
       {"Encrypt OAEP",
+       true,
        {-6119, -6118, -6095},
        [=](const LoosePairs &l, Bytes &out, uint32_t &len, Key &, Key &) {
          return QLC_ASYM_Encrypt(out.data(), &len, msg, 20, 3, l.rsa_pub.get(), oaep);
        }},
       {"Decrypt OAEP",
+       true,
        {-6120, -6119, -6118, -6094},
        [=](const LoosePairs &l, Bytes &out, uint32_t &len, Key &, Key &) {
          return QLC_ASYM_Decrypt(out.data(), &len, l.rsa_ct.data(), 128, 3, l.rsa_priv.get(), oaep);
        }},
       {"Sign KCDSA",
+       true,
        {-6105, -6103, -6093, -6094, -6095},
        [=](const LoosePairs &l, Bytes &out, uint32_t &len, Key &, Key &) {
          QL_ASYM_SIGN_PARAM sp{};
@@ -632,12 +659,14 @@ std::vector<Service> services() {
                               &sp);
        }},
       {"Sign ECDSA",
+       true,
        {-6105},
        [=](const LoosePairs &l, Bytes &out, uint32_t &len, Key &, Key &) {
          return QLC_ASYM_Sign(out.data(), &len, 0, msg, 20, 21, l.ec_priv.get(), l.ec_params.get(),
                               nullptr);
        }},
       {"Sign RSA PSS",
+       true,
        {-6105, -6094},
        [=](const LoosePairs &l, Bytes &out, uint32_t &len, Key &, Key &) {
          QL_ASYM_SIGN_PARAM sp{};
@@ -645,6 +674,7 @@ std::vector<Service> services() {
          return QLC_ASYM_Sign(out.data(), &len, 0, msg, 20, 32, l.rsa_priv.get(), nullptr, &sp);
        }},
       {"Verify KCDSA",
+       false,
        {-6107, -6103, -6093, -6095},
        [=](const LoosePairs &l, Bytes &, uint32_t &, Key &, Key &) {
          QL_ASYM_SIGN_PARAM sp{};
@@ -653,6 +683,7 @@ std::vector<Service> services() {
                                 17, l.kc_pub.get(), l.kc_params.get(), &sp);
        }},
       {"Verify RSA",
+       false,
        {-6107, -6095},
        [=](const LoosePairs &l, Bytes &, uint32_t &, Key &, Key &) {
          return QLC_ASYM_Verify(l.rsa_sig.data(), 128, 0, msg, 20, 4, l.rsa_pub.get(), nullptr,
@@ -684,12 +715,15 @@ TEST(ModuleAsym, CallerRecordsStayAsTheyWere) {
 }
 
 // Each allocation of each service failing in turn: a critical code comes back with its bit set
-// (the boundary's own codes among them), the module is in its error state, the caller's records are unchanged and the output
-// records still empty.
-TEST(ModuleAsym, AllocationFailureAtEveryAllocation) {
+// (the boundary's own codes among them), the module is in its error state, the caller's records are
+// unchanged and the output records still empty.
+void allocation_failures(bool draws_random) {
   const LoosePairs l = loose_pairs();
   const std::vector<Bytes> before = snapshots(l);
   for (const Service &s : services()) {
+    if (s.draws_random != draws_random) {
+      continue;
+    }
     std::set<int32_t> seen;
     for (int64_t n = 0;; n++) {
       ASSERT_LT(n, 400) << s.name;
@@ -718,41 +752,107 @@ TEST(ModuleAsym, AllocationFailureAtEveryAllocation) {
   }
 }
 
+TEST(ModuleAsym, AllocationFailureAtEveryAllocation) { allocation_failures(false); }
+
+TEST(ModuleAsym, HeavyAllocationFailureAtEveryAllocationOfRandomisedServices) {
+  allocation_failures(true);
+}
+
 // A pair that fails its test: -6112, the error state, empty output records, and every service
-// refused afterwards. In the non-approved state the same pair comes back untested.
-TEST(ModuleAsym, FailedPairTestEntersTheErrorState) {
+// refused afterwards. In the non-approved state the same damage comes back untested.
+void failed_pair_test(int32_t pkey, const QL_ASYM_KEY *params) {
   const LoosePairs l = loose_pairs();
-  struct Case {
-    const char *name;
-    int32_t pkey;
-    const QL_ASYM_KEY *params;
-  } cases[] = {
-      {"RSA", QL_PKEY_RSA, nullptr},
-      {"KCDSA", QL_PKEY_KCDSA, l.kc_params.get()},
-      {"ECDSA", QL_PKEY_ECDSA, l.ec_params.get()},
-  };
   const QL_ASYM_KEYGEN_PARAM kg{128, 0};
-  for (const Case &c : cases) {
-    SCOPED_TRACE(c.name);
-    ql::test::corrupt_generated_keys(true);
-    ql::test::set_state(QLC_CM_STATE_APPROVED);
-    Key priv = new_private(), pub = new_public();
-    EXPECT_EQ(-6112, QLC_KEY_GenKeyPair(priv.get(), pub.get(), c.pkey, c.params, &kg));
-    EXPECT_EQ(QLC_CM_STATE_ERROR, QLC_CM_StateInfo());
-    EXPECT_TRUE(empty(priv.get()) && empty(pub.get()));
-    for (const Service &s : services()) {
-      Bytes out(600);
-      uint32_t len = 0;
-      Key a = std::string(s.name).find("GenParam") == 0 ? new_params() : new_private();
-      Key b = new_public();
-      EXPECT_EQ(-6066, s.call(l, out, len, a, b)) << s.name;
-    }
-    ql::test::set_state(QLC_CM_STATE_NON_APPROVED);
-    ASSERT_EQ(0, QLC_KEY_GenKeyPair(priv.get(), pub.get(), c.pkey, c.params, &kg));
-    ql::test::corrupt_generated_keys(false);
-    EXPECT_NE(0, QLC_KEY_CheckKeyPair(priv.get(), pub.get(), c.params));
-    EXPECT_EQ(QLC_CM_STATE_NON_APPROVED, QLC_CM_StateInfo());
+  ql::test::corrupt_generated_keys(true);
+  ql::test::set_state(QLC_CM_STATE_APPROVED);
+  Key priv = new_private(), pub = new_public();
+  EXPECT_EQ(-6112, QLC_KEY_GenKeyPair(priv.get(), pub.get(), pkey, params, &kg));
+  EXPECT_EQ(QLC_CM_STATE_ERROR, QLC_CM_StateInfo());
+  EXPECT_TRUE(empty(priv.get()) && empty(pub.get()));
+  for (const Service &s : services()) {
+    Bytes out(600);
+    uint32_t len = 0;
+    Key a = std::string(s.name).find("GenParam") == 0 ? new_params() : new_private();
+    Key b = new_public();
+    EXPECT_EQ(-6066, s.call(l, out, len, a, b)) << s.name;
   }
+  ql::test::set_state(QLC_CM_STATE_NON_APPROVED);
+  ASSERT_EQ(0, QLC_KEY_GenKeyPair(priv.get(), pub.get(), pkey, params, &kg));
+  ql::test::corrupt_generated_keys(false);
+  EXPECT_NE(0, QLC_KEY_CheckKeyPair(priv.get(), pub.get(), params));
+  EXPECT_EQ(QLC_CM_STATE_NON_APPROVED, QLC_CM_StateInfo());
+}
+
+TEST(ModuleAsym, FailedPairTestEntersTheErrorState) {
+  failed_pair_test(QL_PKEY_KCDSA, kcdsa_pair().params.get());
+  failed_pair_test(QL_PKEY_ECDSA, ecdsa_pair().params.get());
+}
+
+TEST(ModuleAsym, HeavyFailedRsaPairTestEntersTheErrorState) {
+  failed_pair_test(QL_PKEY_RSA, nullptr);
+}
+
+// Eight threads at once, each with records of its own: generation, checks, signatures,
+// encryption and random bytes, with the module's generator and state shared between them.
+TEST(ModuleAsymLoad, HeavyEightThreadsWithTheirOwnRecords) {
+  ql::test::set_state(QLC_CM_STATE_APPROVED);
+  const int32_t pkeys[8] = {QL_PKEY_ECDSA, QL_PKEY_KCDSA, QL_PKEY_RSA, QL_PKEY_ECDSA,
+                            QL_PKEY_KCDSA, QL_PKEY_ECDSA, QL_PKEY_RSA, QL_PKEY_ECDSA};
+  // The parameters are made before the threads start: a KCDSA group takes its time, and the
+  // test is about the services, which each thread runs on its own copies.
+  std::vector<Key> params;
+  for (int32_t pkey : pkeys) {
+    params.push_back(pkey == QL_PKEY_ECDSA   ? ecdsa_params(224)
+                     : pkey == QL_PKEY_KCDSA ? kcdsa_1024_params()
+                                             : Key(nullptr, KeyDel{QLC_ASYM_Param_Delete}));
+  }
+  std::vector<std::string> errors(8);
+  auto work = [&](int t) {
+    auto fail = [&](const char *what, int32_t r) {
+      if (errors[t].empty() && r != 0) {
+        errors[t] = std::string(what) + " " + std::to_string(r);
+      }
+    };
+    const int32_t pkey = pkeys[t];
+    Key priv = new_private(), pub = new_public();
+    const QL_ASYM_KEYGEN_PARAM kg{128, 0};
+    fail("generate", QLC_KEY_GenKeyPair(priv.get(), pub.get(), pkey, params[t].get(), &kg));
+    fail("check", QLC_KEY_CheckKeyPair(priv.get(), pub.get(), params[t].get()));
+    const int32_t sign_id = pkey == QL_PKEY_RSA ? 4 : pkey == QL_PKEY_KCDSA ? 17 : 21;
+    QL_ASYM_SIGN_PARAM sp{};
+    sp.public_key = pkey == QL_PKEY_KCDSA ? pub.get() : nullptr;
+    Bytes msg(64);
+    fail("rand", QLC_Rand(msg.data(), 64));
+    for (int i = 0; i < 2; i++) {
+      Bytes sig(256);
+      uint32_t len = 0;
+      fail("sign", QLC_ASYM_Sign(sig.data(), &len, 0, msg.data(), 64, sign_id, priv.get(),
+                                 params[t].get(), &sp));
+      fail("verify", QLC_ASYM_Verify(sig.data(), len, 0, msg.data(), 64, sign_id, pub.get(),
+                                     params[t].get(), &sp));
+      msg[i] ^= 1;
+    }
+    if (pkey == QL_PKEY_RSA) {
+      const QL_OAEP_PARAM oaep{2, 1, 1, msg.data(), 64};
+      Bytes ct(128), pt(128);
+      uint32_t ct_len = 0, pt_len = 0;
+      fail("encrypt", QLC_ASYM_Encrypt(ct.data(), &ct_len, msg.data(), 30, 3, pub.get(), &oaep));
+      fail("decrypt",
+           QLC_ASYM_Decrypt(pt.data(), &pt_len, ct.data(), ct_len, 3, priv.get(), &oaep));
+      fail("round trip", std::memcmp(pt.data(), msg.data(), 30) == 0 && pt_len == 30 ? 0 : 1);
+    }
+  };
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; t++) {
+    threads.emplace_back(work, t);
+  }
+  for (std::thread &th : threads) {
+    th.join();
+  }
+  for (int t = 0; t < 8; t++) {
+    EXPECT_EQ("", errors[t]) << "thread " << t;
+  }
+  EXPECT_EQ(QLC_CM_STATE_APPROVED, QLC_CM_StateInfo());
 }
 
 }  // namespace
