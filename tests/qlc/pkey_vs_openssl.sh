@@ -83,6 +83,8 @@ openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-384 -out p384.pem
 openssl genpkey -algorithm EC -pkeyopt ec_paramgen_curve:P-256 -pkeyopt ec_param_enc:explicit \
   -out explicit.pem
 openssl genpkey -algorithm ED25519 -out ed.pem
+openssl genpkey -algorithm RSA -pkeyopt rsa_keygen_bits:2048 -pkeyopt rsa_keygen_primes:3 \
+  -out multi.pem 2>/dev/null
 # An EC private key with another key's public point: the module's form is the private key's
 # SEQUENCE followed by the point, so the two halves of two files make the pair.
 "$QLC" genpkey -a ecdsa -curve p224 -out q_ec224b.der
@@ -105,6 +107,7 @@ done <<EOF
 1|p384.pem: a curve other than P-224 and P-256|pkey -in p384.pem -out out.key
 1|explicit.pem: explicit curve parameters|pkey -in explicit.pem -out out.key
 1|ed.pem: a key of another algorithm|pkey -in ed.pem -out out.key
+1|multi.pem: an RSA key with more than two primes|pkey -in multi.pem -out out.key
 1|missing.der: No such file|pkey -in missing.der -out out.key
 1|QLC_KEY_CheckKeyPair|pkey -check -in mixed.der
 1|the key file holds no public key|pkey -in nopub.der -pubout -out out.key

@@ -218,7 +218,7 @@ PKey from_der(const uint8_t *p, size_t n, const std::string &what) {
       std::vector<uint8_t> content = m[1].whole;
       append(content, m[2].whole);
       key.pub = der(0x30, content);
-    } else if (all_int && version != 0 && m.size() == 9) {
+    } else if (version == 1 && m.size() == 10 && m[9].item.tag == 0x30) {
       top.bad("an RSA key with more than two primes");
     } else if (m.size() >= 3 && m[0].item.tag == 0x02 && m[1].item.tag == 0x02 &&
                m[2].item.tag == 0x02) {  // KCDSA parameters, then x and y, or y
