@@ -133,3 +133,7 @@ EOF
 params() { "$QLC" pkey -in "$1" -text | sed -n '/^p:/,$p'; }
 expect_same "parameters from -paramfile" "$(params kc2.der)" "$(params q_kc.pem)"
 "$QLC" pkey -in kc2.der -check >/dev/null
+"$QLC" genpkey -a kcdsa -bits 1024 -genparam -outform PEM -out kp.pem
+grep -q "BEGIN QUILLON KCDSA PARAMETERS" kp.pem || fail "KCDSA parameter PEM label"
+"$QLC" genpkey -a kcdsa -paramfile kp.pem -out kc3.der
+expect_same "parameters from -genparam" "$(params kc3.der)" "$(params kp.pem)"

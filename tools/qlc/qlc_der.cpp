@@ -585,7 +585,10 @@ std::string pkey_text(const PKey &key, bool public_only) {
     s += std::string("ASN1 OID: ") + curve_name(key.params) +
          "\nNIST CURVE: " + (key.bits() == 224 ? "P-224" : "P-256") + "\n";
   } else {
-    s = std::string(priv ? "KCDSA Private-Key: (" : "KCDSA Public-Key: (") +
+    const bool params_only = key.pub.empty();
+    s = std::string(priv         ? "KCDSA Private-Key: ("
+                    : params_only ? "KCDSA Parameters: ("
+                                  : "KCDSA Public-Key: (") +
         std::to_string(key.bits()) + " bit)\n";
     if (priv) {
       DerReader r(key.priv.data(), key.priv.size(), "key");
@@ -593,8 +596,10 @@ std::string pkey_text(const PKey &key, bool public_only) {
       s += "x:\n" + hex_block(x, in);
       wipe(x.data(), x.size());
     }
-    DerReader y(key.pub.data(), key.pub.size(), "key");
-    s += "y:\n" + hex_block(uint_magnitude(y.expect(0x02, "y")), in);
+    if (!params_only) {
+      DerReader y(key.pub.data(), key.pub.size(), "key");
+      s += "y:\n" + hex_block(uint_magnitude(y.expect(0x02, "y")), in);
+    }
     DerReader top(key.params.data(), key.params.size(), "key");
     DerReader r(top.expect(0x30, "parameters"), "key");
     for (const char *name : {"p", "q", "g"}) {

@@ -651,7 +651,6 @@ int cmd_pkey(Args &args) {
     }
   }
   PKey key = read_pkey(in_path);
-  const bool params_only = !key.has_private() && key.pub.empty();  // a parameter file
   // The module decodes every part it is given (an EC point is checked to lie on its curve);
   // with -check a private key must also form a pair with its public key.
   start_module(args.non_approved());
@@ -668,7 +667,7 @@ int cmd_pkey(Args &args) {
   if (text || check_pair) {
     Output res("-");
     if (check_pair) { res.write(key.has_private() ? "Key is valid\n" : "Public key is valid\n"); }
-    if (text && !params_only) { res.write(pkey_text(key, pubout)); }
+    if (text) { res.write(pkey_text(key, pubout)); }
     res.commit();
   }
   if ((!text && !check_pair && !noout) || out.path != "-") { out.write(args, key, pubout); }
