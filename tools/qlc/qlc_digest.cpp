@@ -323,7 +323,6 @@ int cmd_list(Args &args) {
   if (!args.done()) { args.fail("unexpected argument '" + args.peek() + "'"); }
   list_digests();
   list_ciphers();
-  std::cout.flush();
   list_pkey();
   return 0;
 }

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <iostream>
 #include <mutex>
 #include <thread>
 
@@ -687,9 +688,7 @@ void list_pkey() {
   s += "\nEncryption schemes (qlc encrypt -a, qlc decrypt -a): rsa-oaep (-hash, -mgf, -label),\n"
        "  rsa-pkcs1 (needs --non-approved)\n"
        "Key file forms (qlc pkey -format): module (all), spki, pkcs8 (RSA, EC), sec1 (EC)\n";
-  Output out("-");
-  out.write(s);
-  out.commit();
+  std::cout << s;  // with the lines before it, written to standard output in one piece at exit
 }
 
 int cmd_sign(Args &args) { return sign_or_verify(args, false); }
