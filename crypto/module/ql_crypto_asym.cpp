@@ -183,6 +183,22 @@ void corrupt_pair(QL_ASYM_KEY &priv, QL_ASYM_KEY &pub) {
 }
 #endif
 
+}  // namespace
+
+Status check_round_trip(const uint8_t *msg, uint32_t msg_len, const uint8_t *ct, uint32_t ct_len,
+                        const uint8_t *dec, uint32_t dec_len) {
+  // An encryption that left its input where it was, or the message in the clear, has failed
+  // even when the decryption gives the message back.
+  const bool unchanged = dec_len <= ct_len && std::memcmp(dec, ct, dec_len) == 0;
+  const bool in_clear = ct_len >= msg_len && std::memcmp(ct, msg, msg_len) == 0;
+  if (unchanged || in_clear || dec_len != msg_len || std::memcmp(dec, msg, msg_len) != 0) {
+    return kErrModPairTestFailed;
+  }
+  return kOk;
+}
+
+namespace {
+
 // The pair-wise test of a freshly generated pair: a signature of a fixed message must verify,
 // and for RSA an OAEP encryption must change the message and decrypt back to it.
 Status pair_test(const QL_ASYM_KEY &priv, QL_ASYM_KEY &pub, const QL_ASYM_KEY *params) {
@@ -227,16 +243,7 @@ Status pair_test(const QL_ASYM_KEY &priv, QL_ASYM_KEY &pub, const QL_ASYM_KEY *p
   QL_TRY(QL_ASYM_Encrypt(ct.data(), &ct_len, msg, kPairTestMsgLen, QL_PENC_RSA_OAEP, &pub, &oaep));
   QL_TRY(QL_ASYM_Decrypt(dec.get().data(), &dec_len, ct.data(), ct_len, QL_PENC_RSA_OAEP, &priv,
                          &oaep));
-  // An encryption that left its input where it was, or the message in the clear, has failed
-  // even when the decryption gives the message back.
-  const bool unchanged =
-      dec_len <= ct_len && std::memcmp(dec.get().data(), ct.data(), dec_len) == 0;
-  const bool in_clear = ct_len >= kPairTestMsgLen && std::memcmp(ct.data(), msg, sizeof(msg)) == 0;
-  if (unchanged || in_clear || dec_len != kPairTestMsgLen ||
-      std::memcmp(dec.get().data(), msg, sizeof(msg)) != 0) {
-    return kErrModPairTestFailed;
-  }
-  return kOk;
+  return check_round_trip(msg, kPairTestMsgLen, ct.data(), ct_len, dec.get().data(), dec_len);
 }
 
 // The pair-wise test as the state asks for it: run in the approved state, skipped in the
@@ -254,6 +261,44 @@ Status conditional_test(QL_ASYM_KEY &priv, QL_ASYM_KEY &pub, const QL_ASYM_KEY *
   const Status r = pair_test(priv, pub, params);
   if (r != kOk && !is_critical(r)) {
     QLC_CMVP_MoveState(QLC_CM_STATE_ERROR);
+  }
+  return r;
+}
+
+// Encryption and decryption differ only in their codes, the key's role and the dispatcher
+// function.
+struct CryptCodes {
+  Status null_arg, key_alloc, label_too_long;
+};
+constexpr CryptCodes kEncryptCodes = {kErrModEncryptNull, kErrModEncryptAlloc,
+                                      kErrEmeOaepEncodeLength};
+constexpr CryptCodes kDecryptCodes = {kErrModDecryptNull, kErrModDecryptAlloc, kErrEmeOaepDecode};
+
+using CryptFn = int32_t (*)(uint8_t *, uint32_t *, const uint8_t *, uint32_t, int32_t,
+                            const QL_ASYM_KEY *, const QL_OAEP_PARAM *);
+
+template <typename KeyRecord>
+Status crypt_service(const CryptCodes &c, uint8_t *out, uint32_t *out_len, const uint8_t *in,
+                     uint32_t in_len, int32_t penc_id, const QL_ASYM_KEY *key,
+                     const QL_OAEP_PARAM *param,
+                     Status (*copy_key)(KeyRecord &, const QL_ASYM_KEY *, const QL_ASYM_KEY *,
+                                        Status),
+                     CryptFn crypt) {
+  if (out == nullptr || out_len == nullptr || in == nullptr || key == nullptr) {
+    return c.null_arg;
+  }
+  *out_len = 0;
+  const Status r = service([&]() -> Status {
+    QL_TRY(QLC_State_CheckPEncID(penc_id));
+    KeyRecord key_copy;
+    QL_TRY(copy_key(key_copy, key, nullptr, c.key_alloc));
+    // Both directions give the encryption's code when the parameter copy runs out of memory.
+    OaepRecord oaep;
+    QL_TRY(oaep.copy(penc_id, param, c.label_too_long, kErrModEncryptAlloc));
+    return crypt(out, out_len, in, in_len, penc_id, key_copy.get(), oaep.get());
+  });
+  if (r != kOk) {
+    *out_len = 0;
   }
   return r;
 }
@@ -425,43 +470,16 @@ int32_t QLC_KEY_CheckKeyPair(const QL_ASYM_KEY *pri_key, const QL_ASYM_KEY *pub_
 int32_t QLC_ASYM_Encrypt(uint8_t *out, uint32_t *out_len, const uint8_t *in, uint32_t in_len,
                          int32_t penc_id, const QL_ASYM_KEY *pub_key,
                          const QL_OAEP_PARAM *penc_param) {
-  if (out == nullptr || out_len == nullptr || in == nullptr || pub_key == nullptr) {
-    return ql::kErrModEncryptNull;
-  }
-  *out_len = 0;
-  const ql::Status r = ql::service([&]() -> ql::Status {
-    QL_TRY(QLC_State_CheckPEncID(penc_id));
-    ql::PublicRecord key;
-    QL_TRY(ql::copy_public(key, pub_key, nullptr, ql::kErrModEncryptAlloc));
-    ql::OaepRecord oaep;
-    QL_TRY(oaep.copy(penc_id, penc_param, ql::kErrEmeOaepEncodeLength, ql::kErrModEncryptAlloc));
-    return QL_ASYM_Encrypt(out, out_len, in, in_len, penc_id, key.get(), oaep.get());
-  });
-  if (r != ql::kOk) {
-    *out_len = 0;
-  }
-  return r;
+  return ql::crypt_service<ql::PublicRecord>(ql::kEncryptCodes, out, out_len, in, in_len, penc_id,
+                                             pub_key, penc_param, ql::copy_public, QL_ASYM_Encrypt);
 }
 
 int32_t QLC_ASYM_Decrypt(uint8_t *out, uint32_t *out_len, const uint8_t *in, uint32_t in_len,
                          int32_t penc_id, const QL_ASYM_KEY *pri_key,
                          const QL_OAEP_PARAM *penc_param) {
-  if (out == nullptr || out_len == nullptr || in == nullptr || pri_key == nullptr) {
-    return ql::kErrModDecryptNull;
-  }
-  *out_len = 0;
-  const ql::Status r = ql::service([&]() -> ql::Status {
-    QL_TRY(QLC_State_CheckPEncID(penc_id));
-    ql::PrivateRecord key;
-    QL_TRY(ql::copy_private(key, pri_key, nullptr, ql::kErrModDecryptAlloc));
-    ql::OaepRecord oaep;
-    QL_TRY(oaep.copy(penc_id, penc_param, ql::kErrEmeOaepDecode, ql::kErrModEncryptAlloc));
-    return QL_ASYM_Decrypt(out, out_len, in, in_len, penc_id, key.get(), oaep.get());
-  });
-  if (r != ql::kOk) {
-    *out_len = 0;
-  }
-  return r;
+  return ql::crypt_service<ql::PrivateRecord>(ql::kDecryptCodes, out, out_len, in, in_len, penc_id,
+                                              pri_key, penc_param, ql::copy_private,
+                                              QL_ASYM_Decrypt);
 }
 
 int32_t QLC_ASYM_Sign(uint8_t *sig, uint32_t *sig_len, int32_t input_is_digest, const uint8_t *msg,

@@ -37,6 +37,15 @@ int32_t QLC_ASYM_PEncParam_Copy(QL_OAEP_PARAM *dst, const QL_OAEP_PARAM *src);
 int32_t QLC_ASYM_SignParam_Convert(QL_ASYM_SIGN_PARAM *dst, int32_t direction, int32_t sign_id,
                                    const QL_ASYM_SIGN_PARAM *src, const QL_ASYM_KEY *params);
 
+namespace ql {
+// The encryption half of the pair-wise test: `ct` (`ct_len` bytes) must be the encryption of
+// the `msg_len` bytes at `msg` and `dec` its decryption. Returns -6112 when the decryption
+// differs from the message, when it equals the ciphertext's first bytes (the encryption
+// changed nothing) or when the ciphertext begins with the message in the clear; else 0.
+int32_t check_round_trip(const uint8_t *msg, uint32_t msg_len, const uint8_t *ct, uint32_t ct_len,
+                         const uint8_t *dec, uint32_t dec_len);
+}  // namespace ql
+
 #if defined(QL_TEST_HOOKS)
 namespace ql {
 namespace test {

@@ -17,19 +17,16 @@
 #include <vector>
 
 #include "QuillonCrypto.h"
+#include "ql_openssl_pkey.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-struct Free {
-  void operator()(EVP_PKEY *p) const { EVP_PKEY_free(p); }
-  void operator()(EVP_MD_CTX *p) const { EVP_MD_CTX_free(p); }
-  void operator()(EC_KEY *p) const { EC_KEY_free(p); }
-  void operator()(ECDSA_SIG *p) const { ECDSA_SIG_free(p); }
-};
 template <typename T>
-using Ptr = std::unique_ptr<T, Free>;
+using Ptr = qltest::Ossl<T>;
+using qltest::encode;
+using qltest::md_of;
 
 Bytes random_bytes(size_t n, uint32_t seed) {
   std::mt19937 gen(seed);
@@ -38,29 +35,6 @@ Bytes random_bytes(size_t n, uint32_t seed) {
     x = static_cast<uint8_t>(gen());
   }
   return b;
-}
-
-const EVP_MD *md_of(int32_t digest_id) {
-  switch (digest_id) {
-    case 2:
-      return EVP_sha1();
-    case 3:
-      return EVP_sha256();
-    case 4:
-      return EVP_sha384();
-    default:
-      return EVP_sha512();
-  }
-}
-
-Bytes encode(int32_t (*fn)(uint8_t *, uint32_t *, const QL_ASYM_KEY *, const QL_ASYM_KEY *),
-             const QL_ASYM_KEY *key, const QL_ASYM_KEY *params) {
-  uint32_t len = 0;
-  EXPECT_EQ(0, fn(nullptr, &len, key, params));
-  Bytes der(len);
-  EXPECT_EQ(0, fn(der.data(), &len, key, params));
-  der.resize(len);
-  return der;
 }
 
 // Signs `msg` through a stream fed in random pieces.

@@ -19,21 +19,16 @@
 
 #include "QuillonCrypto.h"
 #include "ql_kcdsa_model.h"
+#include "ql_openssl_pkey.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-struct Free {
-  void operator()(EVP_PKEY *p) const { EVP_PKEY_free(p); }
-  void operator()(EVP_PKEY_CTX *p) const { EVP_PKEY_CTX_free(p); }
-  void operator()(EVP_MD_CTX *p) const { EVP_MD_CTX_free(p); }
-  void operator()(EC_KEY *p) const { EC_KEY_free(p); }
-  void operator()(ECDSA_SIG *p) const { ECDSA_SIG_free(p); }
-  void operator()(QL_ASYM_KEY *p) const { QLC_KEY_PubKey_Delete(p); }
-};
 template <typename T>
-using Ptr = std::unique_ptr<T, Free>;
+using Ptr = qltest::Ossl<T>;
+using qltest::encode;
+using qltest::md_of;
 
 // Private keys and parameters are deleted by their own functions; all three wipe alike.
 struct Records {
@@ -58,31 +53,8 @@ Bytes random_bytes(std::mt19937 &gen, size_t n) {
   return b;
 }
 
-const EVP_MD *md_of(int32_t digest_id) {
-  switch (digest_id) {
-    case 2:
-      return EVP_sha1();
-    case 3:
-      return EVP_sha256();
-    case 4:
-      return EVP_sha384();
-    default:
-      return EVP_sha512();
-  }
-}
-
 // The digest of an MGF identifier (1 is MGF1 with SHA-1).
 const EVP_MD *mgf_md(int32_t mgf_id) { return md_of(mgf_id == 1 ? 2 : mgf_id); }
-
-Bytes encode(int32_t (*fn)(uint8_t *, uint32_t *, const QL_ASYM_KEY *, const QL_ASYM_KEY *),
-             const QL_ASYM_KEY *key, const QL_ASYM_KEY *params) {
-  uint32_t len = 0;
-  EXPECT_EQ(0, fn(nullptr, &len, key, params));
-  Bytes der(len);
-  EXPECT_EQ(0, fn(der.data(), &len, key, params));
-  der.resize(len);
-  return der;
-}
 
 struct RsaScheme {
   int32_t sign_id;
@@ -264,7 +236,8 @@ TEST(ModuleAsymDiff, EcdsaModulePairsForOpenSsl) {
     Bytes their_der = {0x04, static_cast<uint8_t>(oct_len)};
     their_der.insert(their_der.end(), oct, oct + oct_len);
     OPENSSL_free(oct);
-    Ptr<QL_ASYM_KEY> their_pub(QLC_KEY_PubKey_New());
+    std::unique_ptr<QL_ASYM_KEY, void (*)(QL_ASYM_KEY *)> their_pub(QLC_KEY_PubKey_New(),
+                                                                    QLC_KEY_PubKey_Delete);
     ASSERT_EQ(0, QL_ASYM_PublicKey_Decode(their_pub.get(), QL_PKEY_ECDSA, their_der.data(),
                                           static_cast<uint32_t>(their_der.size()), r.params));
     const size_t bound = curve.first == 224 ? 64 : 72;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -482,6 +483,35 @@ TEST(ModuleAsym, OaepParameterCopy) {
   QLC_ASYM_PEncParam_Delete(nullptr);
 }
 
+// The encryption half of the pair-wise test refuses every way an encryption can fail to hide
+// the message, even when the decryption gives it back.
+TEST(ModuleAsym, PairTestRoundTripCheck) {
+  const Bytes msg(20, 0x0a);
+  Bytes ct(128, 0x77);
+  const Bytes hidden = ct;
+  Bytes leading = ct;
+  std::copy(msg.begin(), msg.end(), leading.begin());
+  Bytes other = msg;
+  other[19] ^= 1;
+  struct Case {
+    const char *name;
+    const Bytes &ct, &dec;
+    int32_t code;
+  } cases[] = {
+      {"hidden and decrypted", hidden, msg, 0},
+      {"message in the clear at the start", leading, msg, -6112},
+      {"ciphertext is the message", msg, msg, -6112},
+      {"another message", hidden, other, -6112},
+      {"a shorter message", hidden, Bytes(msg.begin(), msg.begin() + 19), -6112},
+  };
+  for (const Case &c : cases) {
+    EXPECT_EQ(c.code,
+              ql::check_round_trip(msg.data(), 20, c.ct.data(), static_cast<uint32_t>(c.ct.size()),
+                                   c.dec.data(), static_cast<uint32_t>(c.dec.size())))
+        << c.name;
+  }
+}
+
 // The module's sign parameter: what it copies for each scheme and direction.
 TEST(ModuleAsym, SignParameterConversion) {
   const Pair &k = kcdsa_pair();
@@ -793,7 +823,8 @@ TEST(ModuleAsym, HeavyFailedRsaPairTestEntersTheErrorState) {
 }
 
 // Eight threads at once, each with records of its own: generation, checks, signatures,
-// encryption and random bytes, with the module's generator and state shared between them.
+// encryption and random bytes, with the module's generator and state shared between them, and
+// one caller's pair that all of them read.
 TEST(ModuleAsymLoad, HeavyEightThreadsWithTheirOwnRecords) {
   ql::test::set_state(QLC_CM_STATE_APPROVED);
   const int32_t pkeys[8] = {QL_PKEY_ECDSA, QL_PKEY_KCDSA, QL_PKEY_RSA, QL_PKEY_ECDSA,
@@ -806,6 +837,12 @@ TEST(ModuleAsymLoad, HeavyEightThreadsWithTheirOwnRecords) {
                      : pkey == QL_PKEY_KCDSA ? kcdsa_1024_params()
                                              : Key(nullptr, KeyDel{QLC_ASYM_Param_Delete}));
   }
+  // One pair all threads read at once, as two threads sharing a caller's key do.
+  const Pair &shared = rsa_pair();
+  Bytes shared_sig(128);
+  uint32_t shared_len = 0;
+  ASSERT_EQ(0, QLC_ASYM_Sign(shared_sig.data(), &shared_len, 0, kMsg.data(), 100, 4,
+                             shared.priv.get(), nullptr, nullptr));
   std::vector<std::string> errors(8);
   auto work = [&](int t) {
     auto fail = [&](const char *what, int32_t r) {
@@ -813,6 +850,9 @@ TEST(ModuleAsymLoad, HeavyEightThreadsWithTheirOwnRecords) {
         errors[t] = std::string(what) + " " + std::to_string(r);
       }
     };
+    fail("shared verify", QLC_ASYM_Verify(shared_sig.data(), shared_len, 0, kMsg.data(), 100, 4,
+                                          shared.pub.get(), nullptr, nullptr));
+    fail("shared check", QLC_KEY_CheckKeyPair(shared.priv.get(), shared.pub.get(), nullptr));
     const int32_t pkey = pkeys[t];
     Key priv = new_private(), pub = new_public();
     const QL_ASYM_KEYGEN_PARAM kg{128, 0};
