@@ -1,6 +1,7 @@
 // qlc: the module's services for a person at a shell, in the manner of the openssl command line.
-// It links the shared library only and calls only the exported module services (QLC_*) and
-// QL_GetVersion, as any program built on the module would.
+// It links the shared library only and calls only the exported module services (QLC_*),
+// QL_GetVersion and the exported encoders and decoders of key records (QL_ASYM_*_Encode and
+// _Decode), as any program built on the module would.
 #include "qlc.h"
 
 #include <fcntl.h>
