@@ -1,8 +1,6 @@
 // qlc genpkey, pkey, sign, verify, encrypt, decrypt: the module's public-key services on key
 // files that openssl reads and writes.
-#include <fcntl.h>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
