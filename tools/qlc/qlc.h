@@ -111,7 +111,8 @@ class Input {
 // base64 text in lines of 64 characters.
 class Output {
  public:
-  explicit Output(const std::string &path, bool base64 = false);
+  // `mode`: the permissions a created file gets under the umask (0600 for private keys).
+  explicit Output(const std::string &path, bool base64 = false, unsigned mode = 0666);
   ~Output();
   Output(const Output &) = delete;
   Output &operator=(const Output &) = delete;
@@ -132,10 +133,13 @@ class Output {
   bool truncate_ = false;  // an existing regular file, emptied at the first write
   bool committed_ = false;
   bool base64_;
+  unsigned mode_;
   uint8_t b64_in_[48];
   size_t b64_have_ = 0;
 };
 
+// The value of base64 character `c`, or -1 for any other character ('=' included).
+int base64_value(int c);
 // Base64 of `n` bytes at `p`, without line breaks.
 std::string to_base64(const uint8_t *p, size_t n);
 
@@ -178,8 +182,15 @@ int cmd_dec(Args &args);
 int cmd_rand(Args &args);
 int cmd_genkey(Args &args);
 int cmd_selftest(Args &args);
+int cmd_genpkey(Args &args);
+int cmd_pkey(Args &args);
+int cmd_sign(Args &args);
+int cmd_verify(Args &args);
+int cmd_encrypt(Args &args);
+int cmd_decrypt(Args &args);
 void list_ciphers();
 void list_digests();
+void list_pkey();
 
 }  // namespace qlc
 

@@ -328,6 +328,7 @@ int cmd_list(Args &args) {
   if (!args.done()) { args.fail("unexpected argument '" + args.peek() + "'"); }
   list_digests();
   list_ciphers();
+  list_pkey();
   return 0;
 }
 

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "qlc.h"
+#include "qlc_pk.h"
 
 // The process's user CPU time comes from the system; windows.h last and without its min/max
 // macros, which the standard headers' max() calls would meet.
@@ -167,10 +167,13 @@ double clock_now(bool elapsed) {
 
 }  // namespace
 
+double speed_clock(bool elapsed) { return clock_now(elapsed); }
+
 int cmd_speed(Args &args) {
   double seconds = 1.0;
   bool elapsed = false;
   std::vector<const Alg *> chosen;
+  std::vector<std::string> pk_chosen;
   while (!args.done()) {
     const std::string a = args.next();
     if (a == "-t") {
@@ -184,6 +187,8 @@ int cmd_speed(Args &args) {
       elapsed = true;
     } else if (a.size() > 1 && a[0] == '-') {
       args.fail("unknown option '" + a + "'");
+    } else if (is_pk_speed_alg(a)) {
+      pk_chosen.push_back(a);
     } else {
       const Alg *found = nullptr;
       for (const Alg &s : kAlgs) {
@@ -195,7 +200,7 @@ int cmd_speed(Args &args) {
       chosen.push_back(found);
     }
   }
-  const bool explicit_choice = !chosen.empty();
+  const bool explicit_choice = !chosen.empty() || !pk_chosen.empty();
   if (!explicit_choice) {
     for (const Alg &s : kAlgs) {
       chosen.push_back(&s);
@@ -206,6 +211,10 @@ int cmd_speed(Args &args) {
     std::fprintf(stderr, "You have chosen to measure elapsed time instead of user CPU time.\n");
   }
 
+  if (!pk_chosen.empty()) {
+    pk_speed(pk_chosen, seconds, elapsed);
+    if (chosen.empty()) { return 0; }
+  }
   std::vector<uint8_t> input(kMaxSize);
   for (size_t i = 0; i < input.size(); i++) {
     input[i] = static_cast<uint8_t>(i * 131 + 7);
