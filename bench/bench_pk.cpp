@@ -73,7 +73,7 @@ const RsaKey &rsa_key(int bits) {
                          OSSL_PKEY_PARAM_RSA_D,         OSSL_PKEY_PARAM_RSA_FACTOR1,
                          OSSL_PKEY_PARAM_RSA_FACTOR2,   OSSL_PKEY_PARAM_RSA_EXPONENT1,
                          OSSL_PKEY_PARAM_RSA_EXPONENT2, OSSL_PKEY_PARAM_RSA_COEFFICIENT1};
-  Big *fields[] = {&k.priv.n, &k.priv.e, &k.priv.d,  &k.priv.p,
+  Big *fields[] = {&k.priv.n, &k.priv.e,  &k.priv.d,  &k.priv.p,
                    &k.priv.q, &k.priv.dP, &k.priv.dQ, &k.priv.qInv};
   k.ok = true;
   for (int i = 0; i < 8; i++) {
@@ -127,8 +127,7 @@ Runner rsa_ours(int bits, RsaOp op) {
   switch (op) {
     case RsaOp::kSign:
       return loop([priv, buf, len]() mutable {
-        return QL_PKCS1_V15_Sign(buf->data(), &len, QL_HASH_SHA256, kDigest.data(), 32, priv) ==
-               0;
+        return QL_PKCS1_V15_Sign(buf->data(), &len, QL_HASH_SHA256, kDigest.data(), 32, priv) == 0;
       });
     case RsaOp::kArith: {
       const auto exp = hook<RsaExpHook>("QL_TestHook_RSA_PrivateKeyExp");
@@ -148,8 +147,8 @@ Runner rsa_ours(int bits, RsaOp op) {
         return {};
       }
       return loop([pub, sig] {
-        return QL_PKCS1_V15_Verify(sig->data(), static_cast<uint32_t>(sig->size()),
-                                   QL_HASH_SHA256, kDigest.data(), 32, pub) == 0;
+        return QL_PKCS1_V15_Verify(sig->data(), static_cast<uint32_t>(sig->size()), QL_HASH_SHA256,
+                                   kDigest.data(), 32, pub) == 0;
       });
     }
     case RsaOp::kOaepDecrypt: {
@@ -352,8 +351,8 @@ Runner ec_openssl(int bits, EcOp op) {
     }
     auto group = key.group;
     return loop([group, scalar, point, bn_ctx] {
-      return EC_POINT_mul(group.get(), point.get(), scalar.get(), nullptr, nullptr,
-                          bn_ctx.get()) == 1;
+      return EC_POINT_mul(group.get(), point.get(), scalar.get(), nullptr, nullptr, bn_ctx.get()) ==
+             1;
     });
   }
   if (op == EcOp::kKeygen) {

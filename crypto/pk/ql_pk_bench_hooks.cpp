@@ -34,12 +34,11 @@ int32_t QL_TestHook_RSA_PrivateKeyExp(Big *out, const Big *in, const QL_RSA_PRIV
   return ql::rsa_private_exp(*out, *in, *priv, draw);
 }
 
-int32_t QL_TestHook_ECDSA_Sign(QL_ECDSA_SIGNATURE *sig, const uint8_t *digest,
-                               uint32_t digest_len, const Big *d, const Big *k,
-                               const QL_ECDSA_PARAMETERS *curve) {
+int32_t QL_TestHook_ECDSA_Sign(QL_ECDSA_SIGNATURE *sig, const uint8_t *digest, uint32_t digest_len,
+                               const Big *d, const Big *k, const QL_ECDSA_PARAMETERS *curve) {
   if (!ql::ecdsa_curve_ok(curve) || sig == nullptr || d == nullptr || k == nullptr ||
-      digest == nullptr || digest_len > ql::kMaxDigestLen ||
-      !ql::scalar_in_range(*d, curve->n) || !ql::scalar_in_range(*k, curve->n)) {
+      digest == nullptr || digest_len > ql::kMaxDigestLen || !ql::scalar_in_range(*d, curve->n) ||
+      !ql::scalar_in_range(*k, curve->n)) {
     return ql::kErrSignArg;
   }
   Big e;
