@@ -1,7 +1,7 @@
 // Montgomery multiplication and squaring with MULX/ADCX/ADOX. The kernel is one row,
 // t += x * w over any number of limbs: MULX leaves the flags alone, ADCX carries the high
-// halves of the products along CF and ADOX carries the sums into t along OF, and the loop
-// control (LEA, JRCXZ, JMP) touches neither flag, so both chains run through the whole row.
+// halves of the products along CF and ADOX carries the sums into t along OF; both chains are
+// closed into the carried high half at the end of each pass of eight (or four, or one) limbs.
 // The product adds the rows of a * b_i and of the reduction multiple m_i * n into a window
 // of t that slides one limb per step, so nothing is shifted.
 #include "bigint/ql_big.h"
@@ -12,57 +12,74 @@ namespace ql {
 namespace mulx {
 namespace {
 
-// t[0..len) += x[0..len) * w; returns the carry limb (t + x w < 2^(64 (len + 1))).
+// One limb of a row at byte offset `off`: the product's low half plus the previous high half
+// (`in`) on CF, plus t on OF; the high half goes to `out`.
+#define QL_MULX_LIMB(off, in, out)               \
+  "mulxq " #off "(%[x]), %%rax, " out "\n\t"    \
+  "adcxq " in ", %%rax\n\t"                      \
+  "adoxq " #off "(%[t]), %%rax\n\t"              \
+  "movq %%rax, " #off "(%[t])\n\t"
+#define QL_MULX_FOUR(o0, o1, o2, o3)          \
+  QL_MULX_LIMB(o0, "%[hi]", "%%r9")           \
+  QL_MULX_LIMB(o1, "%%r9", "%[hi]")           \
+  QL_MULX_LIMB(o2, "%[hi]", "%%r9")           \
+  QL_MULX_LIMB(o3, "%%r9", "%[hi]")
+
+// t[0..len) += x[0..len) * w; returns the carry limb (t + x w < 2^(64 (len + 1))). Eight limbs
+// per pass, then four, then one at a time. Each pass starts both chains with clear flags and
+// ends by adding CF and OF into the carried high half: that sum is the carry into the next
+// limb, below 2^64 for any values, so the loop control may then change the flags.
 inline uint64_t addmul_row(uint64_t *t, const uint64_t *x, size_t len, uint64_t w) {
-  size_t blocks = len / 4;
+  size_t count = len / 8;
+  const size_t four = (len / 4) % 2;
   const size_t rest = len % 4;
   uint64_t hi;
   __asm__ volatile(
-      "xorl %k[hi], %k[hi]\n\t"  // clears CF and OF
+      "xorl %k[hi], %k[hi]\n\t"
+      "testq %%rcx, %%rcx\n\t"
+      "jz 2f\n\t"
       "1:\n\t"
-      "jrcxz 2f\n\t"
-      "mulxq 0(%[x]), %%rax, %%r9\n\t"
-      "adcxq %[hi], %%rax\n\t"
-      "adoxq 0(%[t]), %%rax\n\t"
-      "movq %%rax, 0(%[t])\n\t"
-      "mulxq 8(%[x]), %%rax, %[hi]\n\t"
-      "adcxq %%r9, %%rax\n\t"
-      "adoxq 8(%[t]), %%rax\n\t"
-      "movq %%rax, 8(%[t])\n\t"
-      "mulxq 16(%[x]), %%rax, %%r9\n\t"
-      "adcxq %[hi], %%rax\n\t"
-      "adoxq 16(%[t]), %%rax\n\t"
-      "movq %%rax, 16(%[t])\n\t"
-      "mulxq 24(%[x]), %%rax, %[hi]\n\t"
-      "adcxq %%r9, %%rax\n\t"
-      "adoxq 24(%[t]), %%rax\n\t"
-      "movq %%rax, 24(%[t])\n\t"
+      "xorl %%r10d, %%r10d\n\t"  // clears CF and OF
+      QL_MULX_FOUR(0, 8, 16, 24)
+      QL_MULX_FOUR(32, 40, 48, 56)
+      "adcxq %%r10, %[hi]\n\t"
+      "adoxq %%r10, %[hi]\n\t"
+      "leaq 64(%[x]), %[x]\n\t"
+      "leaq 64(%[t]), %[t]\n\t"
+      "decq %%rcx\n\t"
+      "jnz 1b\n\t"
+      "2:\n\t"
+      "testq %[four], %[four]\n\t"
+      "jz 3f\n\t"
+      "xorl %%r10d, %%r10d\n\t"
+      QL_MULX_FOUR(0, 8, 16, 24)
+      "adcxq %%r10, %[hi]\n\t"
+      "adoxq %%r10, %[hi]\n\t"
       "leaq 32(%[x]), %[x]\n\t"
       "leaq 32(%[t]), %[t]\n\t"
-      "leaq -1(%%rcx), %%rcx\n\t"
-      "jmp 1b\n\t"
-      "2:\n\t"
-      "movq %[rest], %%rcx\n\t"
       "3:\n\t"
-      "jrcxz 4f\n\t"
-      "mulxq 0(%[x]), %%rax, %%r9\n\t"
-      "adcxq %[hi], %%rax\n\t"
-      "adoxq 0(%[t]), %%rax\n\t"
-      "movq %%rax, 0(%[t])\n\t"
+      "movq %[rest], %%rcx\n\t"
+      "testq %%rcx, %%rcx\n\t"
+      "jz 5f\n\t"
+      "4:\n\t"
+      "xorl %%r10d, %%r10d\n\t"
+      QL_MULX_LIMB(0, "%[hi]", "%%r9")
       "movq %%r9, %[hi]\n\t"
+      "adcxq %%r10, %[hi]\n\t"
+      "adoxq %%r10, %[hi]\n\t"
       "leaq 8(%[x]), %[x]\n\t"
       "leaq 8(%[t]), %[t]\n\t"
-      "leaq -1(%%rcx), %%rcx\n\t"
-      "jmp 3b\n\t"
-      "4:\n\t"
-      "movl $0, %%eax\n\t"
-      "adcxq %%rax, %[hi]\n\t"
-      "adoxq %%rax, %[hi]\n\t"
-      : [t] "+r"(t), [x] "+r"(x), "+c"(blocks), [hi] "=&r"(hi)
-      : "d"(w), [rest] "r"(rest)
-      : "rax", "r9", "cc", "memory");
+      "decq %%rcx\n\t"
+      "jnz 4b\n\t"
+      "5:\n\t"
+      : [t] "+r"(t), [x] "+r"(x), "+c"(count), [hi] "=&r"(hi)
+      : "d"(w), [four] "r"(four), [rest] "r"(rest)
+      : "rax", "r9", "r10", "cc", "memory");
   return hi;
 }
+
+#undef QL_MULX_FOUR
+#undef QL_MULX_LIMB
 
 // Reduces t[0..2 len) (below n R, with t[2 len] = 0) into r: len rows of m_i n, the carries
 // of each row kept in `extra` for the next top limb.
