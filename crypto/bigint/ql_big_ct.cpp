@@ -237,15 +237,47 @@ bool init_public(Modulus &m, const Big &n) {
   }
   words_to_limbs(m.n, len, n.words, num_words);
   m.n0 = neg_inverse<Limb>(m.n[0]);
-  Big pow{};
-  Big rr{};
-  const int r_words = static_cast<int>(len) * kWordsPerLimb;
-  pow.words[2 * r_words] = 1;
-  pow.length = 2 * r_words + 1;
-  if (big_div(nullptr, &rr, pow, n) != kOk) {
-    return false;
+  // R^2 mod n by schoolbook division on limbs: with nn = n 2^s normalised (top bit set) and
+  // y = 2^s, 2 len steps of y = y 2^(limb bits) mod nn, one quotient limb each (estimated from
+  // the top limbs, too large by at most two), leave (R^2 mod n) 2^s.
+  unsigned shift = 0;
+  while (((m.n[len - 1] << shift) >> (kBits - 1)) == 0) {
+    shift++;
   }
-  words_to_limbs(m.rr, kMaxLimbs, rr.words, big_used(rr));
+  Limb nn[kMaxLimbs + 1] = {};
+  Limb y[kMaxLimbs + 1] = {};
+  Limb u[kMaxLimbs + 1];
+  Limb prod[kMaxLimbs + 1];
+  for (size_t j = 0; j < len; j++) {
+    const Limb lower = shift != 0 && j > 0 ? static_cast<Limb>(m.n[j - 1] >> (kBits - shift)) : 0;
+    nn[j] = static_cast<Limb>((m.n[j] << shift) | lower);
+  }
+  y[0] = static_cast<Limb>(Limb{1} << shift);
+  const Limb top = nn[len - 1];
+  for (size_t step = 0; step < 2 * len; step++) {
+    u[0] = 0;
+    for (size_t j = 0; j < len; j++) {
+      u[j + 1] = y[j];
+    }
+    const W head = (W{u[len]} << kBits) | u[len - 1];
+    const W q = head / top;
+    const Limb qhat = (q >> kBits) != 0 ? static_cast<Limb>(~Limb{0}) : static_cast<Limb>(q);
+    prod[len] = mul_row(prod, nn, len, qhat);
+    bool negative = sub_limbs(u, u, prod, len + 1) != 0;
+    while (negative) {
+      negative = add_limbs(u, u, nn, len + 1) == 0;
+    }
+    for (size_t j = 0; j < len; j++) {
+      y[j] = u[j];
+    }
+  }
+  for (size_t j = 0; j < kMaxLimbs; j++) {
+    m.rr[j] = 0;
+  }
+  for (size_t j = 0; j < len; j++) {
+    const Limb upper = shift != 0 && j + 1 < len ? static_cast<Limb>(y[j + 1] << (kBits - shift)) : 0;
+    m.rr[j] = static_cast<Limb>((y[j] >> shift) | upper);
+  }
   // R mod n = REDC(R^2 mod n).
   Limb t[kScratchLimbs];
   Limb unit[kMaxLimbs] = {1};
