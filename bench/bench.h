@@ -44,6 +44,7 @@ void add_cipher_rows(std::vector<Row> &rows);
 void add_digest_rows(std::vector<Row> &rows);
 void add_big_rows(std::vector<Row> &rows);
 void add_rand_rows(std::vector<Row> &rows);
+void add_pk_rows(std::vector<Row> &rows);
 
 }  // namespace bench
 

@@ -249,6 +249,7 @@ int main(int argc, char **argv) {
   add_digest_rows(all);
   add_big_rows(all);
   add_rand_rows(all);
+  add_pk_rows(all);
   std::vector<const Row *> rows;
   for (const Row &r : all) {
     if (std::regex_search(r.name, filter)) {

@@ -1,8 +1,11 @@
 // Constant-time Montgomery arithmetic: products by operand scanning with a masked final
 // subtraction, squares by product scanning and a separate reduction, fixed-window
 // exponentiation whose table is read whole through masks. Limbs are 64-bit where a 128-bit
-// product exists, else 32-bit, least significant first. Loop counts and indexes depend only
-// on the limb count, the exponent's word count and the modulus' bit length.
+// product exists, else 32-bit, least significant first; on x86-64 processors with MULX and ADX
+// the products and squares run on the kernel of crypto/x86, chosen once. Loop counts and
+// indexes depend only on the limb count, the exponent's word count and the modulus' bit
+// length. Public moduli and exponents (RSA's n and e) have their own set-up and square and
+// multiply on the same kernel.
 #include "bigint/ql_big_ct.h"
 
 #include <array>
@@ -13,6 +16,10 @@
 #include "internal/ql_ct.h"
 #include "internal/ql_mem.h"
 #include "internal/ql_status.h"
+#include "platform/ql_cpu.h"
+#if QL_X86_ACCEL
+#include "x86/ql_mont_hw.h"
+#endif
 
 namespace ql {
 namespace ctm {
@@ -89,13 +96,46 @@ void product(Limb *r, const Limb *a, const Limb *b, const Modulus &m, Limb *t) {
   }
 }
 
+// The product and square of one implementation, chosen once for the processor.
+struct Kernel {
+  void (*mul)(Limb *r, const Limb *a, const Limb *b, const Modulus &m, Limb *t);
+  void (*sqr)(Limb *r, const Limb *a, const Modulus &m, Limb *t);
+};
+
+const Kernel kPortable = {
+    [](Limb *r, const Limb *a, const Limb *b, const Modulus &m, Limb *t) {
+      product<false>(r, a, b, m, t);
+    },
+    [](Limb *r, const Limb *a, const Modulus &m, Limb *t) { product<true>(r, a, a, m, t); }};
+
+#if QL_X86_ACCEL && defined(QL_BIG_LIMB64)
+const Kernel kMulx = {
+    [](Limb *r, const Limb *a, const Limb *b, const Modulus &m, Limb *t) {
+      mulx::mont_mul(r, a, b, m.n, m.len, m.n0, t);
+    },
+    [](Limb *r, const Limb *a, const Modulus &m, Limb *t) {
+      mulx::mont_sqr(r, a, m.n, m.len, m.n0, t);
+    }};
+#endif
+
+const Kernel *choose_kernel() {
+#if QL_X86_ACCEL && defined(QL_BIG_LIMB64)
+  if (cpu::has(cpu::kMulx)) {
+    return &kMulx;
+  }
+#endif
+  return &kPortable;
+}
+
+cpu::Choice<Kernel> kernel_choice(choose_kernel);
+
 }  // namespace
 
 void mul(Limb *r, const Limb *a, const Limb *b, const Modulus &m, Limb *t) {
-  product<false>(r, a, b, m, t);
+  kernel_choice.get().mul(r, a, b, m, t);
 }
 
-void sqr(Limb *r, const Limb *a, const Modulus &m, Limb *t) { product<true>(r, a, a, m, t); }
+void sqr(Limb *r, const Limb *a, const Modulus &m, Limb *t) { kernel_choice.get().sqr(r, a, m, t); }
 
 void sub_mod(Limb *r, const Limb *a, const Limb *b, const Modulus &m) {
   const Limb borrow = sub_limbs(r, a, b, m.len);
@@ -181,6 +221,98 @@ bool init(Modulus &m, const Big &n) {
   }
   wipe(t, sizeof(t));
   return true;
+}
+
+bool init_public(Modulus &m, const Big &n) {
+  const int num_words = big_used(n);
+  if (n.sign != 0 || num_words == 0 || num_words > kMontMaxWords || (n.words[0] & 1u) == 0 ||
+      (num_words == 1 && n.words[0] < 3)) {
+    return false;
+  }
+  const size_t len = static_cast<size_t>((num_words + kWordsPerLimb - 1) / kWordsPerLimb);
+  m.len = len;
+  for (size_t j = 0; j < kMaxLimbs; j++) {
+    m.n[j] = 0;
+    m.one[j] = 0;
+  }
+  words_to_limbs(m.n, len, n.words, num_words);
+  m.n0 = neg_inverse<Limb>(m.n[0]);
+  // R^2 mod n by schoolbook division on limbs: with nn = n 2^s normalised (top bit set) and
+  // y = 2^s, 2 len steps of y = y 2^(limb bits) mod nn, one quotient limb each (estimated from
+  // the top limbs, too large by at most two), leave (R^2 mod n) 2^s.
+  unsigned shift = 0;
+  while (((m.n[len - 1] << shift) >> (kBits - 1)) == 0) {
+    shift++;
+  }
+  Limb nn[kMaxLimbs + 1] = {};
+  Limb y[kMaxLimbs + 1] = {};
+  Limb u[kMaxLimbs + 1];
+  Limb prod[kMaxLimbs + 1];
+  for (size_t j = 0; j < len; j++) {
+    const Limb lower = shift != 0 && j > 0 ? static_cast<Limb>(m.n[j - 1] >> (kBits - shift)) : 0;
+    nn[j] = static_cast<Limb>((m.n[j] << shift) | lower);
+  }
+  y[0] = static_cast<Limb>(Limb{1} << shift);
+  const Limb top = nn[len - 1];
+  for (size_t step = 0; step < 2 * len; step++) {
+    u[0] = 0;
+    for (size_t j = 0; j < len; j++) {
+      u[j + 1] = y[j];
+    }
+    const W head = (W{u[len]} << kBits) | u[len - 1];
+    const W q = head / top;
+    const Limb qhat = (q >> kBits) != 0 ? static_cast<Limb>(~Limb{0}) : static_cast<Limb>(q);
+    prod[len] = mul_row(prod, nn, len, qhat);
+    bool negative = sub_limbs(u, u, prod, len + 1) != 0;
+    while (negative) {
+      negative = add_limbs(u, u, nn, len + 1) == 0;
+    }
+    for (size_t j = 0; j < len; j++) {
+      y[j] = u[j];
+    }
+  }
+  for (size_t j = 0; j < kMaxLimbs; j++) {
+    m.rr[j] = 0;
+  }
+  for (size_t j = 0; j < len; j++) {
+    const Limb upper = shift != 0 && j + 1 < len ? static_cast<Limb>(y[j + 1] << (kBits - shift)) : 0;
+    m.rr[j] = static_cast<Limb>((y[j] >> shift) | upper);
+  }
+  // R mod n = REDC(R^2 mod n).
+  Limb t[kScratchLimbs];
+  Limb unit[kMaxLimbs] = {1};
+  mul(m.one, m.rr, unit, m, t);
+  return true;
+}
+
+void exp_public(Limb *r, const Limb *base, const uint32_t *e, int num_exp_words, const Modulus &m,
+                Limb *t) {
+  const size_t len = m.len;
+  Limb acc[kMaxLimbs];
+  Limb b[kMaxLimbs];
+  for (size_t j = 0; j < len; j++) {
+    acc[j] = m.one[j];
+    b[j] = base[j];
+  }
+  int top = 32 * num_exp_words - 1;
+  while (top >= 0 && ((e[top / 32] >> (top % 32)) & 1u) == 0) {
+    top--;
+  }
+  if (top >= 0) {
+    // The leading one bit sets acc = base without a product.
+    for (size_t j = 0; j < len; j++) {
+      acc[j] = b[j];
+    }
+    for (int bit = top - 1; bit >= 0; bit--) {
+      sqr(acc, acc, m, t);
+      if (((e[bit / 32] >> (bit % 32)) & 1u) != 0) {
+        mul(acc, acc, b, m, t);
+      }
+    }
+  }
+  for (size_t j = 0; j < len; j++) {
+    r[j] = acc[j];
+  }
 }
 
 Status exp(Limb *r, const Limb *base, const uint32_t *e, int num_exp_words, const Modulus &m,

@@ -42,6 +42,9 @@ struct Modulus {
 // even, below 3, negative or longer than 128 words.
 bool init(Modulus &m, const Big &n);
 
+// As init, for a public n: R^2 mod n by one division, R mod n from it (variable time in n).
+bool init_public(Modulus &m, const Big &n);
+
 // r = a * b * R^-1 mod n for a < R and b < n; r may be a or b. `t` is kScratchLimbs limbs.
 void mul(Limb *r, const Limb *a, const Limb *b, const Modulus &m, Limb *t);
 
@@ -64,6 +67,12 @@ void from_mont(Limb *out, const Limb *x, const Modulus &m, Limb *t);
 // `alloc_code` in critical form and leaves r untouched. r may be base.
 Status exp(Limb *r, const Limb *base, const uint32_t *e, int num_exp_words, const Modulus &m,
            Status alloc_code);
+
+// r = base^e for a public exponent in the 32-bit words e[0..num_exp_words), all in Montgomery
+// form (base below n): left-to-right square and multiply, variable time in e only. r may be
+// base; `t` is kScratchLimbs limbs.
+void exp_public(Limb *r, const Limb *base, const uint32_t *e, int num_exp_words, const Modulus &m,
+                Limb *t);
 
 }  // namespace ctm
 

@@ -85,71 +85,128 @@ unsigned trailing_zeros(Limb x) {
   return n;
 }
 
-// Shifts the even, non-zero u right until it is odd, halving x modulo n as often.
-void make_odd(Limb *u, size_t &num_u, Limb *x, const ctm::Modulus &m) {
-  while ((u[0] & 1) == 0) {
-    const unsigned zeros = trailing_zeros(u[0]);
-    const unsigned k = zeros < kLimbBits<Limb> - 1 ? zeros : kLimbBits<Limb> - 1;
-    for (size_t j = 0; j < num_u; j++) {
-      const Limb next = j + 1 < num_u ? u[j + 1] : 0;
-      u[j] = static_cast<Limb>((u[j] >> k) | (next << (kLimbBits<Limb> - k)));
-    }
-    while (num_u > 1 && u[num_u - 1] == 0) {
-      num_u--;
-    }
-    halve_mod(x, k, m);
+// x = x >> k for 0 < k < limb bits over num limbs.
+void shift_right(Limb *x, size_t num, unsigned k) {
+  for (size_t j = 0; j < num; j++) {
+    const Limb next = j + 1 < num ? x[j + 1] : 0;
+    x[j] = static_cast<Limb>((x[j] >> k) | (next << (kLimbBits<Limb> - k)));
   }
 }
 
-// r = a^-1 mod n for 0 < a < n by the binary extended Euclidean algorithm, false when
-// gcd(a, n) != 1. Invariants: x1 a = u and x2 a = v modulo n. Variable time: it serves the
-// blinding value only, which is drawn afresh for every operation and never reused.
+// x = x << k for 0 < k < limb bits over num limbs (the bits shifted out are zero).
+void shift_left(Limb *x, size_t num, unsigned k) {
+  for (size_t j = num; j-- > 0;) {
+    const Limb prev = j > 0 ? x[j - 1] : 0;
+    x[j] = static_cast<Limb>((x[j] << k) | (prev >> (kLimbBits<Limb> - k)));
+  }
+}
+
+// Strips the trailing zero bits of the even, non-zero x[0..num) and returns how many there were,
+// shifting `partner` left as often (at most limb bits - 1 at a time).
+unsigned strip_zeros(Limb *x, size_t &num, Limb *partner, size_t partner_len) {
+  unsigned total = 0;
+  while ((x[0] & 1) == 0) {
+    const unsigned zeros = trailing_zeros(x[0]);
+    const unsigned k = zeros < kLimbBits<Limb> - 1 ? zeros : kLimbBits<Limb> - 1;
+    shift_right(x, num, k);
+    while (num > 1 && x[num - 1] == 0) {
+      num--;
+    }
+    shift_left(partner, partner_len, k);
+    total += k;
+  }
+  return total;
+}
+
+// r = a^-1 R mod n (the Montgomery form of the inverse) for 0 < a < n, false when
+// gcd(a, n) != 1. Kaliski's almost inverse first: with u = n, v = a, x1 = 0, x2 = 1 the loop
+// keeps n = u x2 + v x1 and ends with x1 < 2n and n - x1 = a^-1 2^k mod n, k the number of
+// halvings; R 2^-k then comes from one product with R^2 and k halvings modulo n. Variable
+// time: it serves the blinding value only, which is drawn afresh for every operation.
 bool inverse_mod(Limb *r, const Limb *a, const ctm::Modulus &m) {
   const size_t len = m.len;
-  LimbArray u{}, v{}, x1{}, x2{};
+  const size_t wide = len + 1;  // x1, x2 < 2n
+  std::array<Limb, ctm::kMaxLimbs + 1> u{}, v{}, x1{}, x2{};
   for (size_t j = 0; j < len; j++) {
-    u[j] = a[j];
-    v[j] = m.n[j];
+    u[j] = m.n[j];
+    v[j] = a[j];
   }
-  x1[0] = 1;
+  x2[0] = 1;
   size_t num_u = len;
   size_t num_v = len;
-  while (num_u > 1 && u[num_u - 1] == 0) {
-    num_u--;
+  while (num_v > 1 && v[num_v - 1] == 0) {
+    num_v--;
   }
-  if (num_u == 1 && u[0] == 0) {
-    return false;
-  }
-  while (!(num_u == 1 && u[0] == 0)) {
-    make_odd(u.data(), num_u, x1.data(), m);
-    // u and v are odd: the larger loses the smaller, and its coefficient likewise.
+  uint32_t k = 0;
+  while (!(num_v == 1 && v[0] == 0)) {
+    if ((v[0] & 1) == 0) {
+      k += strip_zeros(v.data(), num_v, x1.data(), wide);
+      continue;
+    }
+    // u and v odd: the larger loses the smaller and is halved until odd; the coefficient of
+    // the smaller takes the sum and the other doubles with each halving.
     const bool u_larger =
-        num_u != num_v ? num_u > num_v : cmp_limbs(u.data(), v.data(), num_u) >= 0;
+        num_u != num_v ? num_u > num_v : cmp_limbs(u.data(), v.data(), num_u) > 0;
     Limb *big = u_larger ? u.data() : v.data();
     const Limb *small = u_larger ? v.data() : u.data();
     size_t &num_big = u_larger ? num_u : num_v;
-    Limb *xb = u_larger ? x1.data() : x2.data();
-    const Limb *xs = u_larger ? x2.data() : x1.data();
+    Limb *x_sum = u_larger ? x1.data() : x2.data();
+    Limb *x_double = u_larger ? x2.data() : x1.data();
     sub_limbs(big, big, small, num_big);
+    add_limbs(x_sum, x_sum, x_double, wide);
     while (num_big > 1 && big[num_big - 1] == 0) {
       num_big--;
     }
-    if (sub_limbs(xb, xb, xs, len) != 0) {
-      add_limbs(xb, xb, m.n, len);
+    if (num_big == 1 && big[0] == 0) {
+      // v = u = gcd(a, n): v's last halving doubles x1 once more.
+      shift_left(x_double, wide, 1);
+      k++;
+      break;
     }
-    if (!u_larger) {
-      make_odd(v.data(), num_v, x2.data(), m);
-    }
+    k += strip_zeros(big, num_big, x_double, wide);
   }
-  const bool ok = num_v == 1 && v[0] == 1;
-  for (size_t j = 0; j < len; j++) {
-    r[j] = x2[j];
+  const bool ok = num_u == 1 && u[0] == 1;
+  if (ok) {
+    // x1 = n - (x1 mod n) = a^-1 2^k mod n.
+    std::array<Limb, ctm::kMaxLimbs + 1> n_wide{};
+    for (size_t j = 0; j < len; j++) {
+      n_wide[j] = m.n[j];
+    }
+    if (cmp_limbs(x1.data(), n_wide.data(), wide) >= 0) {
+      sub_limbs(x1.data(), x1.data(), n_wide.data(), wide);
+    }
+    sub_limbs(x1.data(), n_wide.data(), x1.data(), len);
+    // r = x1 R 2^-k: a product with R^2, then k halvings.
+    std::array<Limb, ctm::kScratchLimbs> t;
+    ctm::mul(r, x1.data(), m.rr, m, t.data());
+    while (k != 0) {
+      const unsigned step = k < kLimbBits<Limb> - 1 ? k : kLimbBits<Limb> - 1;
+      halve_mod(r, step, m);
+      k -= step;
+    }
   }
   wipe(u.data(), sizeof(u));
   wipe(v.data(), sizeof(v));
   wipe(x1.data(), sizeof(x1));
   wipe(x2.data(), sizeof(x2));
   return ok;
+}
+
+// out = in^e mod n for 0 <= in <= n (n gives 0) on the prepared modulus of n, by square and
+// multiply on the Montgomery kernel: every value here is public, so the time may depend on e.
+void public_exp(Big &out, const Big &in, const Big &e, const ctm::Modulus &m) {
+  LimbArray x;
+  std::array<Limb, ctm::kScratchLimbs> t;
+  std::array<uint32_t, kMontMaxWords> words;
+  ctm::to_mont(x.data(), in.words, big_used(in), m, t.data());
+  ctm::exp_public(x.data(), x.data(), e.words, big_used(e), m, t.data());
+  ctm::from_mont(x.data(), x.data(), m, t.data());
+  limbs_to_words(words.data(), x.data(), m.len);
+  big_set_words(out, words.data(), static_cast<int>(m.len) * ctm::kWordsPerLimb, 0);
+  // The blinding value's power passes through here.
+  wipe(x.data(), sizeof(x));
+  wipe(t.data(), sizeof(t));
+  wipe(words.data(), sizeof(words));
 }
 
 // Everything the private operation computes with, on the heap: moduli of n, p and q, the
@@ -226,8 +283,7 @@ Status blind(PrivateScratch &s, const Big &in, const QL_RSA_PRIVATE_KEY &key, co
       return kErrBigNoInverse;
     }
   }
-  ctm::mul(s.r_inv.data(), s.r_inv.data(), s.mod_n.rr, s.mod_n, s.t_limbs.data());
-  QL_TRY(Big_ModExp(&s.check, &s.r, &key.e, &n));
+  public_exp(s.check, s.r, key.e, s.mod_n);
   return Big_MulMod(&s.blinded, &s.check, &in, &n);
 }
 
@@ -312,7 +368,7 @@ Status rsa_private_exp(Big &out, const Big &in, const QL_RSA_PRIVATE_KEY &key,
     return critical(kErrRsaAlloc);
   }
   PrivateScratch &s = *scratch;
-  ctm::init(s.mod_n, key.n);  // cannot fail for a checked modulus
+  ctm::init_public(s.mod_n, key.n);  // cannot fail for a checked modulus
   if (crt && (!ctm::init(s.mod_p, key.p) || !ctm::init(s.mod_q, key.q))) {
     return kErrRsaKeyInvalid;
   }
@@ -343,7 +399,7 @@ Status rsa_private_exp(Big &out, const Big &in, const QL_RSA_PRIVATE_KEY &key,
 
   // Fault check: result^e must give the input back (n itself stands for 0), else a fault in
   // one CRT half or an inconsistent key produced it, and nothing is released.
-  QL_TRY(Big_ModExp(&s.check, &s.result, &key.e, &key.n));
+  public_exp(s.check, s.result, key.e, mn);
   const bool input_is_n = big_ucomp(in, key.n) == 0;
   const bool matches = input_is_n ? is_zero_value(s.check) : big_ucomp(s.check, in) == 0;
   if (!matches) {
@@ -408,8 +464,10 @@ int32_t QL_RSA_PublicKeyExp(Big *out, const Big *in, const QL_RSA_PUBLIC_KEY *pu
   if (!ql::input_in_range(*in, pub->n)) {
     return ql::kErrRsaPublicInput;
   }
+  ql::ctm::Modulus m;
+  ql::ctm::init_public(m, pub->n);  // cannot fail for a checked modulus
   Big result{};
-  QL_TRY(Big_ModExp(&result, in, &pub->e, &pub->n));
+  ql::public_exp(result, *in, pub->e, m);
   *out = result;
   return ql::kOk;
 }

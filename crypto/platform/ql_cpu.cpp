@@ -48,6 +48,7 @@ uint32_t detect() {
   const bool sha = (b7 >> 29) & 1;
   const bool vaes = (c7 >> 9) & 1;
   const bool bmi2 = (b7 >> 8) & 1;
+  const bool adx = (b7 >> 19) & 1;
   const bool ymm_saved = osxsave && avx && (read_xcr0() & 6) == 6;
   uint32_t f = 0;
   if (aes && ssse3 && sse41) {
@@ -61,6 +62,9 @@ uint32_t detect() {
   }
   if (bmi2) {
     f |= cpu::kBmi2;
+  }
+  if (bmi2 && adx) {
+    f |= cpu::kMulx;
   }
   if (vaes && avx2 && ymm_saved && (f & cpu::kAesNi) != 0) {
     f |= cpu::kVaes;

@@ -21,7 +21,8 @@ constexpr uint32_t kShaNi = 1u << 1;  // SHA extensions with SSSE3 and SSE4.1
 constexpr uint32_t kAvx2 = 1u << 2;   // AVX2 with the OS saving the YMM registers
 constexpr uint32_t kVaes = 1u << 3;   // VAES on 256-bit registers, with AVX2 and AES-NI
 constexpr uint32_t kBmi2 = 1u << 4;   // BMI2 (RORX and friends)
-constexpr uint32_t kAllFeatures = kAesNi | kShaNi | kAvx2 | kVaes | kBmi2;
+constexpr uint32_t kMulx = 1u << 5;   // BMI2 with ADX: MULX, ADCX and ADOX
+constexpr uint32_t kAllFeatures = kAesNi | kShaNi | kAvx2 | kVaes | kBmi2 | kMulx;
 
 // The features of this processor the library may use: detected on the first call (a relaxed
 // atomic; concurrent first calls compute the same value), 0 where no hardware unit is built.

@@ -155,6 +155,41 @@ TEST(RsaDiff, RawOperationsAgainstBnModExp) {
   }
 }
 
+// The public operation on random odd moduli of RSA sizes and between them (full and partial top
+// limbs), with exponents 3, 65537, 2^64 - 1 and random ones up to 256 bits, against BN_mod_exp;
+// inputs at random, 0, 1, n - 1 and n.
+TEST(RsaDiff, PublicOperationOnRandomModuliAgainstBnModExp) {
+  const int sizes[] = {512, 1000, 1024, 1535, 2048, 2056, 3072, 4000, 4096};
+  const char *fixed_exponents[] = {"3", "10001", "FFFFFFFFFFFFFFFF"};
+  for (size_t i = 0; i < sizeof(sizes) / sizeof(sizes[0]); i++) {
+    for (int round = 0; round < 4; round++) {
+      Num n, e, x;
+      ASSERT_EQ(BN_rand(n.get(), sizes[i], BN_RAND_TOP_ONE, BN_RAND_BOTTOM_ODD), 1);
+      if (round < 3) {
+        BIGNUM *fixed = e.get();
+        ASSERT_NE(BN_hex2bn(&fixed, fixed_exponents[round]), 0);
+      } else {
+        ASSERT_EQ(BN_rand(e.get(), 256, BN_RAND_TOP_ANY, BN_RAND_BOTTOM_ODD), 1);
+      }
+      QL_RSA_PUBLIC_KEY pub{};
+      pub.n = to_big(n.get());
+      pub.e = to_big(e.get());
+      Num n_minus_1;
+      BN_sub(n_minus_1.get(), n.get(), BN_value_one());
+      ASSERT_EQ(BN_rand_range(x.get(), n.get()), 1);
+      const BIGNUM *inputs[] = {x.get(), BN_value_one(), n_minus_1.get(), n.get()};
+      for (int k = 0; k < 4; k++) {
+        Num want;
+        ASSERT_EQ(BN_mod_exp(want.get(), inputs[k], e.get(), n.get(), bn_ctx()), 1);
+        const Big in = to_big(inputs[k]);
+        Big out{};
+        ASSERT_EQ(QL_RSA_PublicKeyExp(&out, &in, &pub), 0);
+        EXPECT_TRUE(same(out, want.get())) << sizes[i] << " bits, round " << round << ", input " << k;
+      }
+    }
+  }
+}
+
 // Our key of `bytes` bytes with the public exponent `exponent` (65537: the default): accepted by
 // RSA_check_key, structured as generation promises (p > q, both halves of half the size, d = e^-1
 // mod lcm(p - 1, q - 1)), and our private operation agrees with OpenSSL's raw one.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "QuillonCrypto.h"
+#include "platform/ql_cpu.h"
 
 namespace {
 
@@ -65,6 +66,77 @@ TEST(BigConstTime, ModExpAgreesWithSlidingWindow) { check_sizes({1, 2, 3, 5, 8, 
 
 TEST(BigConstTime, HeavyModExpAgreesWithSlidingWindowLong) {
   check_sizes({24, 32, 48, 64, 100, 128});
+}
+
+// The products and squares of every kernel the processor offers against the portable one, and
+// the public-modulus set-up and public exponentiation against Big_ModExp: moduli of 1 to 64
+// limbs with full and short top words, operands 0, 1, n - 1, R - 1 (a product's first
+// operand may reach R) and random ones, 65537 and a long exponent.
+TEST(BigConstTime, KernelsAgreeWithPortableCode) {
+  using ql::ctm::Limb;
+  constexpr size_t kMax = ql::ctm::kMaxLimbs;
+  Lcg rng{777};
+  const uint32_t entry_mask = ql::cpu::features();
+  for (int words = 1; words <= 128; words += (words < 20 ? 1 : 7)) {
+    for (const uint32_t top : {0xFFFFFFFFu, 0x00000F0Fu}) {
+      Big n = random_big(rng, words, top);
+      n.words[0] |= 1;
+      if (words == 1 && n.words[0] < 3) { n.words[0] = 3; }
+      ql::ctm::Modulus m{}, mp{};
+      ASSERT_TRUE(ql::ctm::init(m, n));
+      ASSERT_TRUE(ql::ctm::init_public(mp, n));
+      const size_t len = m.len;
+      ASSERT_EQ(mp.len, len);
+      for (size_t j = 0; j < len; j++) {
+        ASSERT_EQ(m.one[j], mp.one[j]) << words;
+        ASSERT_EQ(m.rr[j], mp.rr[j]) << words;
+      }
+      std::vector<std::vector<Limb>> ops(5, std::vector<Limb>(kMax, 0));
+      ops[1][0] = 1;
+      ql::sub_limbs(ops[2].data(), m.n, ops[1].data(), len);                  // n - 1
+      for (size_t j = 0; j < len; j++) { ops[3][j] = ~Limb{0}; }               // R - 1
+      Big x = random_big(rng, words, 0xFFFFFFFFu);
+      ASSERT_EQ(ql::big_mod(x, x, n), 0);
+      ql::words_to_limbs(ops[4].data(), len, x.words, words);                 // below n
+      std::vector<Limb> t(ql::ctm::kScratchLimbs), want(kMax), got(kMax);
+      for (size_t i = 0; i < ops.size(); i++) {
+        for (size_t k = 0; k < ops.size(); k++) {
+          if (k == 3) { continue; }  // the second operand stays below n
+          ql::test::set_cpu_mask(0);
+          ql::ctm::mul(want.data(), ops[i].data(), ops[k].data(), m, t.data());
+          ql::test::set_cpu_mask(ql::cpu::kAllFeatures);
+          ql::ctm::mul(got.data(), ops[i].data(), ops[k].data(), m, t.data());
+          ASSERT_EQ(std::vector<Limb>(got.begin(), got.begin() + len),
+                    std::vector<Limb>(want.begin(), want.begin() + len))
+              << words << " words, operands " << i << " " << k;
+        }
+        if (i == 3) { continue; }
+        ql::test::set_cpu_mask(0);
+        ql::ctm::sqr(want.data(), ops[i].data(), m, t.data());
+        ql::test::set_cpu_mask(ql::cpu::kAllFeatures);
+        ql::ctm::sqr(got.data(), ops[i].data(), m, t.data());
+        ASSERT_EQ(std::vector<Limb>(got.begin(), got.begin() + len),
+                  std::vector<Limb>(want.begin(), want.begin() + len))
+            << words << " words, square of " << i;
+      }
+      Big e65537{};
+      e65537.words[0] = 65537;
+      e65537.length = 1;
+      for (const Big &e : {e65537, random_big(rng, words > 8 ? 8 : words, 0xFFFFFFFFu)}) {
+        Big want_big{}, got_big{};
+        ASSERT_EQ(Big_ModExp(&want_big, &x, &e, &n), 0);
+        std::vector<Limb> v(kMax, 0);
+        ql::ctm::to_mont(v.data(), x.words, x.length, mp, t.data());
+        ql::ctm::exp_public(v.data(), v.data(), e.words, e.length, mp, t.data());
+        ql::ctm::from_mont(v.data(), v.data(), mp, t.data());
+        std::vector<uint32_t> w(2 * kMax);
+        ql::limbs_to_words(w.data(), v.data(), len);
+        ql::big_set_words(got_big, w.data(), static_cast<int>(len) * ql::ctm::kWordsPerLimb, 0);
+        EXPECT_EQ(Big_IsEqual(&got_big, &want_big), 0) << words << " words";
+      }
+    }
+  }
+  ql::test::set_cpu_mask(entry_mask);
 }
 
 TEST(BigConstTime, RefusesUnusableModuli) {
