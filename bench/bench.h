@@ -36,6 +36,19 @@ std::shared_ptr<T> hold(T *p, F f) {
   return std::shared_ptr<T>(p, f);
 }
 
+// A runner that calls `f` (one operation, true on success) the number of times asked.
+template <typename F>
+Runner loop(F f) {
+  return [f](uint64_t count) mutable {
+    for (uint64_t i = 0; i < count; i++) {
+      if (!f()) {
+        return false;
+      }
+    }
+    return true;
+  };
+}
+
 // A deterministic test message of `n` bytes.
 std::vector<uint8_t> message(size_t n);
 
@@ -45,6 +58,7 @@ void add_digest_rows(std::vector<Row> &rows);
 void add_big_rows(std::vector<Row> &rows);
 void add_rand_rows(std::vector<Row> &rows);
 void add_pk_rows(std::vector<Row> &rows);
+void add_kcdsa_rows(std::vector<Row> &rows);
 
 }  // namespace bench
 

@@ -250,6 +250,7 @@ int main(int argc, char **argv) {
   add_big_rows(all);
   add_rand_rows(all);
   add_pk_rows(all);
+  add_kcdsa_rows(all);
   std::vector<const Row *> rows;
   for (const Row &r : all) {
     if (std::regex_search(r.name, filter)) {

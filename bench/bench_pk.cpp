@@ -98,18 +98,6 @@ Big below_modulus(const Big &n, uint8_t seed) {
   return r;
 }
 
-template <typename F>
-Runner loop(F f) {
-  return [f](uint64_t count) mutable {
-    for (uint64_t i = 0; i < count; i++) {
-      if (!f()) {
-        return false;
-      }
-    }
-    return true;
-  };
-}
-
 const QL_OAEP_PARAM kOaep = {QL_HASH_SHA256, 3, 1, nullptr, 0};
 
 enum class RsaOp { kSign, kArith, kVerify, kOaepDecrypt };

@@ -507,6 +507,42 @@ Status sign(QL_KCDSA_SIGNATURE &sig, int32_t digest_id, const uint8_t *h, uint32
   return kOk;
 }
 
+// Bit i of the non-negative record x.
+uint32_t bit_of(const Big &x, int i) { return (x.words[i / 32] >> (i % 32)) & 1u; }
+
+// w = y^a * g^b mod p for public values (a, b < q): one joint left-to-right pass over the bits
+// of both exponents (Shamir's trick), a squaring per bit and a multiplication by y, g or y*g
+// where bits are set, on the Montgomery kernel. Variable time, for verification only.
+Status public_joint_exp(Big &w, const Big &y, const Big &a, const Big &g, const Big &b,
+                        const Big &p) {
+  ctm::Modulus mod;
+  if (!ctm::init_public(mod, p)) {
+    return kErrBigNoInverse;
+  }
+  std::array<ctm::Limb, ctm::kScratchLimbs> t;
+  std::array<ctm::Limb, ctm::kMaxLimbs> ym, gm, ygm, acc;
+  ctm::to_mont(ym.data(), y.words, big_used(y), mod, t.data());
+  ctm::to_mont(gm.data(), g.words, big_used(g), mod, t.data());
+  ctm::mul(ygm.data(), ym.data(), gm.data(), mod, t.data());
+  std::memcpy(acc.data(), mod.one, mod.len * sizeof(ctm::Limb));
+  const ctm::Limb *factor[4] = {nullptr, ym.data(), gm.data(), ygm.data()};
+  const int bits = Big_GetFilledBitNum(&a) > Big_GetFilledBitNum(&b) ? Big_GetFilledBitNum(&a)
+                                                                     : Big_GetFilledBitNum(&b);
+  for (int i = bits - 1; i >= 0; i--) {
+    ctm::sqr(acc.data(), acc.data(), mod, t.data());
+    const uint32_t pick = (i < 32 * big_used(a) ? bit_of(a, i) : 0u) |
+                          (i < 32 * big_used(b) ? bit_of(b, i) << 1 : 0u);
+    if (pick != 0) {
+      ctm::mul(acc.data(), acc.data(), factor[pick], mod, t.data());
+    }
+  }
+  ctm::from_mont(acc.data(), acc.data(), mod, t.data());
+  std::array<uint32_t, kMontMaxWords> words;
+  limbs_to_words(words.data(), acc.data(), mod.len);
+  big_set_words(w, words.data(), static_cast<int>(mod.len * ctm::kWordsPerLimb), 0);
+  return kOk;
+}
+
 Status verify(const Group &grp, const Big &y, const QL_KCDSA_SIGNATURE &sig, int32_t digest_id,
               const uint8_t *h, uint32_t h_len) {
   uint8_t r[kMaxHashLen];
@@ -515,17 +551,10 @@ Status verify(const Group &grp, const Big &y, const QL_KCDSA_SIGNATURE &sig, int
   QL_TRY(xor_reduce(e.data(), r, h, h_len, grp));
   Big e_big;
   big_set_words(e_big, e.data(), static_cast<int>(grp.nq), 0);
-  Wiped<QL_MONT_CTX> ctx;
-  Big rr;
-  Big a;
-  Big b;
-  Big w;
   Big s;
   big_set_words(s, sig.s.words, big_used(sig.s), 0);
-  QL_TRY(Big_MontInit(ctx.ptr(), &rr, &grp.p));
-  QL_TRY(Big_ModExpWindow2(&a, &y, &s, &grp.p, ctx.ptr(), &rr));
-  QL_TRY(Big_ModExpWindow2(&b, &grp.g, &e_big, &grp.p, ctx.ptr(), &rr));
-  QL_TRY(Big_MulMod(&w, &a, &b, &grp.p));
+  Big w;
+  QL_TRY(public_joint_exp(w, y, s, grp.g, e_big, grp.p));
   uint8_t r2[kMaxHashLen];
   QL_TRY(hash_w(r2, h_len, w, grp, digest_id));
   return ct::bytes_eq(r, r2, h_len) != 0 ? kOk : kErrKcdsaMismatch;

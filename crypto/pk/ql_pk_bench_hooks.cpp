@@ -5,10 +5,12 @@
 #if defined(QL_TEST_HOOKS) && !defined(_WIN32)
 
 #include "QuillonCrypto.h"
+#include "bigint/ql_big_ct.h"
 #include "internal/ql_mem.h"
 #include "internal/ql_status.h"
 #include "pk/ql_ecc.h"
 #include "pk/ql_ecdsa.h"
+#include "pk/ql_kcdsa.h"
 #include "pk/ql_rsa.h"
 
 extern "C" {
@@ -23,6 +25,10 @@ QL_EXPORT int32_t QL_TestHook_ECDSA_Sign(QL_ECDSA_SIGNATURE *sig, const uint8_t 
 // R = k * G by the constant-time multiplication of key generation and signing.
 QL_EXPORT int32_t QL_TestHook_ECC_MulBase(const QL_ECDSA_PARAMETERS *curve, BigPoint *R,
                                           const Big *k);
+// Makes the next KCDSA signing attempt use `k` instead of a drawn value (NULL cancels).
+QL_EXPORT void QL_TestHook_KCDSA_UseNonce(const Big *k);
+// r = g^e mod N by the constant-time exponentiation that private exponents go through.
+QL_EXPORT int32_t QL_TestHook_ModExpSecret(Big *r, const Big *g, const Big *e, const Big *N);
 
 }  // extern "C"
 
@@ -53,6 +59,15 @@ int32_t QL_TestHook_ECC_MulBase(const QL_ECDSA_PARAMETERS *curve, BigPoint *R, c
     return ql::kErrEccArgument;
   }
   return ql::ecc_mul_base_secret(*curve, *R, *k);
+}
+
+void QL_TestHook_KCDSA_UseNonce(const Big *k) { ql::test::kcdsa_use_nonce(k); }
+
+int32_t QL_TestHook_ModExpSecret(Big *r, const Big *g, const Big *e, const Big *N) {
+  if (r == nullptr || g == nullptr || e == nullptr || N == nullptr) {
+    return ql::kErrBigNullInput;
+  }
+  return ql::big_mod_exp_consttime(*r, *g, *e, *N, ql::kErrBigExpAlloc);
 }
 
 #endif
