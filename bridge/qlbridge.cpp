@@ -38,10 +38,14 @@ struct SymHandle {
   QL_SYM_CTX decrypt;
 };
 
-// Overwrites `len` bytes at `p` through a volatile pointer, so the stores are not elided.
+// Overwrites `len` bytes at `p` with zeros. A plain memset runs at memory speed (a byte loop
+// through a volatile pointer cost a third of a 16 KiB digest update); the empty statement after
+// it takes the pointer and may read any memory, so the stores are neither dropped as dead nor
+// moved past the release of the block.
 void wipe(void *p, size_t len) {
-  volatile unsigned char *b = static_cast<volatile unsigned char *>(p);
-  while (len-- > 0) { *b++ = 0; }
+  if (p == nullptr || len == 0) { return; }
+  std::memset(p, 0, len);
+  __asm__ __volatile__("" : : "r"(p) : "memory");
 }
 
 template <typename T>
