@@ -16,12 +16,11 @@
 #include "internal/ql_status.h"
 #include "module/ql_cmvp.h"
 #include "module/ql_frame.h"
+#include "pk/ql_pkcs1.h"
 
 namespace ql {
 namespace {
 
-// The longest label the OAEP functions take; the module copies every label they accept.
-constexpr uint32_t kMaxOaepLabelLen = 32768;
 // The largest RSA modulus the library generates, which bounds every output of the pair test.
 constexpr size_t kMaxPairTestOut = 512;
 constexpr uint32_t kPairTestMsgLen = 20;

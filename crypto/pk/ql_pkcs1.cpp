@@ -20,7 +20,6 @@
 namespace ql {
 namespace {
 
-constexpr uint32_t kMaxLabelLen = 32768;
 constexpr uint32_t kMaxDigestLen = QL_HASH_MAX_DIGEST_LEN;
 
 #if defined(QL_TEST_HOOKS)
@@ -184,7 +183,7 @@ Status check_oaep_param(OaepParam &out, const QL_OAEP_PARAM *param, uint32_t k, 
   out.hash_id = param->hash_id;
   out.h_len = digest_len(param->hash_id);
   out.mgf_hash_id = mgf_digest(param->mgf_id);
-  if (param->label_len > kMaxLabelLen || uint64_t{k} < 2 * uint64_t{out.h_len} + 2) {
+  if (param->label_len > kMaxOaepLabelLen || uint64_t{k} < 2 * uint64_t{out.h_len} + 2) {
     return bad_len;
   }
   return kOk;

@@ -12,6 +12,9 @@
 
 namespace ql {
 
+// The longest OAEP label the encryption and decryption functions take.
+constexpr uint32_t kMaxOaepLabelLen = 32768;
+
 Status pkcs1_i2osp(uint8_t *out, uint32_t len, const Big *x);
 Status pkcs1_os2ip(Big *x, const uint8_t *in, uint32_t len);
 // I2OSP of a secret value below 256^len (a decrypted block): exactly `len` bytes, in time
