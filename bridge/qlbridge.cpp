@@ -74,8 +74,11 @@ jlong to_handle(const void *p) { return static_cast<jlong>(reinterpret_cast<intp
 void *from_handle(jlong h) { return reinterpret_cast<void *>(static_cast<uintptr_t>(h)); }
 
 // The instance field `name` of signature `sig` on the class of `obj`, or nullptr when `obj` is
-// null or its class has no such field. No Java exception is left pending.
-jfieldID field_of(JNIEnv *env, jobject obj, const char *name, const char *sig) {
+// null or its class has no such field. No Java exception is left pending. The class reference
+// is deleted at once unless `keep_class` (the JVM frees a native's local references when it
+// returns; natives that look up many fields must not pile them up).
+jfieldID lookup_field(JNIEnv *env, jobject obj, const char *name, const char *sig,
+                      bool keep_class) {
   if (obj == nullptr) { return nullptr; }
   const jclass cls = env->GetObjectClass(obj);
   if (cls == nullptr) {
@@ -84,11 +87,18 @@ jfieldID field_of(JNIEnv *env, jobject obj, const char *name, const char *sig) {
   }
   const jfieldID field = env->GetFieldID(cls, name, sig);
   if (field == nullptr) { env->ExceptionClear(); }
-  env->DeleteLocalRef(cls);
+  if (!keep_class) { env->DeleteLocalRef(cls); }
   return field;
 }
 
-jfieldID handle_field(JNIEnv *env, jobject ctx) { return field_of(env, ctx, "m_handle", "J"); }
+jfieldID field_of(JNIEnv *env, jobject obj, const char *name, const char *sig) {
+  return lookup_field(env, obj, name, sig, false);
+}
+
+// The m_handle field, which each context native looks up once.
+jfieldID handle_field(JNIEnv *env, jobject ctx) {
+  return lookup_field(env, ctx, "m_handle", "J", true);
+}
 
 // The native context that `ctx` holds, or nullptr when it has no m_handle field or holds 0.
 template <typename T>

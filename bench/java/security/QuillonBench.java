@@ -14,24 +14,52 @@ import javax.crypto.spec.SecretKeySpec;
  * Throughput of the provider against the JDK's providers (and Bouncy Castle for ARIA) in one
  * JVM: SHA-256 and HmacSHA256 on 16 KiB, RSA-2048 signing and verification with SHA256withRSA,
  * ARIA-128-CBC on 16 KiB. Each pair runs interleaved after a warm-up; the median of the rounds
- * is printed with the ratio ours/theirs (above 1: ours is slower). Run by hand:
+ * is printed with the ratio ours/theirs (above 1: ours is slower). The cost of the JNI crossing
+ * is the provider's SHA-256 and HmacSHA256 against the same module calls made from C in this
+ * JVM (the native library qlbench_natives, built beside the bridge). Run by hand:
  *
  * <pre>
- * java -Djava.library.path=build/default/bridge -cp cmvp.jar:bench.jar:/usr/share/java/bcprov.jar \
+ * java -Djava.library.path=build/default/bridge \
+ *     -cp build/default/bridge/cmvp.jar:build/default/bridge/cmvp-bench.jar:/usr/share/java/bcprov.jar \
  *     security.QuillonBench
  * </pre>
  */
 public final class QuillonBench {
     private QuillonBench() {}
 
+    /** {@code times} module digests of {@code data} from C; the last status. */
+    private static native int NativeDigests(int hashId, byte[] data, int times);
+
+    /** {@code times} module HMACs of {@code data} under {@code key} from C; the last status. */
+    private static native int NativeMacs(int macId, byte[] key, byte[] data, int times);
+
+    /** Runs {@code op} {@code times} times per call, so that a pair compares per-call costs. */
+    private static Op repeat(Op op, int times) {
+        return () -> {
+            for (int i = 0; i < times; i++) {
+                op.run();
+            }
+        };
+    }
+
+    private static void check(int status) {
+        if (status < 0) {
+            throw new IllegalStateException("module status " + status);
+        }
+    }
+
     interface Op {
         void run() throws Exception;
     }
 
-    /** Median nanoseconds per call of {@code op} over {@code rounds} rounds of {@code n} calls. */
+    /**
+     * Median nanoseconds per call of each side over {@code rounds} rounds of {@code n} calls,
+     * and the median of the rounds' ratios ours/theirs (robust to load that hits a few rounds).
+     */
     private static double[] pair(Op ours, Op theirs, int n, int rounds) throws Exception {
         double[] a = new double[rounds];
         double[] b = new double[rounds];
+        double[] q = new double[rounds];
         for (int i = 0; i < n; i++) {
             ours.run();
             theirs.run();
@@ -48,17 +76,19 @@ public final class QuillonBench {
             long t2 = System.nanoTime();
             a[r] = (t1 - t0) / (double) n;
             b[r] = (t2 - t1) / (double) n;
+            q[r] = a[r] / b[r];
         }
         java.util.Arrays.sort(a);
         java.util.Arrays.sort(b);
-        return new double[] {a[rounds / 2], b[rounds / 2]};
+        java.util.Arrays.sort(q);
+        return new double[] {a[rounds / 2], b[rounds / 2], q[rounds / 2]};
     }
 
     private static void report(String what, String peer, double[] t, int bytes) {
         String unit = bytes > 0
                 ? String.format("%8.1f MB/s vs %8.1f MB/s", bytes * 1e3 / t[0], bytes * 1e3 / t[1])
                 : String.format("%8.0f op/s vs %8.0f op/s", 1e9 / t[0], 1e9 / t[1]);
-        System.out.printf("%-28s %-12s %s  ratio %.2f%n", what, peer, unit, t[0] / t[1]);
+        System.out.printf("%-28s %-12s %s  ratio %.3f%n", what, peer, unit, t[2]);
     }
 
     public static void main(String[] args) throws Exception {
@@ -78,6 +108,19 @@ public final class QuillonBench {
         jm.init(macKey);
         report("HmacSHA256 16 KiB", "SunJCE", pair(() -> qm.doFinal(data), () -> jm.doFinal(data),
                 200, 15), data.length);
+
+        try {
+            System.loadLibrary("qlbench_natives");
+            byte[] key = macKey.getEncoded();
+            report("SHA-256 16 KiB crossing", "C", pair(repeat(() -> qd.digest(data), 50),
+                    () -> check(NativeDigests(Cmvp.HASH_SHA256, data, 50)), 4, 41),
+                    data.length * 50);
+            report("HmacSHA256 16 KiB crossing", "C", pair(repeat(() -> qm.doFinal(data), 50),
+                    () -> check(NativeMacs(Cmvp.HMAC_SHA256, key, data, 50)), 4, 41),
+                    data.length * 50);
+        } catch (UnsatisfiedLinkError e) {
+            System.out.println("crossing: qlbench_natives is not on java.library.path");
+        }
 
         KeyPairGenerator g = KeyPairGenerator.getInstance("RSA", "SunRsaSign");
         g.initialize(2048);

@@ -233,6 +233,52 @@ public class CmvpAsymTest {
     }
 
     /** What the Java objects cannot carry: parameter values and KCDSA's signer key. */
+    // The cleaner is the safety net of objects that own native memory: it frees what was never
+    // closed once the owner is unreachable, and never frees twice what close() already freed
+    // (the asan preset runs this test with the JVM, so a second free would be reported).
+    @Test
+    public void cleanerFreesUnreachableOwnersOnce() throws Exception {
+        CmvpContext[] contexts = new CmvpContext[4];
+        for (int i = 0; i < contexts.length; i++) {
+            contexts[i] = contextOfUnreachableDigest();
+            assertTrue(contexts[i].isOpen());
+        }
+        for (int i = 0; i < 6; i++) {
+            CmvpPrivateKey key = CmvpPrivateKey.importRsa(components[0], components[1],
+                    components[2], components[3], components[4], components[5], components[6],
+                    components[7]);
+            if (i % 2 == 0) {
+                key.close();
+            }
+        }
+        long deadline = System.nanoTime() + 20_000_000_000L;
+        boolean open = true;
+        while (open && System.nanoTime() < deadline) {
+            System.gc();
+            Thread.sleep(20);
+            open = false;
+            for (CmvpContext c : contexts) {
+                synchronized (c) {
+                    open |= c.isOpen();
+                }
+            }
+        }
+        for (CmvpContext c : contexts) {
+            assertFalse(c.isOpen());
+        }
+    }
+
+    // A digest in use (its native context open), of which only the context holder survives.
+    private static CmvpContext contextOfUnreachableDigest() throws Exception {
+        QuillonDigest digest = new QuillonDigest(QuillonDigest.Kind.SHA256);
+        digest.engineUpdate(new byte[100], 0, 100);
+        Field streamField = QuillonDigest.class.getDeclaredField("stream");
+        streamField.setAccessible(true);
+        Field ctxField = QuillonStream.class.getDeclaredField("ctx");
+        ctxField.setAccessible(true);
+        return (CmvpContext) ctxField.get(streamField.get(digest));
+    }
+
     @Test
     public void kcdsaAndEcdsaAreRefusedByTheModule() {
         for (int pkeyId : new int[] {Cmvp.PKEY_KCDSA, Cmvp.PKEY_ECDSA}) {
