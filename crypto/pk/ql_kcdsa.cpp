@@ -483,8 +483,9 @@ Status sign(QL_KCDSA_SIGNATURE &sig, int32_t digest_id, const uint8_t *h, uint32
   Big s_big;
   uint8_t r[kMaxHashLen];
   load_words(q.data(), grp.q, n);
-  // A zero s (k = e) would tell nothing and verify nothing: draw again. Any other s is a
-  // signature; s of any parity is the standard's.
+  // A zero s (k = e) would tell nothing and verify nothing: draw again. So does a zero r (a
+  // hash value of zero bytes, likely only for very short hash lengths), which verification
+  // refuses. Any other s is a signature; s of any parity is the standard's.
   for (;;) {
     QL_TRY(draw_nonce(k.get().data(), grp));
     QL_TRY(secret_exp(w_words.data(), kMontMaxWords, grp.g.words, big_used(grp.g), k.get().data(),
@@ -497,7 +498,9 @@ Status sign(QL_KCDSA_SIGNATURE &sig, int32_t digest_id, const uint8_t *h, uint32
     sign_value(s.data(), x, k.get().data(), e.data(), q.data(), n);
     QL_CT_PUBLIC(s.data(), sizeof(s));
     big_set_words(s_big, s.data(), static_cast<int>(n), 0);
-    if (big_used(s_big) != 0) {
+    uint8_t r_bits = 0;
+    for (uint32_t i = 0; i < h_len; i++) { r_bits = static_cast<uint8_t>(r_bits | r[i]); }
+    if (big_used(s_big) != 0 && r_bits != 0) {
       break;
     }
   }

@@ -329,6 +329,32 @@ TEST(Kcdsa, SignatureWithLeadingZeroWordsOfW) {
   }
 }
 
+// A nonce whose r is zero (a one-byte hash value, k searched) is drawn again: verification
+// refuses r = 0, so the signer must never hand one out.
+TEST(Kcdsa, ZeroRIsDrawnAgain) {
+  const Sample &t = legacy();
+  std::vector<uint8_t> w(128);
+  uint8_t d[20];
+  uint32_t d_len = 0;
+  const uint8_t h[1] = {0x5a};
+  for (uint32_t k = 1;; k++) {
+    Big kb = small(k);
+    Big wb{};
+    ASSERT_EQ(0, Big_ModExp(&wb, &t.params.g, &kb, &t.params.p));
+    ASSERT_EQ(0, BigToU82(w.data(), &wb, 128));
+    ASSERT_EQ(0, QL_Hash(d, &d_len, w.data(), 128, 2));
+    if (d[19] != 0) {
+      continue;
+    }
+    ql::test::kcdsa_use_nonce(&kb);
+    QL_KCDSA_SIGNATURE sig{};
+    ASSERT_EQ(0, QL_KCDSA_Sign(&sig, 2, h, 1, &t.x, &t.params)) << k;
+    EXPECT_NE(0, Big_GetFilledBitNum(&sig.r)) << k;
+    EXPECT_EQ(0, QL_KCDSA_Verify(&t.params, &t.y, &sig, 2, h, 1)) << k;
+    break;
+  }
+}
+
 TEST(Kcdsa, ParameterChecks) {
   const Sample &base = legacy();
   const QL_KCDSA_PARAMETERS &good = base.params;
