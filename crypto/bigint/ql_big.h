@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "QuillonCrypto.h"
+#include "internal/ql_ct.h"
 #include "internal/ql_status.h"
 
 #if defined(__SIZEOF_INT128__)
@@ -157,6 +158,37 @@ inline L add_limbs(L *r, const L *a, const L *b, size_t n) {
     r[i] = t;
   }
   return carry;
+}
+
+// r[0..n) = a[0..na) mod m[0..n), in time independent of the values of a and m: bit by bit
+// from the top, the remainder is doubled, the bit shifted in and m subtracted under a mask.
+// m's top word must be non-zero: then r < m after every step, 2r + 1 < 2m, and one subtraction
+// suffices. `t` is n words of scratch; r must not overlap a.
+inline void ct_mod_words(uint32_t *r, const uint32_t *a, size_t na, const uint32_t *m, size_t n,
+                         uint32_t *t) {
+  for (size_t j = 0; j < n; j++) { r[j] = 0; }
+  for (size_t i = 32 * na; i-- > 0;) {
+    uint32_t carry = (a[i / 32] >> (i % 32)) & 1u;
+    for (size_t j = 0; j < n; j++) {
+      const uint32_t w = r[j];
+      r[j] = (w << 1) | carry;
+      carry = w >> 31;
+    }
+    const uint32_t borrow = sub_limbs(t, r, m, n);
+    // (carry, r) >= m exactly when the doubling overflowed or the subtraction did not borrow.
+    const uint32_t mask = ct::barrier(0u - (carry | (borrow ^ 1u)));
+    for (size_t j = 0; j < n; j++) { r[j] = ct::select(mask, t[j], r[j]); }
+  }
+}
+
+// The number of significant words of w[0..n) (at least 1), found without branching on the
+// words: the one thing of a secret value that its record's length makes public.
+inline int ct_used_words(const uint32_t *w, int n) {
+  uint32_t used = 1;
+  for (int i = 0; i < n; i++) {
+    used = ct::select(~ct::is_zero(w[i]), static_cast<uint32_t>(i + 1), used);
+  }
+  return static_cast<int>(used);
 }
 
 // Compares a[0..n) with b[0..n) as numbers: -1, 0 or 1.

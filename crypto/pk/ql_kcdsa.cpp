@@ -144,28 +144,10 @@ bool load_private(uint32_t *out, const Big &x, const Group &grp) {
   return ok != 0;
 }
 
-// r[0..n) = a[0..na) mod m[0..n), in time independent of the value of a: bit by bit from the
-// top, the remainder is doubled, the bit added and m subtracted under a mask. m's top word is
-// non-zero and r < m after every step, so 2r + 1 < 2m and one subtraction suffices.
+// r[0..n) = a[0..na) mod m[0..n) in time independent of the values (m's top word non-zero).
 void ct_mod(uint32_t *r, const uint32_t *a, size_t na, const uint32_t *m, size_t n) {
   QWords t{};
-  for (size_t j = 0; j < n; j++) {
-    r[j] = 0;
-  }
-  for (size_t i = 32 * na; i-- > 0;) {
-    uint32_t carry = (a[i / 32] >> (i % 32)) & 1u;
-    for (size_t j = 0; j < n; j++) {
-      const uint32_t w = r[j];
-      r[j] = (w << 1) | carry;
-      carry = w >> 31;
-    }
-    const uint32_t borrow = sub_limbs(t.data(), r, m, n);
-    // (carry, r) >= m exactly when the doubling overflowed or the subtraction did not borrow.
-    const uint32_t mask = ct::barrier(0u - (carry | (borrow ^ 1u)));
-    for (size_t j = 0; j < n; j++) {
-      r[j] = ct::select(mask, t[j], r[j]);
-    }
-  }
+  ct_mod_words(r, a, na, m, n, t.data());
   wipe(t.data(), sizeof(t));
 }
 

@@ -2,11 +2,14 @@
 // QL_RandomBytes (eight 20-byte state blocks, re-seeded from a fresh entropy pool after every
 // call, serialised by one lock), random integers, the X9.62 generator with the SHA-1
 // compression as its G function, and the KCDSA hash generator. Byte strings are big-endian.
+#include <array>
 #include <cstring>
 #include "platform/ql_platform.h"
 
 #include "QuillonCrypto.h"
+#include "bigint/ql_big.h"
 #include "internal/ql_bytes.h"
+#include "internal/ql_ct.h"
 #include "internal/ql_mem.h"
 #include "internal/ql_status.h"
 #include "rand/ql_rand.h"
@@ -224,12 +227,36 @@ int32_t Big_X962_Random(QL_X962_CTX *ctx, Big *w) {
     std::memcpy(xj.get() + b - ql::kBlockLen, out.get() + ql::kBlockLen * j, ql::kBlockLen);
     ql::add_be(ctx->xkey, xj.get(), b, 1);
   }
-  ql::Wiped<Big> big_w;
-  ql::Wiped<Big> q_minus_1;
-  QL_TRY(U8ToBig(big_w.ptr(), out.get(), ql::kBlockLen * m));
-  QL_TRY(Big_SubByWord(q_minus_1.ptr(), &ctx->q, 1));
-  QL_TRY(Big_Mod(w, big_w.ptr(), q_minus_1.ptr()));
-  return Big_AddByWord(w, w, 1);
+  // w = (x mod (q - 1)) + 1 for x the m blocks read as one big-endian integer. w becomes a
+  // nonce or a private key, so the reduction runs in time independent of x; only q's size
+  // (public) steers it.
+  const int nq = ql::big_used(ctx->q);
+  if (nq < 5) { return ql::kErrX962Random; }
+  constexpr size_t kMaxX = 4 * ql::kBlockLen / 4;
+  std::array<uint32_t, 16> q_minus_1{};
+  ql::Wiped<std::array<uint32_t, kMaxX>> x;
+  ql::Wiped<std::array<uint32_t, 16>> r;
+  ql::Wiped<std::array<uint32_t, 16>> t;
+  const size_t nx = ql::kBlockLen * m / 4;
+  for (size_t i = 0; i < nx; i++) {
+    x.get()[i] = ql::load_be32(out.get() + 4 * (nx - 1 - i));
+  }
+  std::array<uint32_t, 16> one{};
+  one[0] = 1;
+  ql::sub_limbs(q_minus_1.data(), ctx->q.words, one.data(), static_cast<size_t>(nq));
+  size_t nm = static_cast<size_t>(nq);
+  while (nm > 0 && q_minus_1[nm - 1] == 0) { nm--; }
+  if (nm == 0) { return ql::kErrX962Random; }  // q = 1
+  ql::ct_mod_words(r.get().data(), x.get().data(), nx, q_minus_1.data(), nm, t.get().data());
+  ql::add_limbs(r.get().data(), r.get().data(), one.data(), nm);  // below q - 1 + 1: no carry
+  int used = ql::ct_used_words(r.get().data(), static_cast<int>(nm));
+  QL_CT_PUBLIC(&used, sizeof(used));
+  w->sign = 0;
+  for (int i = 0; i < ql::kBigWords; i++) {
+    w->words[i] = static_cast<size_t>(i) < nm ? r.get()[static_cast<size_t>(i)] : 0;
+  }
+  w->length = used;
+  return ql::kOk;
 }
 
 int32_t Big_X962_Final(QL_X962_CTX *ctx) {

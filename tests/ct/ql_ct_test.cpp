@@ -96,6 +96,25 @@ TEST(CtEcdsa, SigningWithSecretKeyAndNonce) {
   }
 }
 
+// The X9.62 generator's output becomes a nonce or a private key: its reduction into
+// [1, q-1] must not depend on the value, which comes from the secret generator key.
+TEST(CtX962, OutputReductionWithSecretKey) {
+  for (const uint32_t bits : {224u, 256u}) {
+    QL_ECDSA_PARAMETERS curve{};
+    ASSERT_EQ(QL_ECDSA_InitParameters(&curve, bits), 0);
+    uint8_t xkey[32];
+    for (uint32_t i = 0; i < sizeof(xkey); i++) { xkey[i] = static_cast<uint8_t>(0xa5 ^ (7 * i)); }
+    QL_X962_CTX ctx{};
+    ASSERT_EQ(Big_X962_Init(&ctx, &curve.n, xkey, bits / 8, nullptr, 0), 0);
+    QL_CT_SECRET(ctx.xkey, sizeof(ctx.xkey));
+    Big w{};
+    ASSERT_EQ(Big_X962_Random(&ctx, &w), 0);
+    QL_CT_PUBLIC(&w, sizeof(w));
+    EXPECT_LT(Big_UComp(&w, &curve.n), 0);
+    EXPECT_GT(Big_GetFilledBitNum(&w), 0);
+  }
+}
+
 // A sliding-window exponentiation branches on its exponent's bits: memcheck must see it.
 TEST(CtCanary, VariableTimeExponentiationIsReported) {
   const auto all = cases();
