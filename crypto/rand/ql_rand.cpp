@@ -343,5 +343,21 @@ int32_t Big_Random_KCDSA(Big *r, const Big *q, const Big *b, int32_t hash_id,
   BigToU8(buf.data(), u.ptr());
   ql::Wiped<Big> v;
   QL_TRY(Big_KCDSA_PRNG(v.ptr(), beta, hash_id, buf.data(), beta));
-  return Big_Mod(r, v.ptr(), q);
+  // r = v mod q in time independent of v: r becomes a private key. v has at most q.length
+  // words (its record is zero above its length); only q's size steers the reduction.
+  const int nq = ql::big_used(*q);
+  if (nq == 0) { return Big_Mod(r, v.ptr(), q); }  // the division's own refusal of zero
+  ql::Wiped<std::array<uint32_t, ql::kBigWords>> rem;
+  ql::Wiped<std::array<uint32_t, ql::kBigWords>> scratch;
+  const int nv = q->length < ql::kBigWords ? q->length : ql::kBigWords;
+  ql::ct_mod_words(rem.get().data(), v.get().words, static_cast<size_t>(nv), q->words,
+                   static_cast<size_t>(nq), scratch.get().data());
+  int used = ql::ct_used_words(rem.get().data(), nq);
+  QL_CT_PUBLIC(&used, sizeof(used));
+  r->sign = 0;
+  for (int i = 0; i < ql::kBigWords; i++) {
+    r->words[i] = i < nq ? rem.get()[static_cast<size_t>(i)] : 0;
+  }
+  r->length = used;
+  return ql::kOk;
 }
