@@ -236,13 +236,14 @@ Status crt_exp(PrivateScratch &s, const QL_RSA_PRIVATE_KEY &key) {
   const ctm::Modulus &mq = s.mod_q;
   Limb *t = s.t_limbs.data();
   const int num_c = big_used(s.blinded);
-  // y = m2, plain, below q.
-  ctm::to_mont(s.y.data(), s.blinded.words, num_c, mq, t);
-  QL_TRY(ctm::exp(s.y.data(), s.y.data(), key.dQ.words, stated_words(key.dQ), mq, kErrRsaAlloc));
-  ctm::from_mont(s.y.data(), s.y.data(), mq, t);
-  // x = m1 in Montgomery form modulo p.
+  // x = m1 in Montgomery form modulo p, y = m2 plain, below q; the two exponentiations are
+  // independent and run together.
   ctm::to_mont(s.x.data(), s.blinded.words, num_c, mp, t);
-  QL_TRY(ctm::exp(s.x.data(), s.x.data(), key.dP.words, stated_words(key.dP), mp, kErrRsaAlloc));
+  ctm::to_mont(s.y.data(), s.blinded.words, num_c, mq, t);
+  const ctm::ExpJob job_p{s.x.data(), s.x.data(), key.dP.words, stated_words(key.dP), &mp};
+  const ctm::ExpJob job_q{s.y.data(), s.y.data(), key.dQ.words, stated_words(key.dQ), &mq};
+  QL_TRY(ctm::exp_pair(job_p, job_q, kErrRsaAlloc));
+  ctm::from_mont(s.y.data(), s.y.data(), mq, t);
   // h = (m1 - m2 mod p) * qInv mod p; m2 and qInv may exceed p in keys built elsewhere, so
   // both are reduced through their Montgomery forms.
   uint32_t *m2_words = s.words.data();
