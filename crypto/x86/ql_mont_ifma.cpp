@@ -58,54 +58,56 @@ QL_IFMA inline void normalise(__m512i (&x)[kRegs]) {
 // result is below 2 n_s. kStreams independent products share each step, so that one
 // stream's multiplications fill the latency of the other's reduction digit. Per digit b_i:
 // acc += a b_i (low halves), m = acc_0 k0 mod 2^52, acc += n m (low halves) clears digit 0,
-// acc moves down one digit with digit 0's carry, and the high halves of both products are
-// added at the digits they now belong to. Digits of acc stay below 2^63 (4 K 2^52 at most).
+// acc moves down one digit, and the high halves of both products are added at the digits
+// they now belong to. The chain from one m to the next runs through the lowest register
+// only, so its other terms gather apart in `low`: the high halves of a_0..7 b_i and
+// n_0..7 m, digit 0's carry and the next low halves a_0..7 b_(i+1), added to acc in one step.
+// Digits of acc and low stay below 2^63 (4 K 2^52 at most).
 template <int kDigits, int kStreams>
 QL_IFMA void amm(const Product *p) {
   constexpr int kRegs = (kDigits + 7) / 8;
   const __m512i zero = _mm512_setzero_si512();
   __m512i acc[kStreams][kRegs];
+  __m512i low[kStreams];
   __m512i k0[kStreams];
   for (int s = 0; s < kStreams; s++) {
     for (int r = 0; r < kRegs; r++) {
       acc[s][r] = zero;
     }
     k0[s] = _mm512_set1_epi64(static_cast<long long>(p[s].k0));
+    low[s] = _mm512_madd52lo_epu64(zero, _mm512_loadu_si512(p[s].a),
+                                   _mm512_set1_epi64(static_cast<long long>(p[s].b[0])));
   }
   for (int i = 0; i < kDigits; i++) {
     __m512i b[kStreams];
     __m512i m[kStreams];
-    __m512i low[kStreams];
     for (int s = 0; s < kStreams; s++) {
       b[s] = _mm512_set1_epi64(static_cast<long long>(p[s].b[i]));
-      // Digit 0 alone decides m; its low product is summed apart so that m waits on one
-      // multiplication only.
-      low[s] = _mm512_add_epi64(acc[s][0],
-                                _mm512_madd52lo_epu64(zero, _mm512_loadu_si512(p[s].a), b[s]));
+      acc[s][0] = _mm512_add_epi64(acc[s][0], low[s]);
+      // madd52lo reads the low 52 bits of digit 0: m depends on acc_0 mod 2^52 only.
+      const __m512i digit0 = _mm512_maskz_permutexvar_epi64(kAll, zero, acc[s][0]);
+      m[s] = _mm512_madd52lo_epu64(zero, digit0, k0[s]);
       for (int r = 1; r < kRegs; r++) {
         acc[s][r] = _mm512_madd52lo_epu64(acc[s][r], _mm512_loadu_si512(p[s].a + 8 * r), b[s]);
       }
     }
     for (int s = 0; s < kStreams; s++) {
-      // madd52lo reads the low 52 bits of digit 0: m depends on acc_0 mod 2^52 only.
-      const __m512i digit0 = _mm512_maskz_permutexvar_epi64(kAll, zero, low[s]);
-      m[s] = _mm512_madd52lo_epu64(zero, digit0, k0[s]);
-    }
-    for (int s = 0; s < kStreams; s++) {
-      const __m512i high0 =
-          _mm512_add_epi64(_mm512_madd52hi_epu64(zero, _mm512_loadu_si512(p[s].a), b[s]),
-                           _mm512_madd52hi_epu64(zero, _mm512_loadu_si512(p[s].n), m[s]));
-      acc[s][0] = _mm512_madd52lo_epu64(low[s], _mm512_loadu_si512(p[s].n), m[s]);
-      for (int r = 1; r < kRegs; r++) {
+      const __m512i a0 = _mm512_loadu_si512(p[s].a);
+      const __m512i n0 = _mm512_loadu_si512(p[s].n);
+      for (int r = 0; r < kRegs; r++) {
         acc[s][r] = _mm512_madd52lo_epu64(acc[s][r], _mm512_loadu_si512(p[s].n + 8 * r), m[s]);
       }
+      low[s] = _mm512_madd52hi_epu64(_mm512_madd52hi_epu64(zero, a0, b[s]), n0, m[s]);
+      if (i + 1 < kDigits) {
+        const __m512i next = _mm512_set1_epi64(static_cast<long long>(p[s].b[i + 1]));
+        low[s] = _mm512_madd52lo_epu64(low[s], a0, next);
+      }
       // Digit 0 is now a multiple of 2^52: its quotient goes to the next digit.
-      const __m512i carry = _mm512_maskz_srli_epi64(kAll, acc[s][0], kDigitBits);
+      low[s] = _mm512_add_epi64(low[s], _mm512_maskz_srli_epi64(1, acc[s][0], kDigitBits));
       for (int r = 0; r < kRegs; r++) {
         acc[s][r] =
             _mm512_maskz_alignr_epi64(kAll, r + 1 < kRegs ? acc[s][r + 1] : zero, acc[s][r], 1);
       }
-      acc[s][0] = _mm512_add_epi64(_mm512_mask_add_epi64(acc[s][0], 1, acc[s][0], carry), high0);
       for (int r = 1; r < kRegs; r++) {
         acc[s][r] = _mm512_madd52hi_epu64(acc[s][r], _mm512_loadu_si512(p[s].a + 8 * r), b[s]);
         acc[s][r] = _mm512_madd52hi_epu64(acc[s][r], _mm512_loadu_si512(p[s].n + 8 * r), m[s]);
@@ -113,6 +115,7 @@ QL_IFMA void amm(const Product *p) {
     }
   }
   for (int s = 0; s < kStreams; s++) {
+    acc[s][0] = _mm512_add_epi64(acc[s][0], low[s]);
     normalise<kRegs>(acc[s]);
     for (int r = 0; r < kRegs; r++) {
       _mm512_storeu_si512(p[s].r + 8 * r, acc[s][r]);
