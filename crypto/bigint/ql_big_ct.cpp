@@ -150,6 +150,20 @@ bool runs_in_radix52(size_t len) {
   return exp_path_choice.get().radix52 && ifma::padded_digits(len) != 0;
 }
 
+constexpr uint64_t kDigitMask52 = (uint64_t{1} << ifma::kDigitBits) - 1;
+
+// y = (R mod n) 2^(2s) mod n = R' 2^s mod n, where R' = 2^(52 K) = R 2^s: the product of
+// R^2 mod n with the plain 2^(2s) (2s <= 64, far below n). The factor that takes a Montgomery
+// form b R to b R' in one almost-Montgomery product.
+void radix52_factor(Limb *y, const Modulus &m, Limb *t) {
+  const size_t len = m.len;
+  const size_t twice_shift =
+      2 * (ifma::kDigitBits * ((64 * len + ifma::kDigitBits - 1) / ifma::kDigitBits) - 64 * len);
+  Limb power[kMaxLimbs] = {};
+  power[twice_shift / 64] = Limb{1} << (twice_shift % 64);
+  mul(y, m.rr, power, m, t);
+}
+
 // The digits of one job's values in radix 2^52, R' = 2^(52 K): the table of base^i R' mod n
 // (below 2n), the accumulator, the entry read from the table, n and R mod n.
 struct Digits52 {
@@ -175,8 +189,6 @@ Status exp_radix52(const ExpJob *jobs, size_t num_jobs, Status alloc_code) {
   if (!block) { return critical(alloc_code); }
   const uintptr_t start = reinterpret_cast<uintptr_t>(block.data());
   uint64_t *const digits = reinterpret_cast<uint64_t *>((start + 63) & ~uintptr_t{63});
-  const size_t shift =
-      ifma::kDigitBits * ((64 * len + ifma::kDigitBits - 1) / ifma::kDigitBits) - 64 * len;
   Digits52 d[2];
   Wiped<LimbArray> limbs_store;
   Wiped<std::array<Limb, kScratchLimbs>> scratch;
@@ -188,13 +200,12 @@ Status exp_radix52(const ExpJob *jobs, size_t num_jobs, Status alloc_code) {
     uint64_t *p = digits + s * num_per_job;
     d[s] = Digits52{p, p + kTableSize * num_padded, p + (kTableSize + 1) * num_padded,
                     p + (kTableSize + 2) * num_padded, p + (kTableSize + 3) * num_padded,
-                    m.n0 & ((uint64_t{1} << ifma::kDigitBits) - 1)};
+                    m.n0 & kDigitMask52};
     ifma::to_digits(d[s].n, m.n, len);
     ifma::to_digits(d[s].one, m.one, len);
     ifma::to_digits(d[s].table + num_padded, job.base, len);
-    for (size_t j = 0; j < len; j++) { limbs[j] = m.one[j]; }
-    for (size_t k = 0; k < 2 * shift; k++) { double_mod(limbs, m, scratch.get().data()); }
-    ifma::to_digits(d[s].entry, limbs, len);  // R' 2^s mod n
+    radix52_factor(limbs, m, scratch.get().data());
+    ifma::to_digits(d[s].entry, limbs, len);
     const int bits = 32 * (job.num_exp_words < 0 ? 0 : job.num_exp_words);
     total_bits = bits > total_bits ? bits : total_bits;
   }
@@ -248,6 +259,42 @@ Status exp_radix52(const ExpJob *jobs, size_t num_jobs, Status alloc_code) {
     final_sub(jobs[s].r, limbs, top, jobs[s].m->n, len);
   }
   return kOk;
+}
+
+// exp_public in radix 2^52, converting as exp_radix52 does, for an exponent whose highest one
+// bit is bit `top` and a modulus of a length ifma handles.
+void exp_public_radix52(Limb *r, const Limb *base, const uint32_t *e, int top, const Modulus &m,
+                        Limb *t) {
+  const size_t len = m.len;
+  struct Values {
+    alignas(64) uint64_t n[ifma::kMaxPaddedDigits];
+    uint64_t one[ifma::kMaxPaddedDigits];
+    uint64_t b[ifma::kMaxPaddedDigits];
+    uint64_t acc[ifma::kMaxPaddedDigits];
+    Limb limbs[kMaxLimbs];
+  };
+  Wiped<Values> store;
+  Values &v = store.get();
+  const uint64_t k0 = m.n0 & kDigitMask52;
+  ifma::to_digits(v.n, m.n, len);
+  ifma::to_digits(v.one, m.one, len);
+  ifma::to_digits(v.b, base, len);
+  radix52_factor(v.limbs, m, t);
+  ifma::to_digits(v.acc, v.limbs, len);
+  const auto product = [&](uint64_t *out, const uint64_t *a, const uint64_t *b) {
+    const ifma::Product p{out, a, b, v.n, k0};
+    ifma::amm(&p, 1, len);
+  };
+  product(v.b, v.b, v.acc);
+  // The leading one bit sets acc = base without a product.
+  for (size_t j = 0; j < ifma::kMaxPaddedDigits; j++) { v.acc[j] = v.b[j]; }
+  for (int bit = top - 1; bit >= 0; bit--) {
+    product(v.acc, v.acc, v.acc);
+    if (((e[bit / 32] >> (bit % 32)) & 1u) != 0) { product(v.acc, v.acc, v.b); }
+  }
+  product(v.acc, v.acc, v.one);
+  const uint64_t high = ifma::from_digits(v.limbs, v.acc, len);
+  final_sub(r, v.limbs, high, m.n, len);
 }
 #endif
 
@@ -420,6 +467,11 @@ void exp_public(Limb *r, const Limb *base, const uint32_t *e, int num_exp_words,
   while (top >= 0 && ((e[top / 32] >> (top % 32)) & 1u) == 0) {
     top--;
   }
+#if QL_X86_ACCEL && defined(QL_BIG_LIMB64)
+  if (top >= 0 && runs_in_radix52(len)) {
+    return exp_public_radix52(r, base, e, top, m, t);
+  }
+#endif
   if (top >= 0) {
     // The leading one bit sets acc = base without a product.
     for (size_t j = 0; j < len; j++) {

@@ -151,7 +151,8 @@ Big plain_value(const ql::ctm::Modulus &m, const std::vector<ql::ctm::Limb> &v) 
 }
 
 // Every exponentiation path (radix 2^52 where the processor has IFMA, the product kernel, the
-// portable code) against Big_ModExp, one job and two at once: moduli of the lengths run in
+// portable code) against Big_ModExp, one job and two at once, and the public exponentiation
+// on the same values: moduli of the lengths run in
 // radix 2^52 (1024, 1536, 2048 bits, full and short top words) and lengths beside them, pairs
 // of equal and unequal lengths and exponent lengths, exponents 0, 1, all ones and random,
 // bases 0, 1, n - 1 and random.
@@ -217,6 +218,10 @@ TEST(BigConstTime, EveryExpPathAgreesWithSlidingWindow) {
           Big single{};
           ASSERT_EQ(ql::big_mod_exp_consttime(single, g[0], e[0], n[0], -2005), 0);
           EXPECT_EQ(Big_IsEqual(&single, &want[0]), 0) << "mask " << mask << ", single";
+          ql::ctm::to_mont(v[0].data(), g[0].words, g[0].length, m[0], t.data());
+          ql::ctm::exp_public(v[0].data(), v[0].data(), e[0].words, e[0].length, m[0], t.data());
+          const Big public_result = plain_value(m[0], v[0]);
+          EXPECT_EQ(Big_IsEqual(&public_result, &want[0]), 0) << "mask " << mask << ", public";
         }
       }
     }
