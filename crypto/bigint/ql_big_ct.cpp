@@ -3,10 +3,10 @@
 // exponentiation whose table is read whole through masks. Limbs are 64-bit where a 128-bit
 // product exists, else 32-bit, least significant first; on x86-64 processors with MULX and ADX
 // the products and squares run on the kernel of crypto/x86, chosen once, and with AVX-512 IFMA
-// exponentiations modulo 1024-, 1536- and 2048-bit moduli run in radix 2^52. Loop counts and
-// indexes depend only on the limb count, the exponent's word count and the modulus' bit
-// length. Public moduli and exponents (RSA's n and e) have their own set-up and square and
-// multiply on the same kernel.
+// exponentiations modulo moduli of 1024, 1536, 2048, 3072 and 4096 bits run in radix 2^52.
+// Loop counts and indexes depend only on the limb count, the exponent's word count and the
+// modulus' bit length. Public moduli and exponents (RSA's n and e) have their own set-up and
+// square and multiply on the same kernels.
 #include "bigint/ql_big_ct.h"
 
 #include <array>
@@ -153,7 +153,7 @@ bool runs_in_radix52(size_t len) {
 constexpr uint64_t kDigitMask52 = (uint64_t{1} << ifma::kDigitBits) - 1;
 
 // y = (R mod n) 2^(2s) mod n = R' 2^s mod n, where R' = 2^(52 K) = R 2^s: the product of
-// R^2 mod n with the plain 2^(2s) (2s <= 64, far below n). The factor that takes a Montgomery
+// R^2 mod n with the plain 2^(2s) (2s <= 96, far below n). The factor that takes a Montgomery
 // form b R to b R' in one almost-Montgomery product.
 void radix52_factor(Limb *y, const Modulus &m, Limb *t) {
   const size_t len = m.len;
@@ -176,7 +176,7 @@ struct Digits52 {
 };
 
 // The jobs (one or two, moduli of one length that ifma handles) in radix 2^52, with the
-// windows of exp: R' = 2^(52 K) exceeds R = 2^(64 len) by 2^s, s >= 16, so 4n < R' and the
+// windows of exp: R' = 2^(52 K) exceeds R = 2^(64 len) by 2^s, s >= 12, so 4n < R' and the
 // almost-Montgomery products keep every value below 2n. A product with R' 2^s mod n =
 // (R mod n) 2^(2s) mod n takes b R to b R' and the table's base^0 = R mod n to R' mod n; one
 // with R mod n takes b R' back to b R, below 2n, and a masked subtraction leaves it below n.

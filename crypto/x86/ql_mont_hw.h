@@ -1,7 +1,7 @@
 // Montgomery products on 64-bit limbs with MULX, ADCX and ADOX (only when
 // cpu::has(cpu::kMulx)): two independent carry chains, so each limb product costs one multiply
 // and two additions. Almost-Montgomery products in radix 2^52 with AVX-512 IFMA (only when
-// cpu::has(cpu::kIfma)), for the exponentiations modulo 1024-, 1536- and 2048-bit moduli.
+// cpu::has(cpu::kIfma)), for the exponentiations modulo moduli of 1024 to 4096 bits.
 // Loop counts depend on the lengths only; subtractions and carries are by mask, so the time is
 // independent of the values.
 #ifndef QL_MONT_HW_H
@@ -30,11 +30,11 @@ void mont_sqr(uint64_t *r, const uint64_t *a, const uint64_t *n, size_t len, uin
 namespace ifma {
 
 constexpr unsigned kDigitBits = 52;
-// Digits of the longest value handled (2048 bits), a whole number of 8-digit registers.
-constexpr size_t kMaxPaddedDigits = 40;
+// Digits of the longest value handled (4096 bits), a whole number of 8-digit registers.
+constexpr size_t kMaxPaddedDigits = 80;
 
 // The digits, a multiple of 8, that hold a value modulo a modulus of `len` 64-bit limbs:
-// K = ceil(64 len / 52) rounded up, for len 16, 24 and 32; 0 for a length not handled.
+// K = ceil(64 len / 52) rounded up, for len 16, 24, 32, 48 and 64; 0 for a length not handled.
 size_t padded_digits(size_t len);
 
 // out (padded_digits(len) digits) = x (len limbs) in radix 2^52.

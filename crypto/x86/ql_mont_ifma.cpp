@@ -1,9 +1,9 @@
 // Almost-Montgomery products in radix 2^52 with AVX-512 IFMA (VPMADD52LUQ/HUQ) on 512-bit
-// registers, for moduli of 16, 24 and 32 limbs of 64 bits (only when cpu::has(cpu::kIfma)).
-// A value is K = ceil(64 len / 52) digits below 2^52, least significant first, eight to a
-// register and padded with zero digits to whole registers. Loop counts depend on the digit
-// count only and carries are resolved by mask arithmetic, so the time is independent of the
-// values.
+// registers, for moduli of 16, 24, 32, 48 and 64 limbs of 64 bits (only when
+// cpu::has(cpu::kIfma)). A value is K = ceil(64 len / 52) digits below 2^52, least significant
+// first, eight to a register and padded with zero digits to whole registers. Loop counts
+// depend on the digit count only and carries are resolved by mask arithmetic, so the time is
+// independent of the values.
 #include <immintrin.h>
 
 #include "x86/ql_mont_hw.h"
@@ -19,7 +19,7 @@ constexpr uint64_t kDigitMask = (uint64_t{1} << kDigitBits) - 1;
 // start from an undefined register that GCC's -Wuninitialized reports.
 constexpr __mmask8 kAll = 0xFF;
 
-// Digits of the moduli handled: 20, 30 and 40 for 1024, 1536 and 2048 bits.
+// Digits of the moduli handled: 20, 30, 40, 60 and 79 for 1024, 1536, 2048, 3072 and 4096 bits.
 constexpr size_t digits_of(size_t len) { return (64 * len + kDigitBits - 1) / kDigitBits; }
 
 // x = x mod 2^(52 K) with every digit below 2^52, for digits below 2^63 whose value is below
@@ -40,13 +40,14 @@ QL_IFMA inline void normalise(__m512i (&x)[kRegs]) {
     x[r] = _mm512_add_epi64(
         x[r], _mm512_maskz_alignr_epi64(kAll, carry[r], r == 0 ? zero : carry[r - 1], 7));
   }
-  uint64_t generate = 0;
-  uint64_t propagate = 0;
+  using Bits = unsigned __int128;  // one bit per digit, up to 128 digits
+  Bits generate = 0;
+  Bits propagate = 0;
   for (int r = 0; r < kRegs; r++) {
-    generate |= uint64_t{_mm512_cmpgt_epu64_mask(x[r], mask)} << (8 * r);
-    propagate |= uint64_t{_mm512_cmpeq_epu64_mask(_mm512_and_si512(x[r], mask), mask)} << (8 * r);
+    generate |= Bits{_mm512_cmpgt_epu64_mask(x[r], mask)} << (8 * r);
+    propagate |= Bits{_mm512_cmpeq_epu64_mask(_mm512_and_si512(x[r], mask), mask)} << (8 * r);
   }
-  const uint64_t receive = ((generate << 1) + propagate) ^ propagate;
+  const Bits receive = ((generate << 1) + propagate) ^ propagate;
   const __m512i one = _mm512_set1_epi64(1);
   for (int r = 0; r < kRegs; r++) {
     const __mmask8 add = static_cast<__mmask8>(receive >> (8 * r));
@@ -147,7 +148,9 @@ QL_IFMA void select_entry(uint64_t *out, const uint64_t *table, size_t num_entri
 }  // namespace
 
 size_t padded_digits(size_t len) {
-  return len == 16 || len == 24 || len == 32 ? (digits_of(len) + 7) / 8 * 8 : 0;
+  return len == 16 || len == 24 || len == 32 || len == 48 || len == 64
+             ? (digits_of(len) + 7) / 8 * 8
+             : 0;
 }
 
 void to_digits(uint64_t *out, const uint64_t *x, size_t len) {
@@ -188,8 +191,12 @@ void amm(const Product *p, size_t num_products, size_t len) {
       return two ? amm<20, 2>(p) : amm<20, 1>(p);
     case 24:
       return two ? amm<30, 2>(p) : amm<30, 1>(p);
-    default:
+    case 32:
       return two ? amm<40, 2>(p) : amm<40, 1>(p);
+    case 48:
+      return two ? amm<60, 2>(p) : amm<60, 1>(p);
+    default:
+      return two ? amm<79, 2>(p) : amm<79, 1>(p);
   }
 }
 
@@ -199,8 +206,12 @@ void select(uint64_t *out, const uint64_t *table, size_t num_entries, uint32_t i
       return select_entry<20>(out, table, num_entries, index);
     case 24:
       return select_entry<30>(out, table, num_entries, index);
-    default:
+    case 32:
       return select_entry<40>(out, table, num_entries, index);
+    case 48:
+      return select_entry<60>(out, table, num_entries, index);
+    default:
+      return select_entry<79>(out, table, num_entries, index);
   }
 }
 

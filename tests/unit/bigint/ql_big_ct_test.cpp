@@ -152,10 +152,9 @@ Big plain_value(const ql::ctm::Modulus &m, const std::vector<ql::ctm::Limb> &v) 
 
 // Every exponentiation path (radix 2^52 where the processor has IFMA, the product kernel, the
 // portable code) against Big_ModExp, one job and two at once, and the public exponentiation
-// on the same values: moduli of the lengths run in
-// radix 2^52 (1024, 1536, 2048 bits, full and short top words) and lengths beside them, pairs
-// of equal and unequal lengths and exponent lengths, exponents 0, 1, all ones and random,
-// bases 0, 1, n - 1 and random.
+// on the same values: moduli of the lengths run in radix 2^52 (1024 to 4096 bits, full and
+// short top words) and lengths beside them, pairs of equal and unequal lengths and exponent
+// lengths, exponents 0, 1, all ones and random, bases 0, 1, n - 1 and random.
 TEST(BigConstTime, EveryExpPathAgreesWithSlidingWindow) {
   using ql::ctm::Limb;
   struct Case {
@@ -164,7 +163,8 @@ TEST(BigConstTime, EveryExpPathAgreesWithSlidingWindow) {
   };
   const Case cases[] = {{32, 32, 32, 32}, {32, 32, 31, 32}, {48, 48, 48, 47}, {64, 64, 64, 64},
                         {64, 64, 8, 64},  {31, 31, 31, 31}, {33, 33, 9, 33},  {32, 34, 32, 34},
-                        {47, 48, 5, 48},  {62, 64, 64, 3},  {16, 16, 16, 16}, {96, 96, 4, 4}};
+                        {47, 48, 5, 48},  {62, 64, 64, 3},  {16, 16, 16, 16}, {96, 96, 4, 4},
+                        {128, 128, 3, 4}, {95, 97, 2, 2}};
   const uint32_t entry_mask = ql::cpu::features();
   const uint32_t masks[] = {ql::cpu::kAllFeatures, ql::cpu::kAllFeatures & ~ql::cpu::kIfma, 0};
   Lcg rng{4242};
