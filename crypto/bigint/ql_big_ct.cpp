@@ -133,7 +133,7 @@ const Kernel *choose_kernel() {
 
 cpu::Choice<Kernel> kernel_choice(choose_kernel);
 
-#if QL_X86_ACCEL && defined(QL_BIG_LIMB64)
+#if defined(QL_IFMA_ACCEL) && defined(QL_BIG_LIMB64)
 // Whether exponentiations modulo the lengths ifma handles run in radix 2^52.
 struct ExpPath {
   bool radix52;
@@ -467,7 +467,7 @@ void exp_public(Limb *r, const Limb *base, const uint32_t *e, int num_exp_words,
   while (top >= 0 && ((e[top / 32] >> (top % 32)) & 1u) == 0) {
     top--;
   }
-#if QL_X86_ACCEL && defined(QL_BIG_LIMB64)
+#if defined(QL_IFMA_ACCEL) && defined(QL_BIG_LIMB64)
   if (top >= 0 && runs_in_radix52(len)) {
     return exp_public_radix52(r, base, e, top, m, t);
   }
@@ -492,7 +492,7 @@ void exp_public(Limb *r, const Limb *base, const uint32_t *e, int num_exp_words,
 Status exp(Limb *r, const Limb *base, const uint32_t *e, int num_exp_words, const Modulus &m,
            Status alloc_code) {
   const size_t len = m.len;
-#if QL_X86_ACCEL && defined(QL_BIG_LIMB64)
+#if defined(QL_IFMA_ACCEL) && defined(QL_BIG_LIMB64)
   if (runs_in_radix52(len)) {
     const ExpJob job{r, base, e, num_exp_words, &m};
     return exp_radix52(&job, 1, alloc_code);
@@ -536,7 +536,7 @@ Status exp(Limb *r, const Limb *base, const uint32_t *e, int num_exp_words, cons
 }
 
 Status exp_pair(const ExpJob &first, const ExpJob &second, Status alloc_code) {
-#if QL_X86_ACCEL && defined(QL_BIG_LIMB64)
+#if defined(QL_IFMA_ACCEL) && defined(QL_BIG_LIMB64)
   if (first.m->len == second.m->len && runs_in_radix52(first.m->len)) {
     const ExpJob jobs[2] = {first, second};
     return exp_radix52(jobs, 2, alloc_code);

@@ -27,6 +27,10 @@ void mont_sqr(uint64_t *r, const uint64_t *a, const uint64_t *n, size_t len, uin
 
 }  // namespace mulx
 
+// 512-bit registers are left out on Windows: the compiler cannot keep spilled ones aligned
+// on that ABI's stack.
+#if !defined(_WIN32)
+#define QL_IFMA_ACCEL 1
 namespace ifma {
 
 constexpr unsigned kDigitBits = 52;
@@ -62,6 +66,7 @@ void amm(const Product *p, size_t num_products, size_t len);
 void select(uint64_t *out, const uint64_t *table, size_t num_entries, uint32_t index, size_t len);
 
 }  // namespace ifma
+#endif
 }  // namespace ql
 #endif
 

@@ -8,6 +8,7 @@
 
 #include "x86/ql_mont_hw.h"
 
+#if defined(QL_IFMA_ACCEL)
 #define QL_IFMA __attribute__((target("avx512f,avx512ifma")))
 
 namespace ql {
@@ -217,3 +218,4 @@ void select(uint64_t *out, const uint64_t *table, size_t num_entries, uint32_t i
 
 }  // namespace ifma
 }  // namespace ql
+#endif  // QL_IFMA_ACCEL
