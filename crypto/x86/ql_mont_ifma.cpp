@@ -26,8 +26,8 @@ constexpr size_t digits_of(size_t len) { return (64 * len + kDigitBits - 1) / kD
 // x = x mod 2^(52 K) with every digit below 2^52, for digits below 2^63 whose value is below
 // 2^(52 K). One pass moves each digit's excess to the next digit, leaving digits below
 // 2^52 + 2^11 whose carries are 0 or 1; a digit then passes a carry on when it is 2^52 - 1
-// modulo 2^52. Adding the generate bits shifted up to the propagate bits, as numbers, yields
-// every digit that receives a carry.
+// exactly (one at or above 2^52 has low bits below 2^11). Adding the generate bits shifted up
+// to the propagate bits, as numbers, yields every digit that receives a carry.
 template <int kRegs>
 QL_IFMA inline void normalise(__m512i (&x)[kRegs]) {
   const __m512i mask = _mm512_set1_epi64(static_cast<long long>(kDigitMask));
@@ -46,7 +46,7 @@ QL_IFMA inline void normalise(__m512i (&x)[kRegs]) {
   Bits propagate = 0;
   for (int r = 0; r < kRegs; r++) {
     generate |= Bits{_mm512_cmpgt_epu64_mask(x[r], mask)} << (8 * r);
-    propagate |= Bits{_mm512_cmpeq_epu64_mask(_mm512_and_si512(x[r], mask), mask)} << (8 * r);
+    propagate |= Bits{_mm512_cmpeq_epu64_mask(x[r], mask)} << (8 * r);
   }
   const Bits receive = ((generate << 1) + propagate) ^ propagate;
   const __m512i one = _mm512_set1_epi64(1);
