@@ -189,7 +189,11 @@ Status exp_radix52(const ExpJob *jobs, size_t num_jobs, Status alloc_code) {
   if (!block) { return critical(alloc_code); }
   const uintptr_t start = reinterpret_cast<uintptr_t>(block.data());
   uint64_t *const digits = reinterpret_cast<uint64_t *>((start + 63) & ~uintptr_t{63});
-  Digits52 d[2];
+  // k0 comes from the modulus, a secret prime in RSA: the records are wiped with the rest.
+  Wiped<std::array<Digits52, 2>> jobs_store;
+  Wiped<std::array<ifma::Product, 2>> products_store;
+  std::array<Digits52, 2> &d = jobs_store.get();
+  ifma::Product *products = products_store.get().data();
   Wiped<LimbArray> limbs_store;
   Wiped<std::array<Limb, kScratchLimbs>> scratch;
   Limb *limbs = limbs_store.get().data();
@@ -210,7 +214,6 @@ Status exp_radix52(const ExpJob *jobs, size_t num_jobs, Status alloc_code) {
     total_bits = bits > total_bits ? bits : total_bits;
   }
   // Each step computes one product per job, interleaved.
-  ifma::Product products[2];
   const auto step = [&](auto operands) {
     for (size_t s = 0; s < num_jobs; s++) { products[s] = operands(d[s]); }
     ifma::amm(products, num_jobs, len);
