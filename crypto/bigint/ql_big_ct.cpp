@@ -2,13 +2,15 @@
 // subtraction, squares by product scanning and a separate reduction, fixed-window
 // exponentiation whose table is read whole through masks. Limbs are 64-bit where a 128-bit
 // product exists, else 32-bit, least significant first; on x86-64 processors with MULX and ADX
-// the products and squares run on the kernel of crypto/x86, chosen once. Loop counts and
-// indexes depend only on the limb count, the exponent's word count and the modulus' bit
-// length. Public moduli and exponents (RSA's n and e) have their own set-up and square and
-// multiply on the same kernel.
+// the products and squares run on the kernel of crypto/x86, chosen once, and with AVX-512 IFMA
+// exponentiations modulo moduli of 1024, 1536, 2048, 3072 and 4096 bits run in radix 2^52.
+// Loop counts and indexes depend only on the limb count, the exponent's word count and the
+// modulus' bit length. Public moduli and exponents (RSA's n and e) have their own set-up and
+// square and multiply on the same kernels.
 #include "bigint/ql_big_ct.h"
 
 #include <array>
+#include <cstdint>
 
 #include "QuillonCrypto.h"
 #include "bigint/ql_big.h"
@@ -55,9 +57,11 @@ uint32_t bit_length32(uint32_t x) {
   return n + x;
 }
 
-// The `width` exponent bits starting at bit `pos` (public positions, secret bits).
+// The `width` exponent bits starting at bit `pos` (public positions, secret bits); bits above
+// the exponent's words are zero.
 uint32_t window_bits(const uint32_t *e, int num_words, int pos, int width) {
   const int w = pos / 32;
+  if (w >= num_words) { return 0; }
   uint64_t v = e[w];
   if (w + 1 < num_words) { v |= static_cast<uint64_t>(e[w + 1]) << 32; }
   return static_cast<uint32_t>(v >> (pos % 32)) & ((1u << width) - 1);
@@ -128,6 +132,174 @@ const Kernel *choose_kernel() {
 }
 
 cpu::Choice<Kernel> kernel_choice(choose_kernel);
+
+#if defined(QL_IFMA_ACCEL) && defined(QL_BIG_LIMB64)
+// Whether exponentiations modulo the lengths ifma handles run in radix 2^52.
+struct ExpPath {
+  bool radix52;
+};
+
+const ExpPath kOnKernel = {false};
+const ExpPath kRadix52 = {true};
+
+const ExpPath *choose_exp_path() { return cpu::has(cpu::kIfma) ? &kRadix52 : &kOnKernel; }
+
+cpu::Choice<ExpPath> exp_path_choice(choose_exp_path);
+
+bool runs_in_radix52(size_t len) {
+  return exp_path_choice.get().radix52 && ifma::padded_digits(len) != 0;
+}
+
+constexpr uint64_t kDigitMask52 = (uint64_t{1} << ifma::kDigitBits) - 1;
+
+// y = (R mod n) 2^(2s) mod n = R' 2^s mod n, where R' = 2^(52 K) = R 2^s: the product of
+// R^2 mod n with the plain 2^(2s) (2s <= 96, far below n). The factor that takes a Montgomery
+// form b R to b R' in one almost-Montgomery product.
+void radix52_factor(Limb *y, const Modulus &m, Limb *t) {
+  const size_t len = m.len;
+  const size_t twice_shift =
+      2 * (ifma::kDigitBits * ((64 * len + ifma::kDigitBits - 1) / ifma::kDigitBits) - 64 * len);
+  Limb power[kMaxLimbs] = {};
+  power[twice_shift / 64] = Limb{1} << (twice_shift % 64);
+  mul(y, m.rr, power, m, t);
+}
+
+// The digits of one job's values in radix 2^52, R' = 2^(52 K): the table of base^i R' mod n
+// (below 2n), the accumulator, the entry read from the table, n and R mod n.
+struct Digits52 {
+  uint64_t *table;
+  uint64_t *acc;
+  uint64_t *entry;
+  uint64_t *n;
+  uint64_t *one;
+  uint64_t k0;
+};
+
+// The jobs (one or two, moduli of one length that ifma handles) in radix 2^52, with the
+// windows of exp: R' = 2^(52 K) exceeds R = 2^(64 len) by 2^s, s >= 12, so 4n < R' and the
+// almost-Montgomery products keep every value below 2n. A product with R' 2^s mod n =
+// (R mod n) 2^(2s) mod n takes b R to b R' and the table's base^0 = R mod n to R' mod n; one
+// with R mod n takes b R' back to b R, below 2n, and a masked subtraction leaves it below n.
+Status exp_radix52(const ExpJob *jobs, size_t num_jobs, Status alloc_code) {
+  const size_t len = jobs[0].m->len;
+  const size_t num_padded = ifma::padded_digits(len);
+  const size_t num_per_job = (kTableSize + 4) * num_padded;
+  // 64 bytes more, so that the values start on a cache line.
+  Buffer block(sizeof(uint64_t) * num_jobs * num_per_job + 64);
+  if (!block) { return critical(alloc_code); }
+  const uintptr_t start = reinterpret_cast<uintptr_t>(block.data());
+  uint64_t *const digits = reinterpret_cast<uint64_t *>((start + 63) & ~uintptr_t{63});
+  // k0 comes from the modulus, a secret prime in RSA: the records are wiped with the rest.
+  Wiped<std::array<Digits52, 2>> jobs_store;
+  Wiped<std::array<ifma::Product, 2>> products_store;
+  std::array<Digits52, 2> &d = jobs_store.get();
+  ifma::Product *products = products_store.get().data();
+  Wiped<LimbArray> limbs_store;
+  Wiped<std::array<Limb, kScratchLimbs>> scratch;
+  Limb *limbs = limbs_store.get().data();
+  int total_bits = 0;
+  for (size_t s = 0; s < num_jobs; s++) {
+    const ExpJob &job = jobs[s];
+    const Modulus &m = *job.m;
+    uint64_t *p = digits + s * num_per_job;
+    d[s] = Digits52{p, p + kTableSize * num_padded, p + (kTableSize + 1) * num_padded,
+                    p + (kTableSize + 2) * num_padded, p + (kTableSize + 3) * num_padded,
+                    m.n0 & kDigitMask52};
+    ifma::to_digits(d[s].n, m.n, len);
+    ifma::to_digits(d[s].one, m.one, len);
+    ifma::to_digits(d[s].table + num_padded, job.base, len);
+    radix52_factor(limbs, m, scratch.get().data());
+    ifma::to_digits(d[s].entry, limbs, len);
+    const int bits = 32 * (job.num_exp_words < 0 ? 0 : job.num_exp_words);
+    total_bits = bits > total_bits ? bits : total_bits;
+  }
+  // Each step computes one product per job, interleaved.
+  const auto step = [&](auto operands) {
+    for (size_t s = 0; s < num_jobs; s++) { products[s] = operands(d[s]); }
+    ifma::amm(products, num_jobs, len);
+  };
+  const auto entry_of = [num_padded](const Digits52 &x, size_t i) {
+    return x.table + i * num_padded;
+  };
+  step([&](const Digits52 &x) { return ifma::Product{entry_of(x, 0), x.one, x.entry, x.n, x.k0}; });
+  step([&](const Digits52 &x) {
+    return ifma::Product{entry_of(x, 1), entry_of(x, 1), x.entry, x.n, x.k0};
+  });
+  for (size_t i = 2; i < kTableSize; i++) {
+    step([&](const Digits52 &x) {
+      const uint64_t *a = entry_of(x, i % 2 == 0 ? i / 2 : i - 1);
+      const uint64_t *b = entry_of(x, i % 2 == 0 ? i / 2 : 1);
+      return ifma::Product{entry_of(x, i), a, b, x.n, x.k0};
+    });
+  }
+  const auto select_window = [&](uint64_t *Digits52::*out, int pos, int width) {
+    for (size_t s = 0; s < num_jobs; s++) {
+      const uint32_t index = window_bits(jobs[s].e, jobs[s].num_exp_words, pos, width);
+      ifma::select(d[s].*out, d[s].table, kTableSize, index, len);
+    }
+  };
+  int pos = total_bits;
+  const int first = total_bits % kWindow == 0 ? kWindow : total_bits % kWindow;
+  if (total_bits == 0) {
+    for (size_t s = 0; s < num_jobs; s++) {
+      for (size_t j = 0; j < num_padded; j++) { d[s].acc[j] = d[s].table[j]; }
+    }
+  } else {
+    pos -= first;
+    select_window(&Digits52::acc, pos, first);
+  }
+  while (pos > 0) {
+    pos -= kWindow;
+    for (int k = 0; k < kWindow; k++) {
+      step([](const Digits52 &x) { return ifma::Product{x.acc, x.acc, x.acc, x.n, x.k0}; });
+    }
+    select_window(&Digits52::entry, pos, kWindow);
+    step([](const Digits52 &x) { return ifma::Product{x.acc, x.acc, x.entry, x.n, x.k0}; });
+  }
+  step([](const Digits52 &x) { return ifma::Product{x.acc, x.acc, x.one, x.n, x.k0}; });
+  for (size_t s = 0; s < num_jobs; s++) {
+    const uint64_t top = ifma::from_digits(limbs, d[s].acc, len);
+    final_sub(jobs[s].r, limbs, top, jobs[s].m->n, len);
+  }
+  return kOk;
+}
+
+// exp_public in radix 2^52, converting as exp_radix52 does, for an exponent whose highest one
+// bit is bit `top` and a modulus of a length ifma handles.
+void exp_public_radix52(Limb *r, const Limb *base, const uint32_t *e, int top, const Modulus &m,
+                        Limb *t) {
+  const size_t len = m.len;
+  struct Values {
+    alignas(64) uint64_t n[ifma::kMaxPaddedDigits];
+    uint64_t one[ifma::kMaxPaddedDigits];
+    uint64_t b[ifma::kMaxPaddedDigits];
+    uint64_t acc[ifma::kMaxPaddedDigits];
+    Limb limbs[kMaxLimbs];
+  };
+  Wiped<Values> store;
+  Values &v = store.get();
+  const uint64_t k0 = m.n0 & kDigitMask52;
+  ifma::to_digits(v.n, m.n, len);
+  ifma::to_digits(v.one, m.one, len);
+  ifma::to_digits(v.b, base, len);
+  radix52_factor(v.limbs, m, t);
+  ifma::to_digits(v.acc, v.limbs, len);
+  const auto product = [&](uint64_t *out, const uint64_t *a, const uint64_t *b) {
+    const ifma::Product p{out, a, b, v.n, k0};
+    ifma::amm(&p, 1, len);
+  };
+  product(v.b, v.b, v.acc);
+  // The leading one bit sets acc = base without a product.
+  for (size_t j = 0; j < ifma::kMaxPaddedDigits; j++) { v.acc[j] = v.b[j]; }
+  for (int bit = top - 1; bit >= 0; bit--) {
+    product(v.acc, v.acc, v.acc);
+    if (((e[bit / 32] >> (bit % 32)) & 1u) != 0) { product(v.acc, v.acc, v.b); }
+  }
+  product(v.acc, v.acc, v.one);
+  const uint64_t high = ifma::from_digits(v.limbs, v.acc, len);
+  final_sub(r, v.limbs, high, m.n, len);
+}
+#endif
 
 }  // namespace
 
@@ -298,6 +470,11 @@ void exp_public(Limb *r, const Limb *base, const uint32_t *e, int num_exp_words,
   while (top >= 0 && ((e[top / 32] >> (top % 32)) & 1u) == 0) {
     top--;
   }
+#if defined(QL_IFMA_ACCEL) && defined(QL_BIG_LIMB64)
+  if (top >= 0 && runs_in_radix52(len)) {
+    return exp_public_radix52(r, base, e, top, m, t);
+  }
+#endif
   if (top >= 0) {
     // The leading one bit sets acc = base without a product.
     for (size_t j = 0; j < len; j++) {
@@ -318,6 +495,12 @@ void exp_public(Limb *r, const Limb *base, const uint32_t *e, int num_exp_words,
 Status exp(Limb *r, const Limb *base, const uint32_t *e, int num_exp_words, const Modulus &m,
            Status alloc_code) {
   const size_t len = m.len;
+#if defined(QL_IFMA_ACCEL) && defined(QL_BIG_LIMB64)
+  if (runs_in_radix52(len)) {
+    const ExpJob job{r, base, e, num_exp_words, &m};
+    return exp_radix52(&job, 1, alloc_code);
+  }
+#endif
   Buffer block(sizeof(Limb) * (kTableSize * len + 2 * len + kScratchLimbs));
   if (!block) { return critical(alloc_code); }
   Limb *table = reinterpret_cast<Limb *>(block.data());
@@ -353,6 +536,17 @@ Status exp(Limb *r, const Limb *base, const uint32_t *e, int num_exp_words, cons
   }
   for (size_t j = 0; j < len; j++) { r[j] = acc[j]; }
   return kOk;
+}
+
+Status exp_pair(const ExpJob &first, const ExpJob &second, Status alloc_code) {
+#if defined(QL_IFMA_ACCEL) && defined(QL_BIG_LIMB64)
+  if (first.m->len == second.m->len && runs_in_radix52(first.m->len)) {
+    const ExpJob jobs[2] = {first, second};
+    return exp_radix52(jobs, 2, alloc_code);
+  }
+#endif
+  QL_TRY(exp(first.r, first.base, first.e, first.num_exp_words, *first.m, alloc_code));
+  return exp(second.r, second.base, second.e, second.num_exp_words, *second.m, alloc_code);
 }
 
 }  // namespace ctm

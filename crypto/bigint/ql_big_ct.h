@@ -68,6 +68,20 @@ void from_mont(Limb *out, const Limb *x, const Modulus &m, Limb *t);
 Status exp(Limb *r, const Limb *base, const uint32_t *e, int num_exp_words, const Modulus &m,
            Status alloc_code);
 
+// One exponentiation of exp_pair: r = base^e in Montgomery form modulo *m, as for exp.
+struct ExpJob {
+  Limb *r;
+  const Limb *base;
+  const uint32_t *e;
+  int num_exp_words;
+  const Modulus *m;
+};
+
+// Both exponentiations as exp would compute them, interleaved where the processor gains by
+// it (two moduli of one length); RSA's halves modulo p and q. Failure returns `alloc_code` in
+// critical form; the first job's r may then already hold its result.
+Status exp_pair(const ExpJob &first, const ExpJob &second, Status alloc_code);
+
 // r = base^e for a public exponent in the 32-bit words e[0..num_exp_words), all in Montgomery
 // form (base below n): left-to-right square and multiply, variable time in e only. r may be
 // base; `t` is kScratchLimbs limbs.

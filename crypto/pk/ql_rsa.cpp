@@ -102,8 +102,9 @@ void shift_left(Limb *x, size_t num, unsigned k) {
 }
 
 // Strips the trailing zero bits of the even, non-zero x[0..num) and returns how many there were,
-// shifting `partner` left as often (at most limb bits - 1 at a time).
-unsigned strip_zeros(Limb *x, size_t &num, Limb *partner, size_t partner_len) {
+// shifting `partner` left as often (at most limb bits - 1 at a time). `num_partner` limbs hold
+// the partner's non-zero limbs and grows with it, up to `capacity`.
+unsigned strip_zeros(Limb *x, size_t &num, Limb *partner, size_t &num_partner, size_t capacity) {
   unsigned total = 0;
   while ((x[0] & 1) == 0) {
     const unsigned zeros = trailing_zeros(x[0]);
@@ -112,7 +113,11 @@ unsigned strip_zeros(Limb *x, size_t &num, Limb *partner, size_t partner_len) {
     while (num > 1 && x[num - 1] == 0) {
       num--;
     }
-    shift_left(partner, partner_len, k);
+    const bool room = num_partner < capacity;
+    shift_left(partner, room ? num_partner + 1 : num_partner, k);
+    if (room && partner[num_partner] != 0) {
+      num_partner++;
+    }
     total += k;
   }
   return total;
@@ -132,6 +137,9 @@ bool inverse_mod(Limb *r, const Limb *a, const ctm::Modulus &m) {
     v[j] = a[j];
   }
   x2[0] = 1;
+  // Limbs of x1 and x2 that may be non-zero: they start at one and grow as u and v shrink, so
+  // the coefficient steps run over the used part only.
+  size_t num_x = 1;
   size_t num_u = len;
   size_t num_v = len;
   while (num_v > 1 && v[num_v - 1] == 0) {
@@ -140,7 +148,7 @@ bool inverse_mod(Limb *r, const Limb *a, const ctm::Modulus &m) {
   uint32_t k = 0;
   while (!(num_v == 1 && v[0] == 0)) {
     if ((v[0] & 1) == 0) {
-      k += strip_zeros(v.data(), num_v, x1.data(), wide);
+      k += strip_zeros(v.data(), num_v, x1.data(), num_x, wide);
       continue;
     }
     // u and v odd: the larger loses the smaller and is halved until odd; the coefficient of
@@ -153,7 +161,10 @@ bool inverse_mod(Limb *r, const Limb *a, const ctm::Modulus &m) {
     Limb *x_sum = u_larger ? x1.data() : x2.data();
     Limb *x_double = u_larger ? x2.data() : x1.data();
     sub_limbs(big, big, small, num_big);
-    add_limbs(x_sum, x_sum, x_double, wide);
+    const Limb carry = add_limbs(x_sum, x_sum, x_double, num_x);
+    if (carry != 0 && num_x < wide) {  // x1, x2 < 2n: no carry out of the top limb
+      x_sum[num_x++] = carry;
+    }
     while (num_big > 1 && big[num_big - 1] == 0) {
       num_big--;
     }
@@ -163,7 +174,7 @@ bool inverse_mod(Limb *r, const Limb *a, const ctm::Modulus &m) {
       k++;
       break;
     }
-    k += strip_zeros(big, num_big, x_double, wide);
+    k += strip_zeros(big, num_big, x_double, num_x, wide);
   }
   const bool ok = num_u == 1 && u[0] == 1;
   if (ok) {
@@ -236,13 +247,14 @@ Status crt_exp(PrivateScratch &s, const QL_RSA_PRIVATE_KEY &key) {
   const ctm::Modulus &mq = s.mod_q;
   Limb *t = s.t_limbs.data();
   const int num_c = big_used(s.blinded);
-  // y = m2, plain, below q.
-  ctm::to_mont(s.y.data(), s.blinded.words, num_c, mq, t);
-  QL_TRY(ctm::exp(s.y.data(), s.y.data(), key.dQ.words, stated_words(key.dQ), mq, kErrRsaAlloc));
-  ctm::from_mont(s.y.data(), s.y.data(), mq, t);
-  // x = m1 in Montgomery form modulo p.
+  // x = m1 in Montgomery form modulo p, y = m2 plain, below q; the two exponentiations are
+  // independent and run together.
   ctm::to_mont(s.x.data(), s.blinded.words, num_c, mp, t);
-  QL_TRY(ctm::exp(s.x.data(), s.x.data(), key.dP.words, stated_words(key.dP), mp, kErrRsaAlloc));
+  ctm::to_mont(s.y.data(), s.blinded.words, num_c, mq, t);
+  const ctm::ExpJob job_p{s.x.data(), s.x.data(), key.dP.words, stated_words(key.dP), &mp};
+  const ctm::ExpJob job_q{s.y.data(), s.y.data(), key.dQ.words, stated_words(key.dQ), &mq};
+  QL_TRY(ctm::exp_pair(job_p, job_q, kErrRsaAlloc));
+  ctm::from_mont(s.y.data(), s.y.data(), mq, t);
   // h = (m1 - m2 mod p) * qInv mod p; m2 and qInv may exceed p in keys built elsewhere, so
   // both are reduced through their Montgomery forms.
   uint32_t *m2_words = s.words.data();

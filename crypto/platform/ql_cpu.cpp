@@ -49,7 +49,12 @@ uint32_t detect() {
   const bool vaes = (c7 >> 9) & 1;
   const bool bmi2 = (b7 >> 8) & 1;
   const bool adx = (b7 >> 19) & 1;
-  const bool ymm_saved = osxsave && avx && (read_xcr0() & 6) == 6;
+  const bool avx512f = (b7 >> 16) & 1;
+  const bool avx512ifma = (b7 >> 21) & 1;
+  const uint64_t xcr0 = osxsave ? read_xcr0() : 0;
+  const bool ymm_saved = osxsave && avx && (xcr0 & 6) == 6;
+  // XMM, YMM, the opmask registers, the upper halves of ZMM0-15 and ZMM16-31.
+  const bool zmm_saved = ymm_saved && (xcr0 & 0xE6) == 0xE6;
   uint32_t f = 0;
   if (aes && ssse3 && sse41) {
     f |= cpu::kAesNi;
@@ -65,6 +70,9 @@ uint32_t detect() {
   }
   if (bmi2 && adx) {
     f |= cpu::kMulx;
+  }
+  if (avx512f && avx512ifma && zmm_saved) {
+    f |= cpu::kIfma;
   }
   if (vaes && avx2 && ymm_saved && (f & cpu::kAesNi) != 0) {
     f |= cpu::kVaes;

@@ -22,7 +22,9 @@ constexpr uint32_t kAvx2 = 1u << 2;   // AVX2 with the OS saving the YMM registe
 constexpr uint32_t kVaes = 1u << 3;   // VAES on 256-bit registers, with AVX2 and AES-NI
 constexpr uint32_t kBmi2 = 1u << 4;   // BMI2 (RORX and friends)
 constexpr uint32_t kMulx = 1u << 5;   // BMI2 with ADX: MULX, ADCX and ADOX
-constexpr uint32_t kAllFeatures = kAesNi | kShaNi | kAvx2 | kVaes | kBmi2 | kMulx;
+// AVX-512 F and IFMA (VPMADD52LUQ/HUQ) with the OS saving the opmask and 512-bit state.
+constexpr uint32_t kIfma = 1u << 6;
+constexpr uint32_t kAllFeatures = kAesNi | kShaNi | kAvx2 | kVaes | kBmi2 | kMulx | kIfma;
 
 // The features of this processor the library may use: detected on the first call (a relaxed
 // atomic; concurrent first calls compute the same value), 0 where no hardware unit is built.

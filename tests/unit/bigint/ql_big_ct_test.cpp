@@ -139,6 +139,96 @@ TEST(BigConstTime, KernelsAgreeWithPortableCode) {
   ql::test::set_cpu_mask(entry_mask);
 }
 
+// The plain value of the Montgomery form v modulo m.
+Big plain_value(const ql::ctm::Modulus &m, const std::vector<ql::ctm::Limb> &v) {
+  std::vector<uint32_t> w(2 * ql::ctm::kMaxLimbs);
+  std::vector<ql::ctm::Limb> t(ql::ctm::kScratchLimbs), plain(ql::ctm::kMaxLimbs);
+  ql::ctm::from_mont(plain.data(), v.data(), m, t.data());
+  ql::limbs_to_words(w.data(), plain.data(), m.len);
+  Big r{};
+  ql::big_set_words(r, w.data(), static_cast<int>(m.len) * ql::ctm::kWordsPerLimb, 0);
+  return r;
+}
+
+// Every exponentiation path (radix 2^52 where the processor has IFMA, the product kernel, the
+// portable code) against Big_ModExp, one job and two at once, and the public exponentiation
+// on the same values: moduli of the lengths run in radix 2^52 (1024 to 4096 bits, full and
+// short top words) and lengths beside them, pairs of equal and unequal lengths and exponent
+// lengths, exponents 0, 1, all ones and random, bases 0, 1, n - 1 and random.
+TEST(BigConstTime, EveryExpPathAgreesWithSlidingWindow) {
+  using ql::ctm::Limb;
+  struct Case {
+    int words_p, words_q;  // modulus lengths
+    int exp_p, exp_q;      // exponent lengths in words
+  };
+  const Case cases[] = {{32, 32, 32, 32}, {32, 32, 31, 32}, {48, 48, 48, 47}, {64, 64, 64, 64},
+                        {64, 64, 8, 64},  {31, 31, 31, 31}, {33, 33, 9, 33},  {32, 34, 32, 34},
+                        {47, 48, 5, 48},  {62, 64, 64, 3},  {16, 16, 16, 16}, {96, 96, 4, 4},
+                        {128, 128, 3, 4}, {95, 97, 2, 2}};
+  const uint32_t entry_mask = ql::cpu::features();
+  const uint32_t masks[] = {ql::cpu::kAllFeatures, ql::cpu::kAllFeatures & ~ql::cpu::kIfma, 0};
+  Lcg rng{4242};
+  for (const Case &c : cases) {
+    for (const uint32_t top : {0xFFFFFFFFu, 0x0003FFFFu}) {
+      Big n[2] = {random_big(rng, c.words_p, top), random_big(rng, c.words_q, top)};
+      const int exp_words[2] = {c.exp_p, c.exp_q};
+      ql::ctm::Modulus m[2]{};
+      for (int s = 0; s < 2; s++) {
+        n[s].words[0] |= 1;
+        ASSERT_TRUE(ql::ctm::init(m[s], n[s]));
+      }
+      for (int variant = 0; variant < 4; variant++) {
+        Big g[2], e[2], want[2];
+        for (int s = 0; s < 2; s++) {
+          g[s] = random_big(rng, n[s].length, 0xFFFFFFFFu);
+          ASSERT_EQ(ql::big_mod(g[s], g[s], n[s]), 0);
+          e[s] = random_big(rng, exp_words[s], 0xFFFFFFFFu);
+          if (variant == 1) {  // all ones; base n - 1
+            for (int i = 0; i < e[s].length; i++) { e[s].words[i] = 0xFFFFFFFFu; }
+            ASSERT_EQ(Big_SubByWord(&g[s], &n[s], 1), 0);
+          }
+          if (variant == 2) {  // e = 0 with its words; base 0
+            for (int i = 0; i < e[s].length; i++) { e[s].words[i] = 0; }
+            g[s] = Big{};
+          }
+          if (variant == 3) {  // e = 1; base 1
+            for (int i = 0; i < e[s].length; i++) { e[s].words[i] = i == 0 ? 1 : 0; }
+            g[s] = Big{};
+            g[s].words[0] = 1;
+            g[s].length = 1;
+          }
+          ASSERT_EQ(Big_ModExp(&want[s], &g[s], &e[s], &n[s]), 0);
+        }
+        for (const uint32_t mask : masks) {
+          ql::test::set_cpu_mask(mask);
+          std::vector<Limb> t(ql::ctm::kScratchLimbs);
+          std::vector<std::vector<Limb>> v(2, std::vector<Limb>(ql::ctm::kMaxLimbs, 0));
+          for (int s = 0; s < 2; s++) {
+            ql::ctm::to_mont(v[s].data(), g[s].words, g[s].length, m[s], t.data());
+          }
+          const ql::ctm::ExpJob first{v[0].data(), v[0].data(), e[0].words, e[0].length, &m[0]};
+          const ql::ctm::ExpJob second{v[1].data(), v[1].data(), e[1].words, e[1].length, &m[1]};
+          ASSERT_EQ(ql::ctm::exp_pair(first, second, -2005), 0);
+          for (int s = 0; s < 2; s++) {
+            const Big got = plain_value(m[s], v[s]);
+            EXPECT_EQ(Big_IsEqual(&got, &want[s]), 0)
+                << "mask " << mask << ", " << n[s].length << " words, exponent "
+                << e[s].length << " words, variant " << variant << ", job " << s;
+          }
+          Big single{};
+          ASSERT_EQ(ql::big_mod_exp_consttime(single, g[0], e[0], n[0], -2005), 0);
+          EXPECT_EQ(Big_IsEqual(&single, &want[0]), 0) << "mask " << mask << ", single";
+          ql::ctm::to_mont(v[0].data(), g[0].words, g[0].length, m[0], t.data());
+          ql::ctm::exp_public(v[0].data(), v[0].data(), e[0].words, e[0].length, m[0], t.data());
+          const Big public_result = plain_value(m[0], v[0]);
+          EXPECT_EQ(Big_IsEqual(&public_result, &want[0]), 0) << "mask " << mask << ", public";
+        }
+      }
+    }
+  }
+  ql::test::set_cpu_mask(entry_mask);
+}
+
 TEST(BigConstTime, RefusesUnusableModuli) {
   Big r{};
   Big g{};

@@ -61,12 +61,14 @@ TEST(CpuFeatures, DetectionAgreesWithTheCompilerAndIsUsedByDefault) {
   const bool avx2 = __builtin_cpu_supports("avx2");
   const bool vaes = __builtin_cpu_supports("vaes") && avx2 && aes;
   const bool bmi2 = __builtin_cpu_supports("bmi2");
+  const bool ifma = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512ifma");
   const uint32_t detected = ql::test::cpu_detected();
   EXPECT_EQ((detected & ql::cpu::kAesNi) != 0, aes);
   EXPECT_EQ((detected & ql::cpu::kShaNi) != 0, sha);
   EXPECT_EQ((detected & ql::cpu::kAvx2) != 0, avx2);
   EXPECT_EQ((detected & ql::cpu::kVaes) != 0, vaes);
   EXPECT_EQ((detected & ql::cpu::kBmi2) != 0, bmi2);
+  EXPECT_EQ((detected & ql::cpu::kIfma) != 0, ifma);
 #else
   EXPECT_EQ(ql::test::cpu_detected(), 0u);
 #endif
