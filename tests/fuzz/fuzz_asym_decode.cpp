@@ -158,6 +158,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         return 0;
       }
     }
+    // The RSA key readers take zero or negative INTEGERs (every operation refuses such a
+    // key); the writers refuse to encode n, e (and d, p, q) of zero or any negative value.
+    if (c.algorithm == QL_PKEY_RSA) {
+      const bool priv = c.role == kPrivate;
+      const Big *x = static_cast<const Big *>(k->body);
+      bool encodable = true;
+      for (int i = 0; i < (priv ? 8 : 2); i++) {
+        encodable = encodable && x[i].sign == 0 && (i >= 5 || Big_GetFilledBitNum(&x[i]) != 0);
+      }
+      if (!encodable) {
+        uint32_t bound = 0;
+        QL_FUZZ_CHECK(encode(c.role, nullptr, &bound, k, params) == (priv ? -3044 : -3042));
+        delete_record(c.role, k);
+        return 0;
+      }
+    }
     std::vector<uint8_t> first, second;
     encode_checked(c.role, k, params, first);
     QL_ASYM_KEY *again = new_record(c.role);
