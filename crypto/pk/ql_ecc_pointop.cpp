@@ -15,6 +15,10 @@
 #include "internal/ql_mem.h"
 #include "internal/ql_status.h"
 #include "pk/ql_ecc.h"
+#include "platform/ql_cpu.h"
+#if QL_X86_ACCEL
+#include "x86/ql_ecc_hw.h"
+#endif
 
 namespace ql {
 namespace {
@@ -42,7 +46,38 @@ struct Fe {
   Limb v[kN];
 };
 
+#if QL_X86_ACCEL && defined(QL_BIG_LIMB64)
+#define QL_ECC_MULX 1
+#else
+#define QL_ECC_MULX 0
+#endif
+
+// The field products of one implementation, chosen once for the processor; null members
+// stand for the portable code below, which the compiler inlines.
+struct FieldKernel {
+  void (*mul)(uint64_t r[4], const uint64_t a[4], const uint64_t b[4], const uint64_t p[4],
+              uint64_t n0);
+  void (*sqr)(uint64_t r[4], const uint64_t a[4], const uint64_t p[4], uint64_t n0);
+};
+
+const FieldKernel kPortableKernel = {nullptr, nullptr};
+#if QL_ECC_MULX
+const FieldKernel kMulxKernel = {mulx::fe4_mul, mulx::fe4_sqr};
+#endif
+
+const FieldKernel *choose_field_kernel() {
+#if QL_ECC_MULX
+  if (cpu::has(cpu::kMulx)) {
+    return &kMulxKernel;
+  }
+#endif
+  return &kPortableKernel;
+}
+
+cpu::Choice<FieldKernel> field_kernel_choice(choose_field_kernel);
+
 struct Field {
+  const FieldKernel *kernel;
   Limb p[kN];
   Limb n0;  // -p^-1 mod 2^kBits
   Fe rr;    // 2^512 mod p, plain
@@ -75,6 +110,12 @@ inline void fe_select(Fe &r, Limb mask, const Fe &a, const Fe &b) {  // r = mask
 // r = a * b * 2^-256 mod p for a, b < p (interleaved Montgomery multiplication); the final
 // subtraction is masked, so the time does not depend on the values.
 QL_ECC_INLINE void fe_mul(const Field &f, Fe &r, const Fe &a, const Fe &b) {
+#if QL_ECC_MULX
+  if (f.kernel->mul != nullptr) {
+    f.kernel->mul(r.v, a.v, b.v, f.p, f.n0);
+    return;
+  }
+#endif
   Limb t[kN + 2] = {0};
   for (int i = 0; i < kN; i++) {
     Limb c = 0;
@@ -133,6 +174,12 @@ QL_ECC_INLINE void fe_redc(const Field &f, Fe &r, Limb *t) {
 
 // r = a^2 * 2^-256 mod p: the square with each cross product once, then the reduction.
 QL_ECC_INLINE void fe_sqr(const Field &f, Fe &r, const Fe &a) {
+#if QL_ECC_MULX
+  if (f.kernel->sqr != nullptr) {
+    f.kernel->sqr(r.v, a.v, f.p, f.n0);
+    return;
+  }
+#endif
   Limb t[2 * kN];
   sqr_limbs<Limb>(t, a.v, kN);
   fe_redc(f, r, t);
@@ -258,6 +305,7 @@ bool engine_serves(const QL_ECDSA_PARAMETERS &c) {
 }
 
 Status field_init(Field &f, const QL_ECDSA_PARAMETERS &c) {
+  f.kernel = &field_kernel_choice.get();
   limbs_from_words(f.p, c.p.words, big_used(c.p));
   Limb inv = f.p[0];  // inverse of p mod 2^kBits by Newton steps, each doubling the bits
   for (int i = 0; i < 6; i++) {

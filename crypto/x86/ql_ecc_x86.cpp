@@ -1,0 +1,92 @@
+// Montgomery products modulo a 256-bit odd p with MULX/ADCX/ADOX, fully unrolled. Each of the
+// four steps adds a * b_i and then m * p with m = t_0 n0 into a six-limb window: MULX leaves
+// the flags alone, ADOX carries the low halves along OF and ADCX the high halves along CF.
+// The limb the reduction clears becomes the next step's top limb, so the window moves by
+// renaming registers and nothing is shifted. Every partial value stays below 2p.
+#include "x86/ql_ecc_hw.h"
+
+namespace ql {
+namespace mulx {
+
+// T[0..6) += x[0..4) * %rdx, with T5 = 0 on entry and the sum below 2^384. %[z] is zeroed,
+// which also clears CF and OF; the carries of both chains end in T4 and T5.
+#define QL_FE4_ROW(x, T0, T1, T2, T3, T4, T5)     \
+  "xorl %k[z], %k[z]\n\t"                         \
+  "mulxq 0(" x "), %[lo], %[hi]\n\t"              \
+  "adoxq %[lo], " T0 "\n\t"                       \
+  "adcxq %[hi], " T1 "\n\t"                       \
+  "mulxq 8(" x "), %[lo], %[hi]\n\t"              \
+  "adoxq %[lo], " T1 "\n\t"                       \
+  "adcxq %[hi], " T2 "\n\t"                       \
+  "mulxq 16(" x "), %[lo], %[hi]\n\t"             \
+  "adoxq %[lo], " T2 "\n\t"                       \
+  "adcxq %[hi], " T3 "\n\t"                       \
+  "mulxq 24(" x "), %[lo], %[hi]\n\t"             \
+  "adoxq %[lo], " T3 "\n\t"                       \
+  "adcxq %[hi], " T4 "\n\t"                       \
+  "adcxq %[z], " T5 "\n\t"                        \
+  "adoxq %[z], " T4 "\n\t"                        \
+  "adoxq %[z], " T5 "\n\t"
+
+// One step: T += a * b_i (b_i at byte offset `off`), then T += m p, which clears T0.
+#define QL_FE4_STEP(off, T0, T1, T2, T3, T4, T5) \
+  "movq " #off "(%[b]), %%rdx\n\t"               \
+  QL_FE4_ROW("%[a]", T0, T1, T2, T3, T4, T5)     \
+  "movq " T0 ", %%rdx\n\t"                       \
+  "imulq %[n0], %%rdx\n\t"                       \
+  QL_FE4_ROW("%[p]", T0, T1, T2, T3, T4, T5)
+
+void fe4_mul(uint64_t r[4], const uint64_t a[4], const uint64_t b[4], const uint64_t p[4],
+             uint64_t n0) {
+  uint64_t t0, t1, t2, t3, t4, t5, lo, hi, z, top;
+  // The first product a * b_0 needs no addition into T: one carry chain, T5 = 0.
+  __asm__(
+      "movq 0(%[b]), %%rdx\n\t"
+      "mulxq 0(%[a]), %[t0], %[t1]\n\t"
+      "mulxq 8(%[a]), %[lo], %[t2]\n\t"
+      "addq %[lo], %[t1]\n\t"
+      "mulxq 16(%[a]), %[lo], %[t3]\n\t"
+      "adcq %[lo], %[t2]\n\t"
+      "mulxq 24(%[a]), %[lo], %[t4]\n\t"
+      "adcq %[lo], %[t3]\n\t"
+      "adcq $0, %[t4]\n\t"
+      "xorl %k[t5], %k[t5]\n\t"
+      "movq %[t0], %%rdx\n\t"
+      "imulq %[n0], %%rdx\n\t"
+      QL_FE4_ROW("%[p]", "%[t0]", "%[t1]", "%[t2]", "%[t3]", "%[t4]", "%[t5]")
+      QL_FE4_STEP(8, "%[t1]", "%[t2]", "%[t3]", "%[t4]", "%[t5]", "%[t0]")
+      QL_FE4_STEP(16, "%[t2]", "%[t3]", "%[t4]", "%[t5]", "%[t0]", "%[t1]")
+      QL_FE4_STEP(24, "%[t3]", "%[t4]", "%[t5]", "%[t0]", "%[t1]", "%[t2]")
+      // The value (t4, t5, t0, t1, t2) is below 2p: subtract p unless that borrows.
+      "movq %[t4], %[lo]\n\t"
+      "subq 0(%[p]), %[lo]\n\t"
+      "movq %[t5], %[hi]\n\t"
+      "sbbq 8(%[p]), %[hi]\n\t"
+      "movq %[t0], %[z]\n\t"
+      "sbbq 16(%[p]), %[z]\n\t"
+      "movq %[t1], %%rdx\n\t"
+      "sbbq 24(%[p]), %%rdx\n\t"
+      "sbbq $0, %[t2]\n\t"
+      "cmovcq %[t4], %[lo]\n\t"
+      "cmovcq %[t5], %[hi]\n\t"
+      "cmovcq %[t0], %[z]\n\t"
+      "cmovcq %[t1], %%rdx\n\t"
+      : [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3), [t4] "=&r"(t4),
+        [t5] "=&r"(t5), [lo] "=&r"(lo), [hi] "=&r"(hi), [z] "=&r"(z), "=&d"(top)
+      : [a] "r"(a), [b] "r"(b), [p] "r"(p), [n0] "m"(n0)
+      : "cc", "memory");
+  r[0] = lo;
+  r[1] = hi;
+  r[2] = z;
+  r[3] = top;
+}
+
+#undef QL_FE4_STEP
+#undef QL_FE4_ROW
+
+void fe4_sqr(uint64_t r[4], const uint64_t a[4], const uint64_t p[4], uint64_t n0) {
+  fe4_mul(r, a, a, p, n0);
+}
+
+}  // namespace mulx
+}  // namespace ql
