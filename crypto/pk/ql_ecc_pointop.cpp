@@ -52,20 +52,12 @@ struct Fe {
 #define QL_ECC_MULX 0
 #endif
 
-// The field products of one implementation, chosen once for the processor; null members
-// stand for the portable code below, which the compiler inlines.
-struct FieldKernel {
-  void (*mul)(uint64_t r[4], const uint64_t a[4], const uint64_t b[4], const uint64_t p[4],
-              uint64_t n0);
-  void (*sqr)(uint64_t r[4], const uint64_t a[4], const uint64_t p[4], uint64_t n0);
-};
-
-const FieldKernel kPortableKernel = {nullptr, nullptr};
+const Mont4Kernel kPortableKernel = {nullptr, nullptr};
 #if QL_ECC_MULX
-const FieldKernel kMulxKernel = {mulx::fe4_mul, mulx::fe4_sqr};
+const Mont4Kernel kMulxKernel = {mulx::fe4_mul, mulx::fe4_sqr};
 #endif
 
-const FieldKernel *choose_field_kernel() {
+const Mont4Kernel *choose_field_kernel() {
 #if QL_ECC_MULX
   if (cpu::has(cpu::kMulx)) {
     return &kMulxKernel;
@@ -74,10 +66,10 @@ const FieldKernel *choose_field_kernel() {
   return &kPortableKernel;
 }
 
-cpu::Choice<FieldKernel> field_kernel_choice(choose_field_kernel);
+cpu::Choice<Mont4Kernel> field_kernel_choice(choose_field_kernel);
 
 struct Field {
-  const FieldKernel *kernel;
+  const Mont4Kernel *kernel;  // null members: the portable products below, inlined
   Limb p[kN];
   Limb n0;  // -p^-1 mod 2^kBits
   Fe rr;    // 2^512 mod p, plain
@@ -1041,6 +1033,8 @@ constexpr uint32_t kLucasTries = 200;  // each try finds a root with probability
 }  // namespace
 
 bool ecc_fast_curve(const QL_ECDSA_PARAMETERS &curve) { return fast_curve(curve); }
+
+const Mont4Kernel &ecc_mont4_kernel() { return field_kernel_choice.get(); }
 
 #if defined(QL_TEST_HOOKS)
 void test::ecc_force_affine(bool on) { g_force_affine = on; }

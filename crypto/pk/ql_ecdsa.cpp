@@ -28,14 +28,23 @@ Mont<Limb> engine(const OrderRing &ring) {
   return Mont<Limb>{ring.n, static_cast<size_t>(ring.len), ring.n0};
 }
 
-// r = a * b / R (or a^2 / R) mod n by the shared engine; both curves' orders take four 64-bit
-// or seven and eight 32-bit limbs, lengths fixed at compile time so that the loops unroll.
+// r = a * b / R (or a^2 / R) mod n by the shared engine, or for four 64-bit limbs by the curve
+// kernel of this processor; both curves' orders take four 64-bit or seven and eight 32-bit
+// limbs, lengths fixed at compile time so that the loops unroll. Operands are below n.
 template <bool kSquare>
 void order_product(const OrderRing &ring, OrderValue &r, const OrderValue &a, const OrderValue &b) {
   const Mont<Limb> m = engine(ring);
   Limb t[2 * kOrderMaxLimbs + 1];
   switch (ring.len) {
     case 4:
+#if defined(QL_BIG_LIMB64)
+      if (ecc_mont4_kernel().mul != nullptr) {
+        if constexpr (kSquare) {
+          return ecc_mont4_kernel().sqr(r.v, a.v, ring.n, ring.n0);
+        }
+        return ecc_mont4_kernel().mul(r.v, a.v, b.v, ring.n, ring.n0);
+      }
+#endif
       return mont_product<Limb, kSquare, 4>(r.v, a.v, b.v, m, t);
     case 7:
       return mont_product<Limb, kSquare, 7>(r.v, a.v, b.v, m, t);
