@@ -54,10 +54,18 @@ int ecc_named_curve(const QL_ECDSA_PARAMETERS &curve);
 Status ecc_mul_base_secret(const QL_ECDSA_PARAMETERS &curve, BigPoint &r, const Big &k);
 
 // r = u1 * G + u2 * Q (G the curve's base point) for public scalars, variable time: one chain
-// of doublings over width-5 NAF digits of both scalars. Q at infinity contributes nothing.
+// of doublings over width-5 NAF digits of both scalars (on P-224 and P-256 the odd multiples
+// of G from the fixed table). Q at infinity contributes nothing.
 // `r` may be `q`. Returns 0 or kErrEccArgument (-5513) as ecc_mul_secret.
 Status ecc_mul_joint(const QL_ECDSA_PARAMETERS &curve, BigPoint &r, const Big &u1, const Big &u2,
                      const BigPoint &q);
+
+// The end of an ECDSA verification for r in 1..n-1: D = u1 * G + u2 * Q as ecc_mul_joint, then
+// kErrVerifyInfinity (-5532) for D at infinity, kErrVerifyZeroPoint for D = (0, 0), 0 when the
+// x of D is r mod n, else kErrVerifyMismatch; kErrEccArgument as ecc_mul_joint. Where p < 2n
+// the comparison runs on D's Jacobian coordinates, without an inversion.
+Status ecc_verify_joint(const QL_ECDSA_PARAMETERS &curve, const Big &u1, const Big &u2,
+                        const BigPoint &q, const Big &r);
 
 #if defined(QL_TEST_HOOKS)
 namespace test {

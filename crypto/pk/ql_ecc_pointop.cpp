@@ -431,8 +431,9 @@ void jac_add_general(const Field &f, Jac &r, const Jac &p, const Jac &q, Fe *h_o
 }
 
 // r = p + (x2, y2) for an affine second point (mixed addition). Correct unless p is at
-// infinity or p = +-(x2, y2) (then Z = 0 for both).
-void jac_madd_general(const Field &f, Jac &r, const Jac &p, const Fe &x2, const Fe &y2) {
+// infinity or p = +-(x2, y2) (then Z = 0 for both); `h_out` and `r_out` as jac_add_general.
+void jac_madd_general(const Field &f, Jac &r, const Jac &p, const Fe &x2, const Fe &y2, Fe *h_out,
+                      Fe *r_out) {
   Fe z1z1, u2, s2, h, hh, i, j, rr, v, t;
   fe_sqr(f, z1z1, p.z);
   fe_mul(f, u2, x2, z1z1);
@@ -445,6 +446,12 @@ void jac_madd_general(const Field &f, Jac &r, const Jac &p, const Fe &x2, const 
   fe_mul(f, j, h, i);
   fe_sub(f, rr, s2, p.y);
   fe_add(f, rr, rr, rr);
+  if (h_out != nullptr) {
+    *h_out = h;
+  }
+  if (r_out != nullptr) {
+    *r_out = rr;
+  }
   fe_mul(f, v, p.x, i);
   // Z3 = (Z1 + H)^2 - Z1Z1 - HH
   fe_add(f, t, p.z, h);
@@ -470,6 +477,28 @@ void jac_add_vt(const Field &f, Jac &r, const Jac &p, const Jac &q) {
   Fe h, rr;
   Jac s;
   jac_add_general(f, s, p, q, &h, &rr);
+  if (fe_is_zero(h) != 0) {
+    if (fe_is_zero(rr) != 0) {
+      jac_dbl(f, r, p);
+    } else {
+      jac_set_infinity(f, r);
+    }
+    return;
+  }
+  r = s;
+}
+
+// r = p + (x2, y2) for public points, the second affine: every case, by branches.
+void jac_madd_vt(const Field &f, Jac &r, const Jac &p, const Fe &x2, const Fe &y2) {
+  if (fe_is_zero(p.z) != 0) {
+    r.x = x2;
+    r.y = y2;
+    r.z = f.one;
+    return;
+  }
+  Fe h, rr;
+  Jac s;
+  jac_madd_general(f, s, p, x2, y2, &h, &rr);
   if (fe_is_zero(h) != 0) {
     if (fe_is_zero(rr) != 0) {
       jac_dbl(f, r, p);
@@ -829,7 +858,7 @@ void base_comb_ct(const Field &f, Jac &acc, BaseTable table, int windows, const 
     }
     limbs_from_words(x.v, e, 8);
     limbs_from_words(y.v, e + 8, 8);
-    jac_madd_general(f, sum, acc, x, y);
+    jac_madd_general(f, sum, acc, x, y, nullptr, nullptr);
     const Limb acc_inf = fe_is_zero(acc.z);
     const Limb digit_zero = static_cast<Limb>(Limb{0} - static_cast<Limb>(ct::is_zero(digit) & 1u));
     Jac entry;
@@ -845,25 +874,80 @@ void base_comb_ct(const Field &f, Jac &acc, BaseTable table, int windows, const 
   wipe(&sum, sizeof(sum));
 }
 
-// acc = sum of the table points for the non-zero digits of the public scalar s.
-void base_comb_vt(const Field &f, Jac &acc, BaseTable table, int windows, const uint32_t *s) {
-  jac_set_infinity(f, acc);
-  for (int w = 0; w < windows; w++) {
-    const uint32_t digit = (s[w / 8] >> (4 * (w % 8))) & 15u;
-    if (digit == 0) {
-      continue;
-    }
-    Jac e;
-    limbs_from_words(e.x.v, table[w][digit - 1], 8);
-    limbs_from_words(e.y.v, table[w][digit - 1] + 8, 8);
-    e.z = f.one;
-    jac_add_vt(f, acc, acc, e);
-  }
-}
-
 bool is_base_point(const QL_ECDSA_PARAMETERS &c, const BigPoint &p) {
   return (p.flags & QL_BIGPOINT_INFINITY) == 0 && big_comp(p.x, c.G.x) == 0 &&
          big_comp(p.y, c.G.y) == 0;
+}
+
+// The odd multiples P, 3P, ..., 15P in Jacobian coordinates, for a finite P.
+Status odd_multiples(const Field &f, Jac *t, const BigPoint &p, const Big &modulus) {
+  QL_TRY(jac_from_point(f, t[0], p, modulus));
+  Jac twice;
+  jac_dbl(f, twice, t[0]);
+  for (int i = 1; i < 8; i++) {
+    jac_add_vt(f, t[i], t[i - 1], twice);
+  }
+  return kOk;
+}
+
+// acc = u1 G + u2 Q for public scalars, in Jacobian coordinates over the field `f` it sets
+// up: one chain of doublings over the width-5 NAF digits of both. On P-224 and P-256 the odd
+// multiples of G come affine from the first row of the fixed table (d G for d = 1 ... 15) and
+// enter by mixed additions.
+Status joint_sum(const QL_ECDSA_PARAMETERS &curve, Field &f, Jac &acc, const Big &u1,
+                 const Big &u2, const BigPoint &q) {
+  if (!fast_curve(curve) || (u1.sign != 0 && !big_is_zero(u1)) ||
+      (u2.sign != 0 && !big_is_zero(u2)) || big_is_zero(curve.n)) {
+    return kErrEccArgument;
+  }
+  QL_TRY(field_init(f, curve));
+  uint32_t w1[9], w2[9];
+  QL_TRY(scalar_words(w1, u1, curve.n));
+  QL_TRY(scalar_words(w2, u2, curve.n));
+  int8_t d1[300] = {0}, d2[300] = {0};
+  const int n1 = wnaf5(d1, w1, 9);
+  const bool q_inf = (q.flags & QL_BIGPOINT_INFINITY) != 0;
+  const int n2 = q_inf ? 0 : wnaf5(d2, w2, 9);
+  int windows = 0;
+  const BaseTable table = base_table(curve, windows);
+  Jac tg[8], tq[8];
+  if (table != nullptr) {
+    for (int i = 0; i < 8; i++) {
+      limbs_from_words(tg[i].x.v, table[0][2 * i], 8);
+      limbs_from_words(tg[i].y.v, table[0][2 * i] + 8, 8);
+      tg[i].z = f.one;
+    }
+  } else {
+    QL_TRY(odd_multiples(f, tg, curve.G, curve.p));
+  }
+  if (!q_inf) {
+    QL_TRY(odd_multiples(f, tq, q, curve.p));
+  }
+  // acc += digit * P for an odd multiple table of P; `affine`: its entries have Z = 1
+  Jac neg;
+  auto add_digit = [&](int digit, const Jac *t, bool affine) {
+    const Jac *e = &t[(digit < 0 ? -digit : digit) / 2];
+    if (digit < 0) {
+      jac_neg(f, neg, *e);
+      e = &neg;
+    }
+    if (affine) {
+      jac_madd_vt(f, acc, acc, e->x, e->y);
+    } else {
+      jac_add_vt(f, acc, acc, *e);
+    }
+  };
+  jac_set_infinity(f, acc);
+  for (int i = (n1 > n2 ? n1 : n2) - 1; i >= 0; i--) {
+    jac_dbl(f, acc, acc);
+    if (d1[i] != 0) {
+      add_digit(d1[i], tg, table != nullptr);
+    }
+    if (d2[i] != 0) {
+      add_digit(d2[i], tq, false);
+    }
+  }
+  return kOk;
 }
 
 enum class Method { kNaf, kSignedMary };
@@ -1109,62 +1193,61 @@ Status ecc_mul_base_secret(const QL_ECDSA_PARAMETERS &curve, BigPoint &r, const 
 
 Status ecc_mul_joint(const QL_ECDSA_PARAMETERS &curve, BigPoint &r, const Big &u1, const Big &u2,
                      const BigPoint &q) {
-  if (!fast_curve(curve) || (u1.sign != 0 && !big_is_zero(u1)) ||
-      (u2.sign != 0 && !big_is_zero(u2)) || big_is_zero(curve.n)) {
-    return kErrEccArgument;
-  }
   Field f;
-  QL_TRY(field_init(f, curve));
-  uint32_t w1[9], w2[9];
-  QL_TRY(scalar_words(w1, u1, curve.n));
-  QL_TRY(scalar_words(w2, u2, curve.n));
-  int8_t d1[300] = {0}, d2[300] = {0};
-  int windows = 0;
-  const BaseTable table = base_table(curve, windows);
-  // with the fixed tables u1 G costs no doubling; otherwise it shares the chain with u2 Q
-  const int n1 = table != nullptr ? 0 : wnaf5(d1, w1, 9);
-  const bool q_inf = (q.flags & QL_BIGPOINT_INFINITY) != 0;
-  const int n2 = q_inf ? 0 : wnaf5(d2, w2, 9);
-  Jac tg[8] = {}, tq[8] = {};
-  QL_TRY(jac_from_point(f, tg[0], curve.G, curve.p));
-  if (!q_inf) {
-    QL_TRY(jac_from_point(f, tq[0], q, curve.p));
-  }
-  Jac g2, q2;
-  jac_dbl(f, g2, tg[0]);
-  if (!q_inf) {
-    jac_dbl(f, q2, tq[0]);
-  }
-  for (int i = 1; i < 8; i++) {
-    jac_add_vt(f, tg[i], tg[i - 1], g2);
-    if (!q_inf) {
-      jac_add_vt(f, tq[i], tq[i - 1], q2);
-    }
-  }
-  Jac acc, neg;
-  jac_set_infinity(f, acc);
-  for (int i = (n1 > n2 ? n1 : n2) - 1; i >= 0; i--) {
-    jac_dbl(f, acc, acc);
-    if (d1[i] > 0) {
-      jac_add_vt(f, acc, acc, tg[d1[i] / 2]);
-    } else if (d1[i] < 0) {
-      jac_neg(f, neg, tg[-d1[i] / 2]);
-      jac_add_vt(f, acc, acc, neg);
-    }
-    if (d2[i] > 0) {
-      jac_add_vt(f, acc, acc, tq[d2[i] / 2]);
-    } else if (d2[i] < 0) {
-      jac_neg(f, neg, tq[-d2[i] / 2]);
-      jac_add_vt(f, acc, acc, neg);
-    }
-  }
-  if (table != nullptr) {
-    Jac g_part;
-    base_comb_vt(f, g_part, table, windows, w1);
-    jac_add_vt(f, acc, acc, g_part);
-  }
+  Jac acc;
+  QL_TRY(joint_sum(curve, f, acc, u1, u2, q));
   jac_to_point(f, r, acc);
   return kOk;
+}
+
+Status ecc_verify_joint(const QL_ECDSA_PARAMETERS &curve, const Big &u1, const Big &u2,
+                        const BigPoint &q, const Big &r) {
+  Field f;
+  Jac acc;
+  QL_TRY(joint_sum(curve, f, acc, u1, u2, q));
+  if (fe_is_zero(acc.z) != 0) {
+    return kErrVerifyInfinity;
+  }
+  // X = x Z^2 and Y = y Z^3 with Z invertible: both zero exactly for the point (0, 0).
+  if ((fe_is_zero(acc.x) & fe_is_zero(acc.y)) != 0) {
+    return kErrVerifyZeroPoint;
+  }
+  Limb n[kN], twice[kN];
+  limbs_from_words(n, curve.n.words, big_used(curve.n));
+  const bool n_fits = big_used(curve.n) <= kN * kWordsPerLimb && curve.n.sign == 0;
+  if (!n_fits || (add_limbs<Limb>(twice, n, n, kN) == 0 && cmp_limbs<Limb>(twice, f.p, kN) <= 0)) {
+    // p >= 2n: x mod n by division of the affine x.
+    BigPoint point;
+    jac_to_point(f, point, acc);
+    Big v;
+    QL_TRY(big_mod(v, point.x, curve.n));
+    return big_ucomp(v, r) == 0 ? kOk : kErrVerifyMismatch;
+  }
+  // x = X / Z^2 is below p < 2n, so x mod n = r leaves x = r or x = r + n (when below p); each
+  // candidate c is tested as c Z^2 = X, without the inversion.
+  Fe z2;
+  fe_sqr(f, z2, acc.z);
+  Fe c;
+  limbs_from_words(c.v, r.words, big_used(r));
+  for (int k = 0; k < 2; k++) {
+    if (k == 1 && add_limbs<Limb>(c.v, c.v, n, kN) != 0) {
+      break;
+    }
+    if (cmp_limbs<Limb>(c.v, f.p, kN) >= 0) {
+      break;
+    }
+    Fe t;
+    fe_mul(f, t, c, f.rr);
+    fe_mul(f, t, t, z2);
+    Limb differ = 0;
+    for (int i = 0; i < kN; i++) {
+      differ |= t.v[i] ^ acc.x.v[i];
+    }
+    if (differ == 0) {
+      return kOk;
+    }
+  }
+  return kErrVerifyMismatch;
 }
 
 }  // namespace ql

@@ -482,21 +482,17 @@ int32_t QL_ECDSA_Verify(const QL_ECDSA_PARAMETERS *curve, const BigPoint *Q,
   }
   Big e;
   QL_TRY(ql::digest_to_scalar(e, digest, digest_len, curve->n));
-  BigPoint point_d{};
   if (ql::joint_serves(*curve) && curve->invert == &Big_Inv) {
     // w*(e*G + r*Q) = (e*w)*G + (r*w)*Q, at infinity exactly when e*G + r*Q is.
     Big u1;
     Big u2;
     QL_TRY(ql::joint_multipliers(*curve, u1, u2, e, sig->r, sig->s));
-    QL_TRY(ql::ecc_mul_joint(*curve, point_d, u1, u2, *Q));
-    if (ql::is_infinity(point_d)) {
-      return ql::kErrVerifyInfinity;
-    }
-  } else {
-    Big w;
-    QL_TRY(ql::ecc_invert(*curve, w, sig->s, curve->n));
-    QL_TRY(ql::verify_by_operations(*curve, point_d, e, sig->r, w, *Q));
+    return ql::ecc_verify_joint(*curve, u1, u2, *Q, sig->r);
   }
+  Big w;
+  QL_TRY(ql::ecc_invert(*curve, w, sig->s, curve->n));
+  BigPoint point_d{};
+  QL_TRY(ql::verify_by_operations(*curve, point_d, e, sig->r, w, *Q));
   if (ql::big_used(point_d.x) == 0 && ql::big_used(point_d.y) == 0) {
     return ql::kErrVerifyZeroPoint;
   }
