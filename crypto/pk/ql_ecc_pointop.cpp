@@ -338,19 +338,24 @@ void jac_set_infinity(const Field &f, Jac &r) {
   r.z = Fe{};
 }
 
-// r = 2 p. Doubling the point at infinity or a point with y = 0 gives Z = 0.
+// r = 2 p. Doubling the point at infinity or a point with y = 0 gives Z = 0. With g = 2 Y^2:
+// Z3 = 2 Y Z, X3 = alpha^2 - 8 beta, Y3 = alpha (4 beta - X3) - 2 g^2 for beta = X Y^2, so
+// that the small multiples take one addition each.
 void jac_dbl(const Field &f, Jac &r, const Jac &p) {
-  Fe delta, gamma, beta, alpha, t, u;
+  Fe delta, g, beta2, alpha, t, u;
   fe_sqr(f, delta, p.z);
-  fe_sqr(f, gamma, p.y);
-  fe_mul(f, beta, p.x, gamma);
+  fe_sqr(f, t, p.y);
+  fe_add(f, g, t, t);
+  fe_mul(f, beta2, p.x, g);  // 2 beta
   if (f.a_minus3) {
+    // alpha = 3 (X - delta)(X + delta)
     fe_sub(f, t, p.x, delta);
     fe_add(f, u, p.x, delta);
     fe_mul(f, alpha, t, u);
     fe_add(f, t, alpha, alpha);
     fe_add(f, alpha, t, alpha);
   } else {
+    // alpha = 3 X^2 + a delta^2
     fe_sqr(f, t, p.x);
     fe_add(f, u, t, t);
     fe_add(f, u, u, t);
@@ -358,23 +363,17 @@ void jac_dbl(const Field &f, Jac &r, const Jac &p) {
     fe_mul(f, t, t, f.a);
     fe_add(f, alpha, u, t);
   }
-  // Z3 = (Y + Z)^2 - gamma - delta
-  fe_add(f, t, p.y, p.z);
-  fe_sqr(f, t, t);
-  fe_sub(f, t, t, gamma);
-  fe_sub(f, r.z, t, delta);
-  // X3 = alpha^2 - 8 beta
-  fe_add(f, beta, beta, beta);
-  fe_add(f, beta, beta, beta);  // 4 beta
+  // p's coordinates are read for the last time here: r may be p.
+  fe_mul(f, t, p.y, p.z);
+  fe_add(f, r.z, t, t);
+  Fe beta4;
+  fe_add(f, beta4, beta2, beta2);
+  fe_add(f, u, beta4, beta4);
   fe_sqr(f, t, alpha);
-  fe_add(f, u, beta, beta);
   fe_sub(f, r.x, t, u);
-  // Y3 = alpha (4 beta - X3) - 8 gamma^2
-  fe_sub(f, t, beta, r.x);
+  fe_sub(f, t, beta4, r.x);
   fe_mul(f, t, alpha, t);
-  fe_sqr(f, u, gamma);
-  fe_add(f, u, u, u);
-  fe_add(f, u, u, u);
+  fe_sqr(f, u, g);
   fe_add(f, u, u, u);
   fe_sub(f, r.y, t, u);
 }
