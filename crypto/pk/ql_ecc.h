@@ -26,13 +26,16 @@ Status ecc_invert(const QL_ECDSA_PARAMETERS &curve, Big &r, const Big &a, const 
 // that QL_ECDSA_InitParameters fills qualifies.
 bool ecc_fast_curve(const QL_ECDSA_PARAMETERS &curve);
 
-// The Montgomery product and square modulo an odd m below 2^256 on four 64-bit limbs (R = 2^256,
-// operands below m, results below m, time independent of the values) of this processor's
-// curve kernel, the one the field engine uses; null members where the portable code serves.
+// The Montgomery product and square, the sum and the difference modulo an odd m below 2^256
+// on four 64-bit limbs (R = 2^256, operands below m, results below m, time independent of the
+// values) of this processor's curve kernel, the one the field engine uses; null members where
+// the portable code serves.
 struct Mont4Kernel {
   void (*mul)(uint64_t r[4], const uint64_t a[4], const uint64_t b[4], const uint64_t m[4],
               uint64_t m0);
   void (*sqr)(uint64_t r[4], const uint64_t a[4], const uint64_t m[4], uint64_t m0);
+  void (*add)(uint64_t r[4], const uint64_t a[4], const uint64_t b[4], const uint64_t m[4]);
+  void (*sub)(uint64_t r[4], const uint64_t a[4], const uint64_t b[4], const uint64_t m[4]);
 };
 const Mont4Kernel &ecc_mont4_kernel();
 

@@ -52,9 +52,9 @@ struct Fe {
 #define QL_ECC_MULX 0
 #endif
 
-const Mont4Kernel kPortableKernel = {nullptr, nullptr};
+const Mont4Kernel kPortableKernel = {nullptr, nullptr, nullptr, nullptr};
 #if QL_ECC_MULX
-const Mont4Kernel kMulxKernel = {mulx::fe4_mul, mulx::fe4_sqr};
+const Mont4Kernel kMulxKernel = {mulx::fe4_mul, mulx::fe4_sqr, mulx::fe4_add, mulx::fe4_sub};
 #endif
 
 const Mont4Kernel *choose_field_kernel() {
@@ -178,6 +178,12 @@ QL_ECC_INLINE void fe_sqr(const Field &f, Fe &r, const Fe &a) {
 }
 
 QL_ECC_INLINE void fe_add(const Field &f, Fe &r, const Fe &a, const Fe &b) {
+#if QL_ECC_MULX
+  if (f.kernel->add != nullptr) {
+    f.kernel->add(r.v, a.v, b.v, f.p);
+    return;
+  }
+#endif
   Fe s;
   const Limb carry = add_limbs<Limb>(s.v, a.v, b.v, kN);
   Fe d;
@@ -188,6 +194,12 @@ QL_ECC_INLINE void fe_add(const Field &f, Fe &r, const Fe &a, const Fe &b) {
 }
 
 QL_ECC_INLINE void fe_sub(const Field &f, Fe &r, const Fe &a, const Fe &b) {
+#if QL_ECC_MULX
+  if (f.kernel->sub != nullptr) {
+    f.kernel->sub(r.v, a.v, b.v, f.p);
+    return;
+  }
+#endif
   Fe d;
   const Limb borrow = sub_limbs<Limb>(d.v, a.v, b.v, kN);
   Fe pm;

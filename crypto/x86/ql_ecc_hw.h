@@ -1,6 +1,7 @@
-// Field products for the curve engine on four 64-bit limbs with MULX, ADCX and ADOX (only when
-// cpu::has(cpu::kMulx)): Montgomery products modulo an odd p below 2^256, straight-line code
-// with the final subtraction by conditional moves, so the time is independent of the values.
+// Field arithmetic for the curve engine on four 64-bit limbs with MULX, ADCX and ADOX (only
+// when cpu::has(cpu::kMulx)): Montgomery products, sums and differences modulo an odd p below
+// 2^256, straight-line code with the final corrections by conditional moves or masks, so the
+// time is independent of the values.
 #ifndef QL_ECC_HW_H
 #define QL_ECC_HW_H
 
@@ -18,6 +19,10 @@ void fe4_mul(uint64_t r[4], const uint64_t a[4], const uint64_t b[4], const uint
 
 // r = a^2 * 2^-256 mod p under the same conditions.
 void fe4_sqr(uint64_t r[4], const uint64_t a[4], const uint64_t p[4], uint64_t n0);
+
+// r = a + b mod p and r = a - b mod p for a, b < p < 2^256; r may be a or b.
+void fe4_add(uint64_t r[4], const uint64_t a[4], const uint64_t b[4], const uint64_t p[4]);
+void fe4_sub(uint64_t r[4], const uint64_t a[4], const uint64_t b[4], const uint64_t p[4]);
 
 }  // namespace mulx
 }  // namespace ql

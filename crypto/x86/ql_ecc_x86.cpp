@@ -1,4 +1,5 @@
-// Montgomery products modulo a 256-bit odd p with MULX/ADCX/ADOX, fully unrolled. Each of the
+// Montgomery products modulo a 256-bit odd p with MULX/ADCX/ADOX, fully unrolled, and the
+// modular sum and difference by carry chains and conditional moves. Each of the
 // four steps adds a * b_i and then m * p with m = t_0 n0 into a six-limb window: MULX leaves
 // the flags alone, ADOX carries the low halves along OF and ADCX the high halves along CF.
 // The limb the reduction clears becomes the next step's top limb, so the window moves by
@@ -86,6 +87,78 @@ void fe4_mul(uint64_t r[4], const uint64_t a[4], const uint64_t b[4], const uint
 
 void fe4_sqr(uint64_t r[4], const uint64_t a[4], const uint64_t p[4], uint64_t n0) {
   fe4_mul(r, a, a, p, n0);
+}
+
+void fe4_add(uint64_t r[4], const uint64_t a[4], const uint64_t b[4], const uint64_t p[4]) {
+  uint64_t s0, s1, s2, s3, d0, d1, d2, d3, carry;
+  // s = a + b (with its carry), d = s - p; s stays when that borrows past the carry.
+  __asm__(
+      "movq 0(%[a]), %[s0]\n\t"
+      "movq 8(%[a]), %[s1]\n\t"
+      "movq 16(%[a]), %[s2]\n\t"
+      "movq 24(%[a]), %[s3]\n\t"
+      "xorl %k[c], %k[c]\n\t"
+      "addq 0(%[b]), %[s0]\n\t"
+      "adcq 8(%[b]), %[s1]\n\t"
+      "adcq 16(%[b]), %[s2]\n\t"
+      "adcq 24(%[b]), %[s3]\n\t"
+      "adcq $0, %[c]\n\t"
+      "movq %[s0], %[d0]\n\t"
+      "movq %[s1], %[d1]\n\t"
+      "movq %[s2], %[d2]\n\t"
+      "movq %[s3], %[d3]\n\t"
+      "subq 0(%[p]), %[d0]\n\t"
+      "sbbq 8(%[p]), %[d1]\n\t"
+      "sbbq 16(%[p]), %[d2]\n\t"
+      "sbbq 24(%[p]), %[d3]\n\t"
+      "sbbq $0, %[c]\n\t"
+      "cmovcq %[s0], %[d0]\n\t"
+      "cmovcq %[s1], %[d1]\n\t"
+      "cmovcq %[s2], %[d2]\n\t"
+      "cmovcq %[s3], %[d3]\n\t"
+      : [s0] "=&r"(s0), [s1] "=&r"(s1), [s2] "=&r"(s2), [s3] "=&r"(s3), [d0] "=&r"(d0),
+        [d1] "=&r"(d1), [d2] "=&r"(d2), [d3] "=&r"(d3), [c] "=&r"(carry)
+      : [a] "r"(a), [b] "r"(b), [p] "r"(p)
+      : "cc", "memory");
+  r[0] = d0;
+  r[1] = d1;
+  r[2] = d2;
+  r[3] = d3;
+}
+
+void fe4_sub(uint64_t r[4], const uint64_t a[4], const uint64_t b[4], const uint64_t p[4]) {
+  uint64_t d0, d1, d2, d3, m0, m1, m2, m3, mask;
+  // d = a - b; the borrow, spread to a mask, selects p to add back.
+  __asm__(
+      "movq 0(%[a]), %[d0]\n\t"
+      "movq 8(%[a]), %[d1]\n\t"
+      "movq 16(%[a]), %[d2]\n\t"
+      "movq 24(%[a]), %[d3]\n\t"
+      "subq 0(%[b]), %[d0]\n\t"
+      "sbbq 8(%[b]), %[d1]\n\t"
+      "sbbq 16(%[b]), %[d2]\n\t"
+      "sbbq 24(%[b]), %[d3]\n\t"
+      "sbbq %[k], %[k]\n\t"
+      "movq 0(%[p]), %[m0]\n\t"
+      "movq 8(%[p]), %[m1]\n\t"
+      "movq 16(%[p]), %[m2]\n\t"
+      "movq 24(%[p]), %[m3]\n\t"
+      "andq %[k], %[m0]\n\t"
+      "andq %[k], %[m1]\n\t"
+      "andq %[k], %[m2]\n\t"
+      "andq %[k], %[m3]\n\t"
+      "addq %[m0], %[d0]\n\t"
+      "adcq %[m1], %[d1]\n\t"
+      "adcq %[m2], %[d2]\n\t"
+      "adcq %[m3], %[d3]\n\t"
+      : [d0] "=&r"(d0), [d1] "=&r"(d1), [d2] "=&r"(d2), [d3] "=&r"(d3), [m0] "=&r"(m0),
+        [m1] "=&r"(m1), [m2] "=&r"(m2), [m3] "=&r"(m3), [k] "=&r"(mask)
+      : [a] "r"(a), [b] "r"(b), [p] "r"(p)
+      : "cc", "memory");
+  r[0] = d0;
+  r[1] = d1;
+  r[2] = d2;
+  r[3] = d3;
 }
 
 }  // namespace mulx
