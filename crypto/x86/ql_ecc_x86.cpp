@@ -85,9 +85,113 @@ void fe4_mul(uint64_t r[4], const uint64_t a[4], const uint64_t b[4], const uint
 #undef QL_FE4_STEP
 #undef QL_FE4_ROW
 
+// One reduction step of the square: W += m p for m = W0 n0, which clears W0; the top limb of
+// the sum goes to the free register F (below 2^64: W + m p < 2^320). %[lo] is zeroed by a move,
+// which leaves the flags alone, to add the carries of both chains.
+#define QL_FE4_REDUCE(W0, W1, W2, W3, F)  \
+  "movq " W0 ", %%rdx\n\t"              \
+  "imulq %[n0], %%rdx\n\t"              \
+  "xorl %k[lo], %k[lo]\n\t"             \
+  "mulxq 0(%[p]), %[lo], %[hi]\n\t"     \
+  "adoxq %[lo], " W0 "\n\t"             \
+  "adcxq %[hi], " W1 "\n\t"             \
+  "mulxq 8(%[p]), %[lo], %[hi]\n\t"     \
+  "adoxq %[lo], " W1 "\n\t"             \
+  "adcxq %[hi], " W2 "\n\t"             \
+  "mulxq 16(%[p]), %[lo], %[hi]\n\t"    \
+  "adoxq %[lo], " W2 "\n\t"             \
+  "adcxq %[hi], " W3 "\n\t"             \
+  "mulxq 24(%[p]), %[lo], " F "\n\t"    \
+  "adoxq %[lo], " W3 "\n\t"             \
+  "movl $0, %k[lo]\n\t"                 \
+  "adcxq %[lo], " F "\n\t"              \
+  "adoxq %[lo], " F "\n\t"
+
 void fe4_sqr(uint64_t r[4], const uint64_t a[4], const uint64_t p[4], uint64_t n0) {
-  fe4_mul(r, a, a, p, n0);
+  uint64_t t0, t1, t2, t3, t4, t5, t6, t7, lo, hi;
+  const uint64_t *x = a;  // the pointer's register is the first free limb of the reduction
+  __asm__(
+      // The cross products a_i a_j (i < j) into t1 ... t6, one carry chain.
+      "movq 0(%[x]), %%rdx\n\t"
+      "mulxq 8(%[x]), %[t1], %[t2]\n\t"
+      "mulxq 16(%[x]), %[lo], %[t3]\n\t"
+      "addq %[lo], %[t2]\n\t"
+      "mulxq 24(%[x]), %[lo], %[t4]\n\t"
+      "adcq %[lo], %[t3]\n\t"
+      "adcq $0, %[t4]\n\t"
+      "movq 8(%[x]), %%rdx\n\t"
+      "mulxq 16(%[x]), %[lo], %[hi]\n\t"
+      "addq %[lo], %[t3]\n\t"
+      "adcq %[hi], %[t4]\n\t"
+      "mulxq 24(%[x]), %[lo], %[t5]\n\t"
+      "adcq $0, %[t5]\n\t"
+      "addq %[lo], %[t4]\n\t"
+      "adcq $0, %[t5]\n\t"
+      "movq 16(%[x]), %%rdx\n\t"
+      "mulxq 24(%[x]), %[lo], %[t6]\n\t"
+      "addq %[lo], %[t5]\n\t"
+      "adcq $0, %[t6]\n\t"
+      // Doubled along CF, the squares a_i^2 added along OF; a^2 < 2^512 leaves no carry.
+      "xorl %k[t7], %k[t7]\n\t"
+      "movq 0(%[x]), %%rdx\n\t"
+      "mulxq %%rdx, %[t0], %[hi]\n\t"
+      "adcxq %[t1], %[t1]\n\t"
+      "adoxq %[hi], %[t1]\n\t"
+      "movq 8(%[x]), %%rdx\n\t"
+      "mulxq %%rdx, %[lo], %[hi]\n\t"
+      "adcxq %[t2], %[t2]\n\t"
+      "adoxq %[lo], %[t2]\n\t"
+      "adcxq %[t3], %[t3]\n\t"
+      "adoxq %[hi], %[t3]\n\t"
+      "movq 16(%[x]), %%rdx\n\t"
+      "mulxq %%rdx, %[lo], %[hi]\n\t"
+      "adcxq %[t4], %[t4]\n\t"
+      "adoxq %[lo], %[t4]\n\t"
+      "adcxq %[t5], %[t5]\n\t"
+      "adoxq %[hi], %[t5]\n\t"
+      "movq 24(%[x]), %%rdx\n\t"
+      "mulxq %%rdx, %[lo], %[hi]\n\t"
+      "adcxq %[t6], %[t6]\n\t"
+      "adoxq %[lo], %[t6]\n\t"
+      "adcxq %[t7], %[t7]\n\t"
+      "adoxq %[hi], %[t7]\n\t"
+      // The low half reduced in four steps to V = (x, t0, t1, t2) <= p.
+      QL_FE4_REDUCE("%[t0]", "%[t1]", "%[t2]", "%[t3]", "%[x]")
+      QL_FE4_REDUCE("%[t1]", "%[t2]", "%[t3]", "%[x]", "%[t0]")
+      QL_FE4_REDUCE("%[t2]", "%[t3]", "%[x]", "%[t0]", "%[t1]")
+      QL_FE4_REDUCE("%[t3]", "%[x]", "%[t0]", "%[t1]", "%[t2]")
+      // V plus the high half (t4 ... t7) is below 2p: subtract p unless that borrows.
+      "movl $0, %k[lo]\n\t"
+      "addq %[t4], %[x]\n\t"
+      "adcq %[t5], %[t0]\n\t"
+      "adcq %[t6], %[t1]\n\t"
+      "adcq %[t7], %[t2]\n\t"
+      "adcq $0, %[lo]\n\t"
+      "movq %[x], %[t4]\n\t"
+      "movq %[t0], %[t5]\n\t"
+      "movq %[t1], %[t6]\n\t"
+      "movq %[t2], %[t7]\n\t"
+      "subq 0(%[p]), %[t4]\n\t"
+      "sbbq 8(%[p]), %[t5]\n\t"
+      "sbbq 16(%[p]), %[t6]\n\t"
+      "sbbq 24(%[p]), %[t7]\n\t"
+      "sbbq $0, %[lo]\n\t"
+      "cmovcq %[x], %[t4]\n\t"
+      "cmovcq %[t0], %[t5]\n\t"
+      "cmovcq %[t1], %[t6]\n\t"
+      "cmovcq %[t2], %[t7]\n\t"
+      : [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3), [t4] "=&r"(t4),
+        [t5] "=&r"(t5), [t6] "=&r"(t6), [t7] "=&r"(t7), [lo] "=&r"(lo), [hi] "=&r"(hi),
+        [x] "+r"(x)
+      : [p] "r"(p), [n0] "m"(n0)
+      : "rdx", "cc", "memory");
+  r[0] = t4;
+  r[1] = t5;
+  r[2] = t6;
+  r[3] = t7;
 }
+
+#undef QL_FE4_REDUCE
 
 void fe4_add(uint64_t r[4], const uint64_t a[4], const uint64_t b[4], const uint64_t p[4]) {
   uint64_t s0, s1, s2, s3, d0, d1, d2, d3, carry;
