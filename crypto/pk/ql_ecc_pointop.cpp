@@ -580,45 +580,39 @@ inline unsigned scalar_bit(const Big &k, int used, int i) {
   return w < used ? (k.words[w] >> (i % 32)) & 1u : 0u;
 }
 
-// Width-5 NAF digits of the value in `w` (at most 9 words, consumed): digits[i] odd in
-// [-15, 15] or 0, no two non-zero digits within five positions. Returns the digit count.
+// Width-5 NAF digits of the value in `w` (at most 9 words, below 2^287; consumed):
+// digits[i] odd in [-15, 15] or 0, no two non-zero digits within five positions, 32 nw digits
+// written. Returns the count up to the top non-zero digit. A digit d taken from the five bits
+// at position i leaves those bits zero in w - d 2^i; for negative d that is a carry of
+// 2^(i+5), so the window's own bits are never read again and are left as they are.
 int wnaf5(int8_t *digits, uint32_t *w, int nw) {
+  const int total = 32 * nw;
   int n = 0;
-  auto is_zero = [&]() {
-    for (int i = 0; i < nw; i++) {
-      if (w[i] != 0) {
-        return false;
+  for (int i = 0; i < total;) {
+    if (((w[i / 32] >> (i % 32)) & 1u) == 0) {
+      digits[i++] = 0;
+      continue;
+    }
+    uint64_t window = w[i / 32];
+    if (i / 32 + 1 < nw) {
+      window |= uint64_t{w[i / 32 + 1]} << 32;
+    }
+    int d = static_cast<int>((window >> (i % 32)) & 31u);
+    if (d >= 16) {
+      d -= 32;
+      const int b = i + 5;
+      uint32_t carry = 1u << (b % 32);
+      for (int q = b / 32; q < nw && carry != 0; q++) {
+        w[q] += carry;
+        carry = w[q] < carry ? 1u : 0u;
       }
     }
-    return true;
-  };
-  while (!is_zero()) {
-    int d = 0;
-    if ((w[0] & 1u) != 0) {
-      d = static_cast<int>(w[0] & 31u);
-      if (d >= 16) {
-        d -= 32;
-      }
-      // w -= d
-      if (d > 0) {
-        uint32_t borrow = static_cast<uint32_t>(d);
-        for (int i = 0; i < nw && borrow != 0; i++) {
-          const uint32_t x = w[i];
-          w[i] = x - borrow;
-          borrow = x < borrow ? 1u : 0u;
-        }
-      } else {
-        uint32_t carry = static_cast<uint32_t>(-d);
-        for (int i = 0; i < nw && carry != 0; i++) {
-          w[i] += carry;
-          carry = w[i] < carry ? 1u : 0u;
-        }
-      }
+    digits[i] = static_cast<int8_t>(d);
+    n = i + 1;
+    for (int j = 1; j < 5 && i + j < total; j++) {
+      digits[i + j] = 0;
     }
-    digits[n++] = static_cast<int8_t>(d);
-    for (int i = 0; i < nw; i++) {
-      w[i] = (w[i] >> 1) | (i + 1 < nw ? w[i + 1] << 31 : 0u);
-    }
+    i += 5;
   }
   return n;
 }
