@@ -2,9 +2,11 @@
 // operations, the curve equation, square roots, the octet-string forms, and scalar
 // multiplication. The multiplications run on a field engine of 64-bit limbs (32-bit where the
 // compiler has no 128-bit product) in Montgomery form over the record's p, with Jacobian
-// points and one inversion at the end; records it does not serve fall back to affine additions
-// through the record. The NAF and signed-window methods branch on the scalar's digits (public
-// scalars only); ecc_mul_secret uses fixed windows and masked table scans, constant time.
+// points and one inversion at the end; on x86-64 with MULX and ADX its products, sums and
+// differences run on the kernel of crypto/x86, chosen once. Records it does not serve fall back
+// to affine additions through the record. The NAF and signed-window methods and the joint
+// multiplication of verification branch on the scalars' digits (public scalars only);
+// ecc_mul_secret uses fixed windows and masked table scans, constant time.
 #include <array>
 #include <cstdint>
 #include <new>
@@ -899,8 +901,8 @@ Status odd_multiples(const Field &f, Jac *t, const BigPoint &p, const Big &modul
 // up: one chain of doublings over the width-5 NAF digits of both. On P-224 and P-256 the odd
 // multiples of G come affine from the first row of the fixed table (d G for d = 1 ... 15) and
 // enter by mixed additions.
-Status joint_sum(const QL_ECDSA_PARAMETERS &curve, Field &f, Jac &acc, const Big &u1,
-                 const Big &u2, const BigPoint &q) {
+Status joint_sum(const QL_ECDSA_PARAMETERS &curve, Field &f, Jac &acc, const Big &u1, const Big &u2,
+                 const BigPoint &q) {
   if (!fast_curve(curve) || (u1.sign != 0 && !big_is_zero(u1)) ||
       (u2.sign != 0 && !big_is_zero(u2)) || big_is_zero(curve.n)) {
     return kErrEccArgument;

@@ -249,13 +249,28 @@ TEST(EcdsaDiff, VerifyAgreesAroundChosenPoints) {
           Bn r(BN_dup(b.r.get())), s(BN_dup(b.s.get()));
           std::vector<uint8_t> digest = b.digest;
           switch (mutation) {
-            case 1: BN_add_word(r.get(), 1); break;
-            case 2: BN_sub_word(r.get(), 1); break;
-            case 3: BN_add_word(s.get(), 1); break;
-            case 4: BN_sub_word(s.get(), 1); break;
-            case 5: if (around != Around::kInfinity) { BN_copy(r.get(), b.x.get()); } break;
-            case 6: digest[digest.size() / 2] ^= 4; break;
-            default: break;
+            case 1:
+              BN_add_word(r.get(), 1);
+              break;
+            case 2:
+              BN_sub_word(r.get(), 1);
+              break;
+            case 3:
+              BN_add_word(s.get(), 1);
+              break;
+            case 4:
+              BN_sub_word(s.get(), 1);
+              break;
+            case 5:
+              if (around != Around::kInfinity) {
+                BN_copy(r.get(), b.x.get());
+              }
+              break;
+            case 6:
+              digest[digest.size() / 2] ^= 4;
+              break;
+            default:
+              break;
           }
           QL_ECDSA_SIGNATURE sig{};
           sig.r = to_big(r.get());
