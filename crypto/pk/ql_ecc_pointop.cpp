@@ -71,7 +71,7 @@ const Mont4Kernel *choose_field_kernel() {
 cpu::Choice<Mont4Kernel> field_kernel_choice(choose_field_kernel);
 
 struct Field {
-  const Mont4Kernel *kernel;  // null members: the portable products below, inlined
+  Mont4Kernel kernel;  // null members: the portable code below, inlined
   Limb p[kN];
   Limb n0;  // -p^-1 mod 2^kBits
   Fe rr;    // 2^512 mod p, plain
@@ -105,8 +105,8 @@ inline void fe_select(Fe &r, Limb mask, const Fe &a, const Fe &b) {  // r = mask
 // subtraction is masked, so the time does not depend on the values.
 QL_ECC_INLINE void fe_mul(const Field &f, Fe &r, const Fe &a, const Fe &b) {
 #if QL_ECC_MULX
-  if (f.kernel->mul != nullptr) {
-    f.kernel->mul(r.v, a.v, b.v, f.p, f.n0);
+  if (f.kernel.mul != nullptr) {
+    f.kernel.mul(r.v, a.v, b.v, f.p, f.n0);
     return;
   }
 #endif
@@ -169,8 +169,8 @@ QL_ECC_INLINE void fe_redc(const Field &f, Fe &r, Limb *t) {
 // r = a^2 * 2^-256 mod p: the square with each cross product once, then the reduction.
 QL_ECC_INLINE void fe_sqr(const Field &f, Fe &r, const Fe &a) {
 #if QL_ECC_MULX
-  if (f.kernel->sqr != nullptr) {
-    f.kernel->sqr(r.v, a.v, f.p, f.n0);
+  if (f.kernel.sqr != nullptr) {
+    f.kernel.sqr(r.v, a.v, f.p, f.n0);
     return;
   }
 #endif
@@ -181,8 +181,8 @@ QL_ECC_INLINE void fe_sqr(const Field &f, Fe &r, const Fe &a) {
 
 QL_ECC_INLINE void fe_add(const Field &f, Fe &r, const Fe &a, const Fe &b) {
 #if QL_ECC_MULX
-  if (f.kernel->add != nullptr) {
-    f.kernel->add(r.v, a.v, b.v, f.p);
+  if (f.kernel.add != nullptr) {
+    f.kernel.add(r.v, a.v, b.v, f.p);
     return;
   }
 #endif
@@ -197,8 +197,8 @@ QL_ECC_INLINE void fe_add(const Field &f, Fe &r, const Fe &a, const Fe &b) {
 
 QL_ECC_INLINE void fe_sub(const Field &f, Fe &r, const Fe &a, const Fe &b) {
 #if QL_ECC_MULX
-  if (f.kernel->sub != nullptr) {
-    f.kernel->sub(r.v, a.v, b.v, f.p);
+  if (f.kernel.sub != nullptr) {
+    f.kernel.sub(r.v, a.v, b.v, f.p);
     return;
   }
 #endif
@@ -311,7 +311,7 @@ bool engine_serves(const QL_ECDSA_PARAMETERS &c) {
 }
 
 Status field_init(Field &f, const QL_ECDSA_PARAMETERS &c) {
-  f.kernel = &field_kernel_choice.get();
+  f.kernel = field_kernel_choice.get();
   limbs_from_words(f.p, c.p.words, big_used(c.p));
   Limb inv = f.p[0];  // inverse of p mod 2^kBits by Newton steps, each doubling the bits
   for (int i = 0; i < 6; i++) {
@@ -445,8 +445,8 @@ void jac_add_general(const Field &f, Jac &r, const Jac &p, const Jac &q, Fe *h_o
 
 // r = p + (x2, y2) for an affine second point (mixed addition). Correct unless p is at
 // infinity or p = +-(x2, y2) (then Z = 0 for both); `h_out` and `r_out` as jac_add_general.
-void jac_madd_general(const Field &f, Jac &r, const Jac &p, const Fe &x2, const Fe &y2, Fe *h_out,
-                      Fe *r_out) {
+QL_ECC_INLINE void jac_madd_general(const Field &f, Jac &r, const Jac &p, const Fe &x2,
+                                    const Fe &y2, Fe *h_out, Fe *r_out) {
   Fe z1z1, u2, s2, h, hh, i, j, rr, v, t;
   fe_sqr(f, z1z1, p.z);
   fe_mul(f, u2, x2, z1z1);
