@@ -169,7 +169,10 @@ struct Built {
   std::vector<uint8_t> digest;
   Bn r, s, x;  // x: D's x (0 for infinity)
 };
-Built build_around(const EC_GROUP *g, Around around, uint32_t digest_len, BN_CTX *ctx) {
+
+// False for a draw that gives no signature (s, r or D's multiple 0, or Q at infinity), which
+// a small group meets now and then.
+bool try_build(Built &b, const EC_GROUP *g, Around around, uint32_t digest_len, BN_CTX *ctx) {
   const BIGNUM *n = EC_GROUP_get0_order(g);
   Bn p = qltest::bn();
   EXPECT_EQ(EC_GROUP_get_curve(g, p.get(), nullptr, nullptr, ctx), 1);
@@ -178,6 +181,9 @@ Built build_around(const EC_GROUP *g, Around around, uint32_t digest_len, BN_CTX
   switch (around) {
     case Around::kRandom:
       EXPECT_EQ(BN_rand_range(start.get(), n), 1);
+      if (BN_is_zero(start.get())) {
+        return false;
+      }
       EXPECT_EQ(EC_POINT_mul(g, d.get(), start.get(), nullptr, nullptr, ctx), 1);
       break;
     case Around::kHighX: {  // n + a random offset below p - n - 2^16
@@ -197,7 +203,6 @@ Built build_around(const EC_GROUP *g, Around around, uint32_t digest_len, BN_CTX
       EXPECT_EQ(EC_POINT_set_to_infinity(g, d.get()), 1);
       break;
   }
-  Built b{};
   b.digest.resize(digest_len);
   EXPECT_EQ(RAND_bytes(b.digest.data(), static_cast<int>(digest_len)), 1);
   Bn e(BN_bin2bn(b.digest.data(), static_cast<int>(digest_len), nullptr));
@@ -216,6 +221,9 @@ Built build_around(const EC_GROUP *g, Around around, uint32_t digest_len, BN_CTX
     EXPECT_EQ(EC_POINT_get_affine_coordinates(g, d.get(), b.x.get(), nullptr, ctx), 1);
     EXPECT_EQ(BN_nnmod(b.r.get(), b.x.get(), n, ctx), 1);
   }
+  if (BN_is_zero(b.r.get()) || BN_is_zero(b.s.get())) {
+    return false;
+  }
   // u1 = e/s, u2 = r/s; Q = (1/u2) D - (u1/u2) G
   Bn sinv(BN_mod_inverse(nullptr, b.s.get(), n, ctx));
   Bn u1 = qltest::bn(), u2 = qltest::bn();
@@ -227,7 +235,17 @@ Built build_around(const EC_GROUP *g, Around around, uint32_t digest_len, BN_CTX
   EXPECT_EQ(BN_mod_sub(gk.get(), n, gk.get(), n, ctx), 1);
   Point q(EC_POINT_new(g));
   EXPECT_EQ(EC_POINT_mul(g, q.get(), gk.get(), d.get(), u2inv.get(), ctx), 1);
+  if (EC_POINT_is_at_infinity(g, q.get()) == 1) {
+    return false;
+  }
   b.q = to_point(g, q.get());
+  return true;
+}
+
+Built build_around(const EC_GROUP *g, Around around, uint32_t digest_len, BN_CTX *ctx) {
+  Built b{};
+  while (!try_build(b, g, around, digest_len, ctx)) {
+  }
   return b;
 }
 
