@@ -26,6 +26,19 @@ Status ecc_invert(const QL_ECDSA_PARAMETERS &curve, Big &r, const Big &a, const 
 // that QL_ECDSA_InitParameters fills qualifies.
 bool ecc_fast_curve(const QL_ECDSA_PARAMETERS &curve);
 
+// The Montgomery product and square, the sum and the difference modulo an odd m below 2^256
+// on four 64-bit limbs (R = 2^256, operands below m, results below m, time independent of the
+// values) of this processor's curve kernel, the one the field engine uses; null members where
+// the portable code serves.
+struct Mont4Kernel {
+  void (*mul)(uint64_t r[4], const uint64_t a[4], const uint64_t b[4], const uint64_t m[4],
+              uint64_t m0);
+  void (*sqr)(uint64_t r[4], const uint64_t a[4], const uint64_t m[4], uint64_t m0);
+  void (*add)(uint64_t r[4], const uint64_t a[4], const uint64_t b[4], const uint64_t m[4]);
+  void (*sub)(uint64_t r[4], const uint64_t a[4], const uint64_t b[4], const uint64_t m[4]);
+};
+const Mont4Kernel &ecc_mont4_kernel();
+
 // r = k * P for a secret scalar k: fixed 4-bit windows over the scalar in Jacobian coordinates,
 // every table entry read through masks, no branch or memory index on the bits of k, one
 // inversion at the end. k >= n is first reduced mod n (whose cost then depends on k). P must be
@@ -44,10 +57,18 @@ int ecc_named_curve(const QL_ECDSA_PARAMETERS &curve);
 Status ecc_mul_base_secret(const QL_ECDSA_PARAMETERS &curve, BigPoint &r, const Big &k);
 
 // r = u1 * G + u2 * Q (G the curve's base point) for public scalars, variable time: one chain
-// of doublings over width-5 NAF digits of both scalars. Q at infinity contributes nothing.
+// of doublings over width-5 NAF digits of both scalars (on P-224 and P-256 the odd multiples
+// of G from the fixed table). Q at infinity contributes nothing.
 // `r` may be `q`. Returns 0 or kErrEccArgument (-5513) as ecc_mul_secret.
 Status ecc_mul_joint(const QL_ECDSA_PARAMETERS &curve, BigPoint &r, const Big &u1, const Big &u2,
                      const BigPoint &q);
+
+// The end of an ECDSA verification for r in 1..n-1: D = u1 * G + u2 * Q as ecc_mul_joint, then
+// kErrVerifyInfinity (-5532) for D at infinity, kErrVerifyZeroPoint for D = (0, 0), 0 when the
+// x of D is r mod n, else kErrVerifyMismatch; kErrEccArgument as ecc_mul_joint. Where p < 2n
+// the comparison runs on D's Jacobian coordinates, without an inversion.
+Status ecc_verify_joint(const QL_ECDSA_PARAMETERS &curve, const Big &u1, const Big &u2,
+                        const BigPoint &q, const Big &r);
 
 #if defined(QL_TEST_HOOKS)
 namespace test {

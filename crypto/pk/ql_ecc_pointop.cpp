@@ -2,9 +2,11 @@
 // operations, the curve equation, square roots, the octet-string forms, and scalar
 // multiplication. The multiplications run on a field engine of 64-bit limbs (32-bit where the
 // compiler has no 128-bit product) in Montgomery form over the record's p, with Jacobian
-// points and one inversion at the end; records it does not serve fall back to affine additions
-// through the record. The NAF and signed-window methods branch on the scalar's digits (public
-// scalars only); ecc_mul_secret uses fixed windows and masked table scans, constant time.
+// points and one inversion at the end; on x86-64 with MULX and ADX its products, sums and
+// differences run on the kernel of crypto/x86, chosen once. Records it does not serve fall back
+// to affine additions through the record. The NAF and signed-window methods and the joint
+// multiplication of verification branch on the scalars' digits (public scalars only);
+// ecc_mul_secret uses fixed windows and masked table scans, constant time.
 #include <array>
 #include <cstdint>
 #include <new>
@@ -15,6 +17,10 @@
 #include "internal/ql_mem.h"
 #include "internal/ql_status.h"
 #include "pk/ql_ecc.h"
+#include "platform/ql_cpu.h"
+#if QL_X86_ACCEL
+#include "x86/ql_ecc_hw.h"
+#endif
 
 namespace ql {
 namespace {
@@ -42,7 +48,30 @@ struct Fe {
   Limb v[kN];
 };
 
+#if QL_X86_ACCEL && defined(QL_BIG_LIMB64)
+#define QL_ECC_MULX 1
+#else
+#define QL_ECC_MULX 0
+#endif
+
+const Mont4Kernel kPortableKernel = {nullptr, nullptr, nullptr, nullptr};
+#if QL_ECC_MULX
+const Mont4Kernel kMulxKernel = {mulx::fe4_mul, mulx::fe4_sqr, mulx::fe4_add, mulx::fe4_sub};
+#endif
+
+const Mont4Kernel *choose_field_kernel() {
+#if QL_ECC_MULX
+  if (cpu::has(cpu::kMulx)) {
+    return &kMulxKernel;
+  }
+#endif
+  return &kPortableKernel;
+}
+
+cpu::Choice<Mont4Kernel> field_kernel_choice(choose_field_kernel);
+
 struct Field {
+  Mont4Kernel kernel;  // null members: the portable code below, inlined
   Limb p[kN];
   Limb n0;  // -p^-1 mod 2^kBits
   Fe rr;    // 2^512 mod p, plain
@@ -75,6 +104,12 @@ inline void fe_select(Fe &r, Limb mask, const Fe &a, const Fe &b) {  // r = mask
 // r = a * b * 2^-256 mod p for a, b < p (interleaved Montgomery multiplication); the final
 // subtraction is masked, so the time does not depend on the values.
 QL_ECC_INLINE void fe_mul(const Field &f, Fe &r, const Fe &a, const Fe &b) {
+#if QL_ECC_MULX
+  if (f.kernel.mul != nullptr) {
+    f.kernel.mul(r.v, a.v, b.v, f.p, f.n0);
+    return;
+  }
+#endif
   Limb t[kN + 2] = {0};
   for (int i = 0; i < kN; i++) {
     Limb c = 0;
@@ -133,12 +168,24 @@ QL_ECC_INLINE void fe_redc(const Field &f, Fe &r, Limb *t) {
 
 // r = a^2 * 2^-256 mod p: the square with each cross product once, then the reduction.
 QL_ECC_INLINE void fe_sqr(const Field &f, Fe &r, const Fe &a) {
+#if QL_ECC_MULX
+  if (f.kernel.sqr != nullptr) {
+    f.kernel.sqr(r.v, a.v, f.p, f.n0);
+    return;
+  }
+#endif
   Limb t[2 * kN];
   sqr_limbs<Limb>(t, a.v, kN);
   fe_redc(f, r, t);
 }
 
 QL_ECC_INLINE void fe_add(const Field &f, Fe &r, const Fe &a, const Fe &b) {
+#if QL_ECC_MULX
+  if (f.kernel.add != nullptr) {
+    f.kernel.add(r.v, a.v, b.v, f.p);
+    return;
+  }
+#endif
   Fe s;
   const Limb carry = add_limbs<Limb>(s.v, a.v, b.v, kN);
   Fe d;
@@ -149,6 +196,12 @@ QL_ECC_INLINE void fe_add(const Field &f, Fe &r, const Fe &a, const Fe &b) {
 }
 
 QL_ECC_INLINE void fe_sub(const Field &f, Fe &r, const Fe &a, const Fe &b) {
+#if QL_ECC_MULX
+  if (f.kernel.sub != nullptr) {
+    f.kernel.sub(r.v, a.v, b.v, f.p);
+    return;
+  }
+#endif
   Fe d;
   const Limb borrow = sub_limbs<Limb>(d.v, a.v, b.v, kN);
   Fe pm;
@@ -258,6 +311,7 @@ bool engine_serves(const QL_ECDSA_PARAMETERS &c) {
 }
 
 Status field_init(Field &f, const QL_ECDSA_PARAMETERS &c) {
+  f.kernel = field_kernel_choice.get();
   limbs_from_words(f.p, c.p.words, big_used(c.p));
   Limb inv = f.p[0];  // inverse of p mod 2^kBits by Newton steps, each doubling the bits
   for (int i = 0; i < 6; i++) {
@@ -298,19 +352,24 @@ void jac_set_infinity(const Field &f, Jac &r) {
   r.z = Fe{};
 }
 
-// r = 2 p. Doubling the point at infinity or a point with y = 0 gives Z = 0.
+// r = 2 p. Doubling the point at infinity or a point with y = 0 gives Z = 0. With g = 2 Y^2:
+// Z3 = 2 Y Z, X3 = alpha^2 - 8 beta, Y3 = alpha (4 beta - X3) - 2 g^2 for beta = X Y^2, so
+// that the small multiples take one addition each.
 void jac_dbl(const Field &f, Jac &r, const Jac &p) {
-  Fe delta, gamma, beta, alpha, t, u;
+  Fe delta, g, beta2, alpha, t, u;
   fe_sqr(f, delta, p.z);
-  fe_sqr(f, gamma, p.y);
-  fe_mul(f, beta, p.x, gamma);
+  fe_sqr(f, t, p.y);
+  fe_add(f, g, t, t);
+  fe_mul(f, beta2, p.x, g);  // 2 beta
   if (f.a_minus3) {
+    // alpha = 3 (X - delta)(X + delta)
     fe_sub(f, t, p.x, delta);
     fe_add(f, u, p.x, delta);
     fe_mul(f, alpha, t, u);
     fe_add(f, t, alpha, alpha);
     fe_add(f, alpha, t, alpha);
   } else {
+    // alpha = 3 X^2 + a delta^2
     fe_sqr(f, t, p.x);
     fe_add(f, u, t, t);
     fe_add(f, u, u, t);
@@ -318,23 +377,17 @@ void jac_dbl(const Field &f, Jac &r, const Jac &p) {
     fe_mul(f, t, t, f.a);
     fe_add(f, alpha, u, t);
   }
-  // Z3 = (Y + Z)^2 - gamma - delta
-  fe_add(f, t, p.y, p.z);
-  fe_sqr(f, t, t);
-  fe_sub(f, t, t, gamma);
-  fe_sub(f, r.z, t, delta);
-  // X3 = alpha^2 - 8 beta
-  fe_add(f, beta, beta, beta);
-  fe_add(f, beta, beta, beta);  // 4 beta
+  // p's coordinates are read for the last time here: r may be p.
+  fe_mul(f, t, p.y, p.z);
+  fe_add(f, r.z, t, t);
+  Fe beta4;
+  fe_add(f, beta4, beta2, beta2);
+  fe_add(f, u, beta4, beta4);
   fe_sqr(f, t, alpha);
-  fe_add(f, u, beta, beta);
   fe_sub(f, r.x, t, u);
-  // Y3 = alpha (4 beta - X3) - 8 gamma^2
-  fe_sub(f, t, beta, r.x);
+  fe_sub(f, t, beta4, r.x);
   fe_mul(f, t, alpha, t);
-  fe_sqr(f, u, gamma);
-  fe_add(f, u, u, u);
-  fe_add(f, u, u, u);
+  fe_sqr(f, u, g);
   fe_add(f, u, u, u);
   fe_sub(f, r.y, t, u);
 }
@@ -391,8 +444,9 @@ void jac_add_general(const Field &f, Jac &r, const Jac &p, const Jac &q, Fe *h_o
 }
 
 // r = p + (x2, y2) for an affine second point (mixed addition). Correct unless p is at
-// infinity or p = +-(x2, y2) (then Z = 0 for both).
-void jac_madd_general(const Field &f, Jac &r, const Jac &p, const Fe &x2, const Fe &y2) {
+// infinity or p = +-(x2, y2) (then Z = 0 for both); `h_out` and `r_out` as jac_add_general.
+QL_ECC_INLINE void jac_madd_general(const Field &f, Jac &r, const Jac &p, const Fe &x2,
+                                    const Fe &y2, Fe *h_out, Fe *r_out) {
   Fe z1z1, u2, s2, h, hh, i, j, rr, v, t;
   fe_sqr(f, z1z1, p.z);
   fe_mul(f, u2, x2, z1z1);
@@ -405,6 +459,12 @@ void jac_madd_general(const Field &f, Jac &r, const Jac &p, const Fe &x2, const 
   fe_mul(f, j, h, i);
   fe_sub(f, rr, s2, p.y);
   fe_add(f, rr, rr, rr);
+  if (h_out != nullptr) {
+    *h_out = h;
+  }
+  if (r_out != nullptr) {
+    *r_out = rr;
+  }
   fe_mul(f, v, p.x, i);
   // Z3 = (Z1 + H)^2 - Z1Z1 - HH
   fe_add(f, t, p.z, h);
@@ -430,6 +490,28 @@ void jac_add_vt(const Field &f, Jac &r, const Jac &p, const Jac &q) {
   Fe h, rr;
   Jac s;
   jac_add_general(f, s, p, q, &h, &rr);
+  if (fe_is_zero(h) != 0) {
+    if (fe_is_zero(rr) != 0) {
+      jac_dbl(f, r, p);
+    } else {
+      jac_set_infinity(f, r);
+    }
+    return;
+  }
+  r = s;
+}
+
+// r = p + (x2, y2) for public points, the second affine: every case, by branches.
+void jac_madd_vt(const Field &f, Jac &r, const Jac &p, const Fe &x2, const Fe &y2) {
+  if (fe_is_zero(p.z) != 0) {
+    r.x = x2;
+    r.y = y2;
+    r.z = f.one;
+    return;
+  }
+  Fe h, rr;
+  Jac s;
+  jac_madd_general(f, s, p, x2, y2, &h, &rr);
   if (fe_is_zero(h) != 0) {
     if (fe_is_zero(rr) != 0) {
       jac_dbl(f, r, p);
@@ -500,45 +582,39 @@ inline unsigned scalar_bit(const Big &k, int used, int i) {
   return w < used ? (k.words[w] >> (i % 32)) & 1u : 0u;
 }
 
-// Width-5 NAF digits of the value in `w` (at most 9 words, consumed): digits[i] odd in
-// [-15, 15] or 0, no two non-zero digits within five positions. Returns the digit count.
+// Width-5 NAF digits of the value in `w` (at most 9 words, below 2^287; consumed):
+// digits[i] odd in [-15, 15] or 0, no two non-zero digits within five positions, 32 nw digits
+// written. Returns the count up to the top non-zero digit. A digit d taken from the five bits
+// at position i leaves those bits zero in w - d 2^i; for negative d that is a carry of
+// 2^(i+5), so the window's own bits are never read again and are left as they are.
 int wnaf5(int8_t *digits, uint32_t *w, int nw) {
+  const int total = 32 * nw;
   int n = 0;
-  auto is_zero = [&]() {
-    for (int i = 0; i < nw; i++) {
-      if (w[i] != 0) {
-        return false;
+  for (int i = 0; i < total;) {
+    if (((w[i / 32] >> (i % 32)) & 1u) == 0) {
+      digits[i++] = 0;
+      continue;
+    }
+    uint64_t window = w[i / 32];
+    if (i / 32 + 1 < nw) {
+      window |= uint64_t{w[i / 32 + 1]} << 32;
+    }
+    int d = static_cast<int>((window >> (i % 32)) & 31u);
+    if (d >= 16) {
+      d -= 32;
+      const int b = i + 5;
+      uint32_t carry = 1u << (b % 32);
+      for (int q = b / 32; q < nw && carry != 0; q++) {
+        w[q] += carry;
+        carry = w[q] < carry ? 1u : 0u;
       }
     }
-    return true;
-  };
-  while (!is_zero()) {
-    int d = 0;
-    if ((w[0] & 1u) != 0) {
-      d = static_cast<int>(w[0] & 31u);
-      if (d >= 16) {
-        d -= 32;
-      }
-      // w -= d
-      if (d > 0) {
-        uint32_t borrow = static_cast<uint32_t>(d);
-        for (int i = 0; i < nw && borrow != 0; i++) {
-          const uint32_t x = w[i];
-          w[i] = x - borrow;
-          borrow = x < borrow ? 1u : 0u;
-        }
-      } else {
-        uint32_t carry = static_cast<uint32_t>(-d);
-        for (int i = 0; i < nw && carry != 0; i++) {
-          w[i] += carry;
-          carry = w[i] < carry ? 1u : 0u;
-        }
-      }
+    digits[i] = static_cast<int8_t>(d);
+    n = i + 1;
+    for (int j = 1; j < 5 && i + j < total; j++) {
+      digits[i + j] = 0;
     }
-    digits[n++] = static_cast<int8_t>(d);
-    for (int i = 0; i < nw; i++) {
-      w[i] = (w[i] >> 1) | (i + 1 < nw ? w[i + 1] << 31 : 0u);
-    }
+    i += 5;
   }
   return n;
 }
@@ -789,7 +865,7 @@ void base_comb_ct(const Field &f, Jac &acc, BaseTable table, int windows, const 
     }
     limbs_from_words(x.v, e, 8);
     limbs_from_words(y.v, e + 8, 8);
-    jac_madd_general(f, sum, acc, x, y);
+    jac_madd_general(f, sum, acc, x, y, nullptr, nullptr);
     const Limb acc_inf = fe_is_zero(acc.z);
     const Limb digit_zero = static_cast<Limb>(Limb{0} - static_cast<Limb>(ct::is_zero(digit) & 1u));
     Jac entry;
@@ -805,25 +881,80 @@ void base_comb_ct(const Field &f, Jac &acc, BaseTable table, int windows, const 
   wipe(&sum, sizeof(sum));
 }
 
-// acc = sum of the table points for the non-zero digits of the public scalar s.
-void base_comb_vt(const Field &f, Jac &acc, BaseTable table, int windows, const uint32_t *s) {
-  jac_set_infinity(f, acc);
-  for (int w = 0; w < windows; w++) {
-    const uint32_t digit = (s[w / 8] >> (4 * (w % 8))) & 15u;
-    if (digit == 0) {
-      continue;
-    }
-    Jac e;
-    limbs_from_words(e.x.v, table[w][digit - 1], 8);
-    limbs_from_words(e.y.v, table[w][digit - 1] + 8, 8);
-    e.z = f.one;
-    jac_add_vt(f, acc, acc, e);
-  }
-}
-
 bool is_base_point(const QL_ECDSA_PARAMETERS &c, const BigPoint &p) {
   return (p.flags & QL_BIGPOINT_INFINITY) == 0 && big_comp(p.x, c.G.x) == 0 &&
          big_comp(p.y, c.G.y) == 0;
+}
+
+// The odd multiples P, 3P, ..., 15P in Jacobian coordinates, for a finite P.
+Status odd_multiples(const Field &f, Jac *t, const BigPoint &p, const Big &modulus) {
+  QL_TRY(jac_from_point(f, t[0], p, modulus));
+  Jac twice;
+  jac_dbl(f, twice, t[0]);
+  for (int i = 1; i < 8; i++) {
+    jac_add_vt(f, t[i], t[i - 1], twice);
+  }
+  return kOk;
+}
+
+// acc = u1 G + u2 Q for public scalars, in Jacobian coordinates over the field `f` it sets
+// up: one chain of doublings over the width-5 NAF digits of both. On P-224 and P-256 the odd
+// multiples of G come affine from the first row of the fixed table (d G for d = 1 ... 15) and
+// enter by mixed additions.
+Status joint_sum(const QL_ECDSA_PARAMETERS &curve, Field &f, Jac &acc, const Big &u1, const Big &u2,
+                 const BigPoint &q) {
+  if (!fast_curve(curve) || (u1.sign != 0 && !big_is_zero(u1)) ||
+      (u2.sign != 0 && !big_is_zero(u2)) || big_is_zero(curve.n)) {
+    return kErrEccArgument;
+  }
+  QL_TRY(field_init(f, curve));
+  uint32_t w1[9], w2[9];
+  QL_TRY(scalar_words(w1, u1, curve.n));
+  QL_TRY(scalar_words(w2, u2, curve.n));
+  int8_t d1[300] = {0}, d2[300] = {0};
+  const int n1 = wnaf5(d1, w1, 9);
+  const bool q_inf = (q.flags & QL_BIGPOINT_INFINITY) != 0;
+  const int n2 = q_inf ? 0 : wnaf5(d2, w2, 9);
+  int windows = 0;
+  const BaseTable table = base_table(curve, windows);
+  Jac tg[8], tq[8];
+  if (table != nullptr) {
+    for (int i = 0; i < 8; i++) {
+      limbs_from_words(tg[i].x.v, table[0][2 * i], 8);
+      limbs_from_words(tg[i].y.v, table[0][2 * i] + 8, 8);
+      tg[i].z = f.one;
+    }
+  } else {
+    QL_TRY(odd_multiples(f, tg, curve.G, curve.p));
+  }
+  if (!q_inf) {
+    QL_TRY(odd_multiples(f, tq, q, curve.p));
+  }
+  // acc += digit * P for an odd multiple table of P; `affine`: its entries have Z = 1
+  Jac neg;
+  auto add_digit = [&](int digit, const Jac *t, bool affine) {
+    const Jac *e = &t[(digit < 0 ? -digit : digit) / 2];
+    if (digit < 0) {
+      jac_neg(f, neg, *e);
+      e = &neg;
+    }
+    if (affine) {
+      jac_madd_vt(f, acc, acc, e->x, e->y);
+    } else {
+      jac_add_vt(f, acc, acc, *e);
+    }
+  };
+  jac_set_infinity(f, acc);
+  for (int i = (n1 > n2 ? n1 : n2) - 1; i >= 0; i--) {
+    jac_dbl(f, acc, acc);
+    if (d1[i] != 0) {
+      add_digit(d1[i], tg, table != nullptr);
+    }
+    if (d2[i] != 0) {
+      add_digit(d2[i], tq, false);
+    }
+  }
+  return kOk;
 }
 
 enum class Method { kNaf, kSignedMary };
@@ -994,6 +1125,8 @@ constexpr uint32_t kLucasTries = 200;  // each try finds a root with probability
 
 bool ecc_fast_curve(const QL_ECDSA_PARAMETERS &curve) { return fast_curve(curve); }
 
+const Mont4Kernel &ecc_mont4_kernel() { return field_kernel_choice.get(); }
+
 #if defined(QL_TEST_HOOKS)
 void test::ecc_force_affine(bool on) { g_force_affine = on; }
 #endif
@@ -1067,62 +1200,61 @@ Status ecc_mul_base_secret(const QL_ECDSA_PARAMETERS &curve, BigPoint &r, const 
 
 Status ecc_mul_joint(const QL_ECDSA_PARAMETERS &curve, BigPoint &r, const Big &u1, const Big &u2,
                      const BigPoint &q) {
-  if (!fast_curve(curve) || (u1.sign != 0 && !big_is_zero(u1)) ||
-      (u2.sign != 0 && !big_is_zero(u2)) || big_is_zero(curve.n)) {
-    return kErrEccArgument;
-  }
   Field f;
-  QL_TRY(field_init(f, curve));
-  uint32_t w1[9], w2[9];
-  QL_TRY(scalar_words(w1, u1, curve.n));
-  QL_TRY(scalar_words(w2, u2, curve.n));
-  int8_t d1[300] = {0}, d2[300] = {0};
-  int windows = 0;
-  const BaseTable table = base_table(curve, windows);
-  // with the fixed tables u1 G costs no doubling; otherwise it shares the chain with u2 Q
-  const int n1 = table != nullptr ? 0 : wnaf5(d1, w1, 9);
-  const bool q_inf = (q.flags & QL_BIGPOINT_INFINITY) != 0;
-  const int n2 = q_inf ? 0 : wnaf5(d2, w2, 9);
-  Jac tg[8] = {}, tq[8] = {};
-  QL_TRY(jac_from_point(f, tg[0], curve.G, curve.p));
-  if (!q_inf) {
-    QL_TRY(jac_from_point(f, tq[0], q, curve.p));
-  }
-  Jac g2, q2;
-  jac_dbl(f, g2, tg[0]);
-  if (!q_inf) {
-    jac_dbl(f, q2, tq[0]);
-  }
-  for (int i = 1; i < 8; i++) {
-    jac_add_vt(f, tg[i], tg[i - 1], g2);
-    if (!q_inf) {
-      jac_add_vt(f, tq[i], tq[i - 1], q2);
-    }
-  }
-  Jac acc, neg;
-  jac_set_infinity(f, acc);
-  for (int i = (n1 > n2 ? n1 : n2) - 1; i >= 0; i--) {
-    jac_dbl(f, acc, acc);
-    if (d1[i] > 0) {
-      jac_add_vt(f, acc, acc, tg[d1[i] / 2]);
-    } else if (d1[i] < 0) {
-      jac_neg(f, neg, tg[-d1[i] / 2]);
-      jac_add_vt(f, acc, acc, neg);
-    }
-    if (d2[i] > 0) {
-      jac_add_vt(f, acc, acc, tq[d2[i] / 2]);
-    } else if (d2[i] < 0) {
-      jac_neg(f, neg, tq[-d2[i] / 2]);
-      jac_add_vt(f, acc, acc, neg);
-    }
-  }
-  if (table != nullptr) {
-    Jac g_part;
-    base_comb_vt(f, g_part, table, windows, w1);
-    jac_add_vt(f, acc, acc, g_part);
-  }
+  Jac acc;
+  QL_TRY(joint_sum(curve, f, acc, u1, u2, q));
   jac_to_point(f, r, acc);
   return kOk;
+}
+
+Status ecc_verify_joint(const QL_ECDSA_PARAMETERS &curve, const Big &u1, const Big &u2,
+                        const BigPoint &q, const Big &r) {
+  Field f;
+  Jac acc;
+  QL_TRY(joint_sum(curve, f, acc, u1, u2, q));
+  if (fe_is_zero(acc.z) != 0) {
+    return kErrVerifyInfinity;
+  }
+  // X = x Z^2 and Y = y Z^3 with Z invertible: both zero exactly for the point (0, 0).
+  if ((fe_is_zero(acc.x) & fe_is_zero(acc.y)) != 0) {
+    return kErrVerifyZeroPoint;
+  }
+  Limb n[kN], twice[kN];
+  limbs_from_words(n, curve.n.words, big_used(curve.n));
+  const bool n_fits = big_used(curve.n) <= kN * kWordsPerLimb && curve.n.sign == 0;
+  if (!n_fits || (add_limbs<Limb>(twice, n, n, kN) == 0 && cmp_limbs<Limb>(twice, f.p, kN) <= 0)) {
+    // p >= 2n: x mod n by division of the affine x.
+    BigPoint point;
+    jac_to_point(f, point, acc);
+    Big v;
+    QL_TRY(big_mod(v, point.x, curve.n));
+    return big_ucomp(v, r) == 0 ? kOk : kErrVerifyMismatch;
+  }
+  // x = X / Z^2 is below p < 2n, so x mod n = r leaves x = r or x = r + n (when below p); each
+  // candidate c is tested as c Z^2 = X, without the inversion.
+  Fe z2;
+  fe_sqr(f, z2, acc.z);
+  Fe c;
+  limbs_from_words(c.v, r.words, big_used(r));
+  for (int k = 0; k < 2; k++) {
+    if (k == 1 && add_limbs<Limb>(c.v, c.v, n, kN) != 0) {
+      break;
+    }
+    if (cmp_limbs<Limb>(c.v, f.p, kN) >= 0) {
+      break;
+    }
+    Fe t;
+    fe_mul(f, t, c, f.rr);
+    fe_mul(f, t, t, z2);
+    Limb differ = 0;
+    for (int i = 0; i < kN; i++) {
+      differ |= t.v[i] ^ acc.x.v[i];
+    }
+    if (differ == 0) {
+      return kOk;
+    }
+  }
+  return kErrVerifyMismatch;
 }
 
 }  // namespace ql

@@ -28,14 +28,23 @@ Mont<Limb> engine(const OrderRing &ring) {
   return Mont<Limb>{ring.n, static_cast<size_t>(ring.len), ring.n0};
 }
 
-// r = a * b / R (or a^2 / R) mod n by the shared engine; both curves' orders take four 64-bit
-// or seven and eight 32-bit limbs, lengths fixed at compile time so that the loops unroll.
+// r = a * b / R (or a^2 / R) mod n by the shared engine, or for four 64-bit limbs by the curve
+// kernel of this processor; both curves' orders take four 64-bit or seven and eight 32-bit
+// limbs, lengths fixed at compile time so that the loops unroll. Operands are below n.
 template <bool kSquare>
 void order_product(const OrderRing &ring, OrderValue &r, const OrderValue &a, const OrderValue &b) {
   const Mont<Limb> m = engine(ring);
   Limb t[2 * kOrderMaxLimbs + 1];
   switch (ring.len) {
     case 4:
+#if defined(QL_BIG_LIMB64)
+      if (ecc_mont4_kernel().mul != nullptr) {
+        if constexpr (kSquare) {
+          return ecc_mont4_kernel().sqr(r.v, a.v, ring.n, ring.n0);
+        }
+        return ecc_mont4_kernel().mul(r.v, a.v, b.v, ring.n, ring.n0);
+      }
+#endif
       return mont_product<Limb, kSquare, 4>(r.v, a.v, b.v, m, t);
     case 7:
       return mont_product<Limb, kSquare, 7>(r.v, a.v, b.v, m, t);
@@ -473,21 +482,17 @@ int32_t QL_ECDSA_Verify(const QL_ECDSA_PARAMETERS *curve, const BigPoint *Q,
   }
   Big e;
   QL_TRY(ql::digest_to_scalar(e, digest, digest_len, curve->n));
-  BigPoint point_d{};
   if (ql::joint_serves(*curve) && curve->invert == &Big_Inv) {
     // w*(e*G + r*Q) = (e*w)*G + (r*w)*Q, at infinity exactly when e*G + r*Q is.
     Big u1;
     Big u2;
     QL_TRY(ql::joint_multipliers(*curve, u1, u2, e, sig->r, sig->s));
-    QL_TRY(ql::ecc_mul_joint(*curve, point_d, u1, u2, *Q));
-    if (ql::is_infinity(point_d)) {
-      return ql::kErrVerifyInfinity;
-    }
-  } else {
-    Big w;
-    QL_TRY(ql::ecc_invert(*curve, w, sig->s, curve->n));
-    QL_TRY(ql::verify_by_operations(*curve, point_d, e, sig->r, w, *Q));
+    return ql::ecc_verify_joint(*curve, u1, u2, *Q, sig->r);
   }
+  Big w;
+  QL_TRY(ql::ecc_invert(*curve, w, sig->s, curve->n));
+  BigPoint point_d{};
+  QL_TRY(ql::verify_by_operations(*curve, point_d, e, sig->r, w, *Q));
   if (ql::big_used(point_d.x) == 0 && ql::big_used(point_d.y) == 0) {
     return ql::kErrVerifyZeroPoint;
   }

@@ -13,6 +13,9 @@
 #include <vector>
 
 #include "QuillonCrypto.h"
+#include "bigint/ql_big.h"
+#include "bigint/ql_mont.h"
+#include "pk/ql_ecc.h"
 #include "sym/ql_aes.h"
 #include "platform/ql_cpu.h"
 
@@ -158,6 +161,60 @@ TEST(ShaHw, DigestsMatchPortable) {
     return all;
   });
 }
+
+#if QL_X86_ACCEL && defined(QL_BIG_LIMB64)
+// The curve kernel's product, square, sum and difference modulo p and n of P-224 and P-256
+// against the portable Montgomery engine and limb arithmetic, on random operands and on 0, 1,
+// m - 1 and values just below m, where the carries and the final corrections meet.
+TEST(EccHw, FieldKernelMatchesPortable) {
+  if ((ql::test::cpu_detected() & ql::cpu::kMulx) != ql::cpu::kMulx) { GTEST_SKIP() << "no ADX"; }
+  ql::test::set_cpu_mask(ql::cpu::kAllFeatures);
+  const ql::Mont4Kernel &k = ql::ecc_mont4_kernel();
+  ASSERT_NE(k.mul, nullptr);
+  std::mt19937_64 rng(7);
+  for (uint32_t bits : {224u, 256u}) {
+    QL_ECDSA_PARAMETERS c{};
+    ASSERT_EQ(QL_ECDSA_InitParameters(&c, bits), 0);
+    for (const Big *mb : {&c.p, &c.n}) {
+      uint64_t m[4];
+      ql::words_to_limbs<uint64_t>(m, 4, mb->words, mb->length);
+      const uint64_t m0 = ql::neg_inverse<uint64_t>(m[0]);
+      const ql::Mont<uint64_t> mont{m, 4, m0};
+      auto operand = [&](uint64_t *x) {
+        const uint64_t below[4] = {rng() % 3 == 0 ? 1 : rng() % 1000 + 1, 0, 0, 0};
+        switch (rng() % 5) {
+          case 0: std::fill(x, x + 4, 0); x[0] = rng() % 2; return;
+          case 1: ql::sub_limbs<uint64_t>(x, m, below, 4); return;
+          default:
+            for (int i = 0; i < 4; i++) { x[i] = rng(); }
+            x[3] %= m[3] + 1;
+            if (ql::cmp_limbs<uint64_t>(x, m, 4) >= 0) { ql::sub_limbs<uint64_t>(x, x, m, 4); }
+        }
+      };
+      for (int i = 0; i < 20000; i++) {
+        uint64_t a[4], b[4], want[4], got[4], s[4], t[9];
+        operand(a);
+        operand(b);
+        ql::mont_product<uint64_t, false, 4>(want, a, b, mont, t);
+        k.mul(got, a, b, m, m0);
+        ASSERT_TRUE(std::equal(want, want + 4, got)) << bits << " mul " << i;
+        ql::mont_product<uint64_t, true, 4>(want, a, a, mont, t);
+        k.sqr(got, a, m, m0);
+        ASSERT_TRUE(std::equal(want, want + 4, got)) << bits << " sqr " << i;
+        const uint64_t carry = ql::add_limbs<uint64_t>(s, a, b, 4);
+        const uint64_t borrow = ql::sub_limbs<uint64_t>(want, s, m, 4);
+        if (carry == 0 && borrow != 0) { std::copy(s, s + 4, want); }
+        std::copy(a, a + 4, got);
+        k.add(got, got, b, m);  // in place
+        ASSERT_TRUE(std::equal(want, want + 4, got)) << bits << " add " << i;
+        if (ql::sub_limbs<uint64_t>(want, a, b, 4) != 0) { ql::add_limbs<uint64_t>(want, want, m, 4); }
+        k.sub(got, a, b, m);
+        ASSERT_TRUE(std::equal(want, want + 4, got)) << bits << " sub " << i;
+      }
+    }
+  }
+}
+#endif
 
 struct EngineCase {
   uint32_t mode;
