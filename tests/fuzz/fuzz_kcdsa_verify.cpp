@@ -14,8 +14,11 @@
 
 #include "QuillonCrypto.h"
 #include "ql_fuzz.h"
+#include "ql_fuzz_bn.h"
 
 namespace {
+
+using ql_fuzz::to_big;
 
 constexpr const char *kP =
     "d7b9afc104f4d53f737db88d6bf77e12cd7ec3d71cbe3cb74cd224bff348154afba6bfed797044dfc655dcc20c95"
@@ -45,15 +48,6 @@ BIGNUM *hex_bn(const char *hex) {
   BIGNUM *b = nullptr;
   QL_FUZZ_CHECK(BN_hex2bn(&b, hex) > 0);
   return b;
-}
-
-Big to_big(const BIGNUM *bn) {
-  std::vector<uint8_t> b(static_cast<size_t>(BN_num_bytes(bn)) + 1);
-  const int len = BN_bn2bin(bn, b.data());
-  Big r{};
-  r.length = 1;
-  if (len > 0) { QL_FUZZ_CHECK(U8ToBig(&r, b.data(), static_cast<uint32_t>(len)) == 0); }
-  return r;
 }
 
 const Model &model() {

@@ -15,20 +15,14 @@
 
 #include "QuillonCrypto.h"
 #include "ql_fuzz.h"
+#include "ql_fuzz_bn.h"
 
 namespace {
 
+using ql_fuzz::to_big;
+
 constexpr uint32_t kDigestLen = 32;
 constexpr uint32_t kEcScalarLen = 32;
-
-Big to_big(const BIGNUM *bn) {
-  std::vector<uint8_t> b(static_cast<size_t>(BN_num_bytes(bn)) + 1);
-  const int len = BN_bn2bin(bn, b.data());
-  Big r{};
-  r.length = 1;
-  if (len > 0) { QL_FUZZ_CHECK(U8ToBig(&r, b.data(), static_cast<uint32_t>(len)) == 0); }
-  return r;
-}
 
 Big param_big(const EVP_PKEY *pkey, const char *name) {
   BIGNUM *bn = nullptr;
