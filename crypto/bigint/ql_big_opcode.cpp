@@ -912,7 +912,6 @@ int32_t Big_ModExpWindow2(Big *r, const Big *g, const Big *e, const Big *N, QL_M
   ql::Wiped<std::array<Big, 2>> store;
   Big &rr_reduced = store.get()[0];
   Big &gr = store.get()[1];
-  QL_TRY(ql::reduce_operand(rr_reduced, *rr, *N));
   QL_TRY(ql::reduce_operand(gr, *g, *N));
   // An odd modulus (every caller's: the prime tests' candidates and their factors, secret until
   // they are discarded or become a key) goes to the constant-time engine, which has the
@@ -920,6 +919,7 @@ int32_t Big_ModExpWindow2(Big *r, const Big *g, const Big *e, const Big *N, QL_M
   if ((N->words[0] & 1u) != 0 && (n > 1 || N->words[0] >= 3)) {
     return ql::big_mod_exp_consttime(*r, gr, *e, *N, ql::kErrBigExpWindow2Alloc);
   }
+  QL_TRY(ql::reduce_operand(rr_reduced, *rr, *N));
 #if defined(QL_BIG_LIMB64)
   // With an even word count R is the same for 64-bit limbs, so the caller's R^2 serves both.
   if (n % 2 == 0) {

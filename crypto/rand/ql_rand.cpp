@@ -21,6 +21,16 @@ const uint8_t kX962DefaultQ[20] = {0xFE, 0x26, 0xA3, 0xD5, 0x48, 0x55, 0x9C, 0xD
 
 namespace {
 
+// Sets `r` to the non-negative value words[0..n) (n <= kBigWords) without branching on the
+// words: only the count of significant words, the record's length, becomes public.
+void set_secret_value(Big &r, const uint32_t *words, int n) {
+  int used = ct_used_words(words, n);
+  QL_CT_PUBLIC(&used, sizeof(used));
+  r.sign = 0;
+  for (int i = 0; i < kBigWords; i++) { r.words[i] = i < n ? words[i] : 0; }
+  r.length = used;
+}
+
 constexpr uint32_t kBlocks = 8;
 constexpr uint32_t kBlockLen = 20;
 constexpr uint32_t kOutputLen = (kBlocks - 1) * kBlockLen;  // seven blocks per refill
@@ -249,13 +259,7 @@ int32_t Big_X962_Random(QL_X962_CTX *ctx, Big *w) {
   if (nm == 0) { return ql::kErrX962Random; }  // q = 1
   ql::ct_mod_words(r.get().data(), x.get().data(), nx, q_minus_1.data(), nm, t.get().data());
   ql::add_limbs(r.get().data(), r.get().data(), one.data(), nm);  // below q - 1 + 1: no carry
-  int used = ql::ct_used_words(r.get().data(), static_cast<int>(nm));
-  QL_CT_PUBLIC(&used, sizeof(used));
-  w->sign = 0;
-  for (int i = 0; i < ql::kBigWords; i++) {
-    w->words[i] = static_cast<size_t>(i) < nm ? r.get()[static_cast<size_t>(i)] : 0;
-  }
-  w->length = used;
+  ql::set_secret_value(*w, r.get().data(), static_cast<int>(nm));
   return ql::kOk;
 }
 
@@ -352,12 +356,6 @@ int32_t Big_Random_KCDSA(Big *r, const Big *q, const Big *b, int32_t hash_id,
   const int nv = q->length < ql::kBigWords ? q->length : ql::kBigWords;
   ql::ct_mod_words(rem.get().data(), v.get().words, static_cast<size_t>(nv), q->words,
                    static_cast<size_t>(nq), scratch.get().data());
-  int used = ql::ct_used_words(rem.get().data(), nq);
-  QL_CT_PUBLIC(&used, sizeof(used));
-  r->sign = 0;
-  for (int i = 0; i < ql::kBigWords; i++) {
-    r->words[i] = i < nq ? rem.get()[static_cast<size_t>(i)] : 0;
-  }
-  r->length = used;
+  ql::set_secret_value(*r, rem.get().data(), nq);
   return ql::kOk;
 }

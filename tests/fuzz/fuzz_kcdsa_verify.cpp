@@ -92,6 +92,12 @@ std::vector<uint8_t> hash_of_w(const BIGNUM *w, int digest_id, size_t len) {
   return std::vector<uint8_t>(d + d_len - len, d + d_len);
 }
 
+bool all_zero(const std::vector<uint8_t> &b) {
+  uint8_t bits = 0;
+  for (uint8_t x : b) { bits = static_cast<uint8_t>(bits | x); }
+  return bits == 0;
+}
+
 // e = (r XOR h) mod q.
 BIGNUM *e_of(const Model &m, const std::vector<uint8_t> &r, const uint8_t *h) {
   std::vector<uint8_t> x(r.size());
@@ -104,9 +110,7 @@ BIGNUM *e_of(const Model &m, const std::vector<uint8_t> &r, const uint8_t *h) {
 // The model's verification: s in [1, q-1], W = y^s g^e mod p, r = the hash of W.
 bool model_verify(const Model &m, const std::vector<uint8_t> &r, const BIGNUM *s, int digest_id,
                   const uint8_t *h) {
-  uint8_t r_bits = 0;
-  for (uint8_t b : r) { r_bits = static_cast<uint8_t>(r_bits | b); }
-  if (r_bits == 0 || BN_is_zero(s) || BN_cmp(s, m.q) >= 0) { return false; }
+  if (all_zero(r) || BN_is_zero(s) || BN_cmp(s, m.q) >= 0) { return false; }
   BIGNUM *e = e_of(m, r, h);
   BIGNUM *a = BN_new();
   BIGNUM *b = BN_new();
@@ -140,8 +144,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   BIGNUM *w = BN_new();
   QL_FUZZ_CHECK(w != nullptr && BN_mod_exp(w, m.g, k, m.p, m.ctx) == 1);
   std::vector<uint8_t> r = hash_of_w(w, digest_id, h_len);
-  uint8_t r_bits = 0;
-  for (uint8_t b : r) { r_bits = static_cast<uint8_t>(r_bits | b); }
   BIGNUM *e = e_of(m, r, h);
   BIGNUM *s = BN_new();
   QL_FUZZ_CHECK(s != nullptr && BN_mod_sub(s, k, e, m.q, m.ctx) == 1 &&
@@ -149,7 +151,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   uint8_t s_bytes[kQLen];
   QL_FUZZ_CHECK(BN_bn2binpad(s, s_bytes, kQLen) == static_cast<int>(kQLen));
   // What the library's signer never hands out (it draws again): r = 0, or s = 0 when k = e.
-  const bool signable = r_bits != 0 && !BN_is_zero(s);
+  const bool signable = !all_zero(r) && !BN_is_zero(s);
 
   // Flips of r, s or the hash value: up to eight (position, mask) pairs.
   bool changed = false;
